@@ -1,0 +1,96 @@
+#include "netenv/platformutils.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTime>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace farlight {
+
+qint32 OsVersionCodeFor(int platformId, int major, int minor, bool queryOk)
+{
+    static constexpr int PlatformWin9x = 1;
+    static constexpr int PlatformNt = 2;
+    if (!queryOk)
+        return OsVersion::Unknown;
+    if (platformId == PlatformWin9x) {
+        if (minor == 0)
+            return OsVersion::Windows95;
+        return minor == 10 ? OsVersion::Windows98 : OsVersion::WindowsMe;
+    }
+    if (platformId == PlatformNt) {
+        if (major == 5)
+            return minor > 0 ? OsVersion::WindowsXp : OsVersion::Windows2000;
+        return major == 4 ? OsVersion::WindowsNt4 : OsVersion::Later;
+    }
+    return OsVersion::Unknown;
+}
+
+qint32 GetOsVersionCode()
+{
+    // Every system this program builds for (Linux, Windows Vista and later) is past the
+    // releases the code distinguishes, and asking Windows for its real version needs a
+    // manifest; the answer would be "later releases" either way.
+    static constexpr int PlatformNt = 2;
+    static constexpr int CurrentMajor = 10;
+    return OsVersionCodeFor(PlatformNt, CurrentMajor, 0, true);
+}
+
+float SecondsSinceMidnight()
+{
+    return float(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
+}
+
+void ProcessEventsFor(int maxMs)
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (maxMs <= 0)
+        return;
+    // Sleep in the event loop rather than spin: the timer wakes it if nothing else does.
+    QEventLoop loop;
+    QTimer::singleShot(maxMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void WaitSeconds(float seconds, const std::function<float()> &clock, const std::function<void(int)> &pump)
+{
+    static constexpr float SecondsPerDay = 86400.0f;
+    static constexpr int MaxSliceMs = 20;
+    const float start = clock();
+    for (;;) {
+        float now = clock();
+        if (now < start)
+            now += SecondsPerDay;
+        const float elapsed = now - start;
+        if (elapsed > seconds)
+            return;
+        const float remainingMs = (seconds - elapsed) * 1000.0f;
+        pump(int(std::clamp(std::ceil(remainingMs), 1.0f, float(MaxSliceMs))));
+    }
+}
+
+QString AddressToText(const std::array<quint8, 4> &bytes)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
+}
+
+QString AddressToText(quint32 address)
+{
+    return AddressToText({quint8(address >> 24), quint8(address >> 16), quint8(address >> 8), quint8(address)});
+}
+
+QString CStringToText(const char *text)
+{
+    return text ? QString::fromLatin1(text) : QString();
+}
+
+QString TrimAtNul(const QString &text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.first(nul);
+}
+
+} // namespace farlight

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace farlight {
+
+/// @brief Codes of the operating-system release; the inventory and the firmware upload pick variants by them.
+namespace OsVersion {
+inline constexpr qint32 Windows95 = 4000;
+inline constexpr qint32 Windows98 = 4500;
+inline constexpr qint32 WindowsMe = 4800;
+inline constexpr qint32 WindowsNt4 = 4400;
+inline constexpr qint32 Windows2000 = 5000;
+inline constexpr qint32 WindowsXp = 5100;
+inline constexpr qint32 Later = 0;
+inline constexpr qint32 Unknown = 9999;
+} // namespace OsVersion
+
+/// @brief Maps a version record to its code; @p queryOk false gives Unknown.
+qint32 OsVersionCodeFor(int platformId, int major, int minor, bool queryOk);
+
+/// @brief The code of the running system. Linux and current Windows are "later releases".
+qint32 GetOsVersionCode();
+
+/// @brief Seconds since local midnight, with a fractional part.
+float SecondsSinceMidnight();
+
+/// @brief Lets pending events run, sleeping at most @p maxMs while none arrive.
+void ProcessEventsFor(int maxMs);
+
+/// @brief Returns once strictly more than @p seconds have passed, processing events meanwhile.
+///
+/// Time is read from a seconds-since-midnight clock, and a reading below the start counts as
+/// the next day, so a wait that spans midnight lasts as long as any other. The clock and the
+/// event pump can be replaced for tests.
+void WaitSeconds(float seconds, const std::function<float()> &clock = SecondsSinceMidnight,
+                 const std::function<void(int)> &pump = ProcessEventsFor);
+
+/// @brief Dotted decimal text of four address bytes in wire order: C0 A8 01 0A gives "192.168.1.10".
+QString AddressToText(const std::array<quint8, 4> &bytes);
+
+/// @brief Dotted decimal text of a numeric address: 0xC0A8010A gives "192.168.1.10".
+QString AddressToText(quint32 address);
+
+/// @brief A NUL-terminated single-byte string as text; a null pointer gives the empty text.
+QString CStringToText(const char *text);
+
+/// @brief The text before its first NUL character, or all of it when it has none.
+QString TrimAtNul(const QString &text);
+
+} // namespace farlight
