@@ -1,0 +1,163 @@
+#include "netenv/platformutils.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+
+using namespace farlight;
+
+class TestPlatformUtils : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void osVersionCode_data();
+    void osVersionCode();
+    void waitSeconds_data();
+    void waitSeconds();
+    void waitSecondsZeroReturnsOnFirstAdvance();
+    void waitSecondsProcessesEvents();
+    void addressToText_data();
+    void addressToText();
+    void trimAtNul_data();
+    void trimAtNul();
+    void cStringToText();
+};
+
+void TestPlatformUtils::osVersionCode_data()
+{
+    QTest::addColumn<int>("platformId");
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("minor");
+    QTest::addColumn<bool>("queryOk");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("Windows 95") << 1 << 4 << 0 << true << 4000;
+    QTest::newRow("Windows 98") << 1 << 4 << 10 << true << 4500;
+    QTest::newRow("Windows Me") << 1 << 4 << 90 << true << 4800;
+    QTest::newRow("NT 4.0") << 2 << 4 << 0 << true << 4400;
+    QTest::newRow("Windows 2000") << 2 << 5 << 0 << true << 5000;
+    QTest::newRow("Windows XP") << 2 << 5 << 1 << true << 5100;
+    QTest::newRow("Server 2003") << 2 << 5 << 2 << true << 5100;
+    QTest::newRow("Vista") << 2 << 6 << 0 << true << 0;
+    QTest::newRow("Windows 10") << 2 << 10 << 0 << true << 0;
+    QTest::newRow("NT 3.51") << 2 << 3 << 51 << true << 0;
+    QTest::newRow("query failed") << 2 << 5 << 1 << false << 9999;
+    QTest::newRow("Win32s") << 0 << 3 << 1 << true << 9999;
+    QTest::newRow("CE") << 3 << 5 << 0 << true << 9999;
+}
+
+void TestPlatformUtils::osVersionCode()
+{
+    QFETCH(int, platformId);
+    QFETCH(int, major);
+    QFETCH(int, minor);
+    QFETCH(bool, queryOk);
+    QFETCH(int, code);
+    QCOMPARE(OsVersionCodeFor(platformId, major, minor, queryOk), code);
+}
+
+void TestPlatformUtils::waitSeconds_data()
+{
+    QTest::addColumn<float>("start");
+    QTest::addColumn<float>("seconds");
+
+    QTest::newRow("noon") << 43200.0f << 0.5f;
+    QTest::newRow("just before midnight") << 86399.8f << 0.5f;
+    QTest::newRow("crossing midnight, long") << 86398.0f << 4.5f;
+    QTest::newRow("just after midnight") << 0.0f << 0.5f;
+}
+
+// A fake clock that advances by a fixed step each time the wait pumps events, wrapping at midnight.
+void TestPlatformUtils::waitSeconds()
+{
+    QFETCH(float, start);
+    QFETCH(float, seconds);
+    static constexpr float Step = 0.125f;
+    double elapsed = 0; // true elapsed time, kept in double so the check does not share the code's rounding
+    float clockValue = start;
+    int pumps = 0;
+    WaitSeconds(
+        seconds, [&] { return clockValue; },
+        [&](int maxMs) {
+            QVERIFY(maxMs > 0);
+            ++pumps;
+            elapsed += Step;
+            clockValue = float(std::fmod(double(start) + elapsed, 86400.0));
+        });
+    // It returns on the first reading strictly past the wait, whatever the hour.
+    QVERIFY(elapsed > seconds);
+    QVERIFY(elapsed - Step <= seconds + 0.01);
+    QCOMPARE(pumps, int(std::floor(seconds / Step)) + 1);
+}
+
+void TestPlatformUtils::waitSecondsZeroReturnsOnFirstAdvance()
+{
+    float clockValue = 100.0f;
+    int pumps = 0;
+    WaitSeconds(
+        0.0f, [&] { return clockValue; },
+        [&](int) {
+            ++pumps;
+            if (pumps == 3)
+                clockValue += 0.01f; // the clock advances only on the third pump
+        });
+    QCOMPARE(pumps, 3);
+}
+
+void TestPlatformUtils::waitSecondsProcessesEvents()
+{
+    bool fired = false;
+    QTimer::singleShot(10, this, [&] { fired = true; });
+    WaitSeconds(0.2f);
+    QVERIFY(fired);
+}
+
+void TestPlatformUtils::addressToText_data()
+{
+    QTest::addColumn<quint32>("address");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("private") << quint32(0xC0A8010A) << QStringLiteral("192.168.1.10");
+    QTest::newRow("zero") << quint32(0) << QStringLiteral("0.0.0.0");
+    QTest::newRow("broadcast") << quint32(0xFFFFFFFF) << QStringLiteral("255.255.255.255");
+    QTest::newRow("no leading zeros") << quint32(0x0A000105) << QStringLiteral("10.0.1.5");
+}
+
+void TestPlatformUtils::addressToText()
+{
+    QFETCH(quint32, address);
+    QFETCH(QString, text);
+    QCOMPARE(AddressToText(address), text);
+    const std::array<quint8, 4> bytes{quint8(address >> 24), quint8(address >> 16), quint8(address >> 8),
+                                      quint8(address)};
+    QCOMPARE(AddressToText(bytes), text);
+}
+
+void TestPlatformUtils::trimAtNul_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no NUL") << QStringLiteral("192.168.1.1") << QStringLiteral("192.168.1.1");
+    QTest::newRow("starts with NUL") << QString(QChar(u'\0')) + QStringLiteral("abc") << QString();
+    QTest::newRow("NUL inside") << QStringLiteral("10.0.0.1") + QChar(u'\0') + QStringLiteral("junk")
+                                << QStringLiteral("10.0.0.1");
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestPlatformUtils::trimAtNul()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(TrimAtNul(input), expected);
+}
+
+void TestPlatformUtils::cStringToText()
+{
+    const char bytes[] = {'A', 'P', '\xE9', '\0', 'x', '\0'};
+    QCOMPARE(CStringToText(bytes), QStringLiteral(u"AP\u00E9"));
+    QCOMPARE(CStringToText(nullptr), QString());
+}
+
+QTEST_GUILESS_MAIN(TestPlatformUtils)
+#include "tst_platformutils.moc"
