@@ -1,0 +1,134 @@
+#include "app/appstate.h"
+#include "protocol/packetheader.h"
+
+#include <QTest>
+
+using namespace farlight;
+
+class TestAppState : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void subnetMaskTable_data();
+    void subnetMaskTable();
+    void initialState();
+    void requestsUseTheDeviceAndItsAdapter();
+    void badIndexBuildsNothing_data();
+    void badIndexBuildsNothing();
+    void clearDevices();
+};
+
+void TestAppState::subnetMaskTable_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("mask");
+    QTest::newRow("0") << 0 << "128.0.0.0";
+    QTest::newRow("1") << 1 << "192.0.0.0";
+    QTest::newRow("7") << 7 << "255.0.0.0";
+    QTest::newRow("8") << 8 << "255.128.0.0";
+    QTest::newRow("15") << 15 << "255.255.0.0";
+    QTest::newRow("22") << 22 << "255.255.254.0";
+    QTest::newRow("23") << 23 << "255.255.255.0";
+    QTest::newRow("29") << 29 << "255.255.255.252";
+}
+
+void TestAppState::subnetMaskTable()
+{
+    QFETCH(int, index);
+    QFETCH(QString, mask);
+    AppState state;
+    QCOMPARE(state.SubnetMaskTable.size(), 30);
+    QCOMPARE(state.SubnetMaskTable.at(index), mask);
+}
+
+void TestAppState::initialState()
+{
+    AppState state;
+    QCOMPARE(state.AppTitle, QStringLiteral("Farlight"));
+    QCOMPARE(state.DeviceCount, qint16(0));
+    QCOMPARE(state.AdapterCount, qint16(0));
+    QVERIFY(state.AdminPassword.isEmpty());
+    QVERIFY(!state.LoginOk);
+    for (auto kind : {SequenceCounters::SetIp, SequenceCounters::Filter, SequenceCounters::Confirm})
+        QCOMPARE(state.Counters.value(kind), quint16(0));
+}
+
+static void addLobby(AppState &state)
+{
+    state.AdapterTable[0].Mac = {0x02, 0, 0, 0, 0, 0x01};
+    state.AdapterTable[1].Mac = {0x02, 0x00, 0x00, 0x00, 0x80, 0xFF};
+    state.AdapterCount = 2;
+    state.DeviceTable[0].HostName = QStringLiteral("Other");
+    state.DeviceTable[0].AdapterIndex = 0;
+    state.DeviceTable[1].HostName = QStringLiteral("Lobby");
+    state.DeviceTable[1].Mac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+    state.DeviceTable[1].AdapterIndex = 1;
+    state.DeviceCount = 2;
+}
+
+void TestAppState::requestsUseTheDeviceAndItsAdapter()
+{
+    AppState state;
+    addLobby(state);
+    state.AdminPassword = QStringLiteral("admin");
+    QVERIFY(state.BuildSetIpRequest(1, Flag::SetIpStatic, 0xC0A80114, 0xFFFFFF00, 0));
+    // Device 1 was found on adapter 1: its key gives the bytes worked out for "Lobby" by hand.
+    QCOMPARE(state.LastSetIpRequest.bytes().sliced(8, 24).toHex(' '),
+             QByteArray("2d 28 0f 10 01 62 62 4c 4c 4c 62 4c 00 0a 1b 2c 3d 4e 02 00 00 00 80 ff"));
+
+    const auto confirm = state.BuildConfirmRequest(1);
+    QVERIFY(confirm);
+    QCOMPARE(confirm->first(8).toHex(' '), QByteArray("87 65 43 21 a0 99 00 00"));
+
+    QVERIFY(state.BuildFilterRequest(1, Flag::FilterRead));
+    QCOMPARE(state.LastFilterRequest.bytes().first(8).toHex(' '), QByteArray("87 65 43 21 60 20 00 00"));
+    QCOMPARE(state.Counters.value(SequenceCounters::SetIp), quint16(1));
+    QCOMPARE(state.Counters.value(SequenceCounters::Filter), quint16(1));
+    QCOMPARE(state.Counters.value(SequenceCounters::Confirm), quint16(1));
+}
+
+void TestAppState::badIndexBuildsNothing_data()
+{
+    QTest::addColumn<int>("deviceIndex");
+    QTest::addColumn<int>("adapterIndex");
+    QTest::newRow("negative device") << -1 << 0;
+    QTest::newRow("device 101") << 101 << 0;
+    QTest::newRow("adapter 11") << 1 << 11;
+    QTest::newRow("negative adapter") << 1 << -1;
+}
+
+void TestAppState::badIndexBuildsNothing()
+{
+    QFETCH(int, deviceIndex);
+    QFETCH(int, adapterIndex);
+    AppState state;
+    addLobby(state);
+    state.DeviceTable[1].AdapterIndex = qint16(adapterIndex);
+    const QByteArray before = state.LastSetIpRequest.bytes();
+    QVERIFY(!state.BuildSetIpRequest(deviceIndex, Flag::SetIpStatic, 1, 2, 3));
+    QVERIFY(!state.BuildConfirmRequest(deviceIndex));
+    QVERIFY(!state.BuildFilterRequest(deviceIndex, Flag::FilterRead));
+    QCOMPARE(state.LastSetIpRequest.bytes(), before);
+    QCOMPARE(state.Counters.value(SequenceCounters::SetIp), quint16(0));
+}
+
+void TestAppState::clearDevices()
+{
+    AppState state;
+    addLobby(state);
+    state.DeviceTable[100].IpAddress = QStringLiteral("10.0.0.1");
+    state.clearDevices();
+    QCOMPARE(state.DeviceCount, qint16(0));
+    for (const DeviceRecord &d : state.DeviceTable) {
+        QVERIFY(d.HostName.isEmpty() && d.IpAddress.isEmpty() && d.Ssid.isEmpty());
+        QCOMPARE(d.Channel, quint8(0));
+        QCOMPARE(d.AdapterIndex, qint16(0));
+        QVERIFY(MacEqual(d.Mac, MacAddress{}));
+    }
+    // Adapters outlive a new search's emptying of the device table.
+    QCOMPARE(state.AdapterCount, qint16(2));
+}
+
+QTEST_GUILESS_MAIN(TestAppState)
+#include "tst_appstate.moc"

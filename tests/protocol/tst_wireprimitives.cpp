@@ -1,0 +1,187 @@
+#include "protocol/bytereader.h"
+#include "protocol/macaddress.h"
+#include "protocol/packetheader.h"
+#include "protocol/sequencecounters.h"
+#include "testbytes.h"
+
+#include <QTest>
+
+using namespace farlight;
+
+class TestWirePrimitives : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readerBounds_data();
+    void readerBounds();
+    void readerValues();
+    void writerRefusesOutOfBounds();
+    void header_data();
+    void header();
+    void formatMac_data();
+    void formatMac();
+    void parseMac_data();
+    void parseMac();
+    void macEqual();
+    void requestCounter();
+};
+
+void TestWirePrimitives::readerBounds_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("whole") << 8 << 0 << 8 << true;
+    QTest::newRow("last byte") << 8 << 7 << 1 << true;
+    QTest::newRow("one past") << 8 << 7 << 2 << false;
+    QTest::newRow("empty at end") << 8 << 8 << 0 << true;
+    QTest::newRow("offset past end") << 8 << 9 << 0 << false;
+    QTest::newRow("negative offset") << 8 << -1 << 1 << false;
+    QTest::newRow("negative length") << 8 << 0 << -1 << false;
+    QTest::newRow("empty buffer") << 0 << 0 << 1 << false;
+}
+
+void TestWirePrimitives::readerBounds()
+{
+    QFETCH(int, size);
+    QFETCH(int, offset);
+    QFETCH(int, length);
+    QFETCH(bool, inside);
+    const QByteArray data(size, 'a');
+    const ByteReader r(data);
+    QCOMPARE(r.has(offset, length), inside);
+    QCOMPARE(r.bytes(offset, length).has_value(), inside);
+}
+
+void TestWirePrimitives::readerValues()
+{
+    const QByteArray data = hexBytes("87 65 43 21 FF 01 02 03 04 05");
+    const ByteReader r(data);
+    QCOMPARE(r.u32be(0), std::optional<quint32>(0x87654321));
+    QCOMPARE(r.u16be(4), std::optional<quint16>(0xFF01));
+    QCOMPARE(r.u8(9), std::optional<quint8>(5));
+    QVERIFY(!r.u8(10));
+    QVERIFY(!r.u16be(9));
+    QVERIFY(!r.u32be(7));
+    QVERIFY(!r.mac(5));
+    QCOMPARE(FormatMac(*r.mac(4)), QStringLiteral("FF-01-02-03-04-05"));
+    QVERIFY(r.equals(4, hexBytes("FF 01")));
+    QVERIFY(!r.equals(9, hexBytes("05 06")));
+}
+
+void TestWirePrimitives::writerRefusesOutOfBounds()
+{
+    QByteArray buffer(4, '\0');
+    ByteWriter w(buffer);
+    w.u16be(2, 0xABCD);
+    QCOMPARE(buffer.toHex(' '), QByteArray("00 00 ab cd"));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.u32be(1, 0));
+    QCOMPARE(buffer.toHex(' '), QByteArray("00 00 ab cd"));
+}
+
+void TestWirePrimitives::header_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("opcode");
+    QTest::addColumn<int>("flag");
+    QTest::addColumn<int>("sequence");
+    QTest::newRow("search reply") << hexBytes("87 65 43 21 12 10 01 02") << true << 0x12 << 0x10 << 0x0102;
+    QTest::newRow("longer datagram") << hexBytes("87 65 43 21 A0 99 7F FF 00 00") << true << 0xA0 << 0x99 << 0x7FFF;
+    QTest::newRow("7 bytes") << hexBytes("87 65 43 21 12 10 01") << false << 0 << 0 << 0;
+    QTest::newRow("little-endian magic") << hexBytes("21 43 65 87 12 10 01 02") << false << 0 << 0 << 0;
+}
+
+void TestWirePrimitives::header()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(bool, valid);
+    const auto header = PacketHeader::parse(datagram);
+    QCOMPARE(header.has_value(), valid);
+    if (!header)
+        return;
+    QFETCH(int, opcode);
+    QFETCH(int, flag);
+    QFETCH(int, sequence);
+    QCOMPARE(int(header->opcode), opcode);
+    QCOMPARE(int(header->flag), flag);
+    QCOMPARE(int(header->sequence), sequence);
+    QByteArray rewritten(8, '\0');
+    header->writeTo(rewritten);
+    QCOMPARE(rewritten, datagram.first(8));
+}
+
+void TestWirePrimitives::formatMac_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("formatted");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("mixed") << hexBytes("00 0a 1b 2c 3d 4e") << "00-0A-1B-2C-3D-4E" << "000A1B2C3D4E";
+    QTest::newRow("zeros") << hexBytes("00 00 00 00 00 00") << "00-00-00-00-00-00" << "000000000000";
+    QTest::newRow("high") << hexBytes("ff fe 80 7f 10 01") << "FF-FE-80-7F-10-01" << "FFFE807F1001";
+}
+
+void TestWirePrimitives::formatMac()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, formatted);
+    QFETCH(QString, key);
+    const MacAddress mac = *MacFromBytes(bytes);
+    QCOMPARE(FormatMac(mac), formatted);
+    QCOMPARE(FormatMac(mac).size(), 17);
+    QCOMPARE(MacKey(mac), key);
+}
+
+void TestWirePrimitives::parseMac_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("formatted"); // empty: refused
+    QTest::newRow("dashes") << "00-0A-1B-2C-3D-4E" << "00-0A-1B-2C-3D-4E";
+    QTest::newRow("colons, lower case") << "00:0a:1b:2c:3d:4e" << "00-0A-1B-2C-3D-4E";
+    QTest::newRow("bare") << "000a1B2c3D4e" << "00-0A-1B-2C-3D-4E";
+    QTest::newRow("mixed separators") << "00-0A:1B-2C-3D-4E" << "";
+    QTest::newRow("non-hex") << "00-0A-1B-2C-3D-4G" << "";
+    QTest::newRow("too short") << "000A1B2C3D4" << "";
+    QTest::newRow("too long") << "000A1B2C3D4E0" << "";
+    QTest::newRow("dot separators") << "00.0A.1B.2C.3D.4E" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestWirePrimitives::parseMac()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, formatted);
+    const auto mac = ParseMac(text);
+    QCOMPARE(mac.has_value(), !formatted.isEmpty());
+    if (mac)
+        QCOMPARE(FormatMac(*mac), formatted);
+}
+
+void TestWirePrimitives::macEqual()
+{
+    const MacAddress a{1, 2, 3, 4, 5, 6};
+    MacAddress b = a;
+    QVERIFY(MacEqual(a, b));
+    b[5] = 7;
+    QVERIFY(!MacEqual(a, b));
+    b = a;
+    b[0] = 0;
+    QVERIFY(!MacEqual(a, b));
+}
+
+void TestWirePrimitives::requestCounter()
+{
+    RequestCounter c;
+    QCOMPARE(c.take(), quint16(0));
+    QCOMPARE(c.take(), quint16(1));
+    while (c.value() != 32767)
+        c.take();
+    QCOMPARE(c.take(), quint16(32767));
+    QCOMPARE(c.value(), quint16(0));
+    QCOMPARE(c.take(), quint16(0));
+}
+
+QTEST_GUILESS_MAIN(TestWirePrimitives)
+#include "tst_wireprimitives.moc"
