@@ -1,0 +1,88 @@
+#include "discovery/devicesearch.h"
+
+#include "protocol/packetheader.h"
+#include "protocol/searchcodec.h"
+
+namespace farlight {
+
+DeviceSearch::DeviceSearch(std::span<DeviceRecord, MaxDevices> table, qint16 &count)
+    : m_table(table)
+    , m_count(count)
+{
+}
+
+void DeviceSearch::begin()
+{
+    m_active = true;
+    m_count = 0;
+    std::fill(m_table.begin(), m_table.end(), DeviceRecord{});
+    m_requests.fill(QByteArray());
+}
+
+void DeviceSearch::finish()
+{
+    m_active = false;
+}
+
+quint16 DeviceSearch::nextSequence()
+{
+    m_sequence.take();
+    m_current = m_sequence.value();
+    return m_current;
+}
+
+QByteArray DeviceSearch::buildRequest(int adapterIndex, const MacAddress &adapterMac)
+{
+    if (adapterIndex < 0 || adapterIndex >= MaxAdapters)
+        return {};
+    m_requests[std::size_t(adapterIndex)] = BuildSearchRequest(adapterMac, m_current);
+    return m_requests[std::size_t(adapterIndex)];
+}
+
+DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayView datagram,
+                                                   const QString &sourceAddress)
+{
+    if (!m_active)
+        return Verdict::NotSearching;
+    if (datagram.size() < SearchLayout::ReplyMinimumSize)
+        return Verdict::TooShort;
+    const auto reply = SearchReply::parse(datagram);
+    if (!reply)
+        return Verdict::BadMagic;
+    if (adapterIndex < 0 || adapterIndex >= MaxAdapters || m_requests[std::size_t(adapterIndex)].isEmpty())
+        return Verdict::NoRequest;
+    if (!IsSearchReply(datagram, m_requests[std::size_t(adapterIndex)]))
+        return Verdict::NotAReply;
+    if (reply->sequence != m_current)
+        return Verdict::OtherSearch;
+    for (qint16 i = 0; i < m_count; ++i) {
+        if (m_table[std::size_t(i)].IpAddress == sourceAddress)
+            return Verdict::Duplicate;
+    }
+    if (m_count >= MaxDevices)
+        return Verdict::TableFull;
+
+    DeviceRecord &entry = m_table[std::size_t(m_count)];
+    entry.HostName = reply->hostName;
+    entry.IpAddress = sourceAddress;
+    entry.Ssid = reply->ssid;
+    entry.Channel = reply->channel;
+    entry.Wep = reply->wep;
+    entry.Mac = reply->deviceMac;
+    entry.AdapterIndex = qint16(adapterIndex);
+    ++m_count;
+    return Verdict::Accepted;
+}
+
+QStringList DeviceRowTexts(const DeviceRecord &device)
+{
+    static constexpr quint8 WepEnabled = 1;
+    return {device.HostName,
+            device.IpAddress,
+            device.Ssid,
+            QString::number(device.Channel),
+            device.Wep == WepEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"),
+            FormatMac(device.Mac)};
+}
+
+} // namespace farlight

@@ -1,0 +1,238 @@
+#include "discovery/devicesearch.h"
+
+#include <QTest>
+
+using namespace farlight;
+
+static const MacAddress Adapter0{0x02, 0x00, 0x00, 0x00, 0x00, 0x10};
+static const MacAddress Adapter1{0x02, 0x00, 0x00, 0x00, 0x00, 0x11};
+
+static QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// A search reply laid out by hand: header, requester MAC at 8, device MAC at 14, host name at 28,
+// SSID at 61, channel at 94, WEP at 113; 185 bytes.
+static QByteArray reply(quint16 sequence, const MacAddress &requester, const QByteArray &host = "AP",
+                        quint8 flag = 0x10)
+{
+    QByteArray b(185, '\0');
+    b.replace(0, 8, hex("87 65 43 21 12") + char(flag) + char(sequence >> 8) + char(sequence & 0xFF));
+    for (int i = 0; i < 6; ++i)
+        b[8 + i] = char(requester[std::size_t(i)]);
+    b.replace(14, 6, hex("00 0A 1B 2C 3D 4E"));
+    b.replace(28, host.size(), host);
+    b.replace(61, 5, "lobby");
+    b[94] = 11;
+    b[113] = 1;
+    return b;
+}
+
+struct Fixture
+{
+    std::array<DeviceRecord, DeviceSearch::MaxDevices> table{};
+    qint16 count = 0;
+    DeviceSearch search{table, count};
+
+    // One search with requests sent through both adapters' sockets.
+    void start()
+    {
+        search.begin();
+        search.nextSequence();
+        search.buildRequest(0, Adapter0);
+        search.buildRequest(1, Adapter1);
+    }
+};
+
+class TestDeviceSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstSearchSendsSequenceOne();
+    void sequenceStartsAgainAfter32767();
+    void requestOutsideTheAdapterTable();
+    void dropRules_data();
+    void dropRules();
+    void eachAdapterMatchesItsOwnRequest();
+    void duplicateSourceGivesOneEntry();
+    void tableHolds101Devices();
+    void repliesOutsideASearchAreDropped();
+    void newSearchEmptiesTable();
+    void rowTexts_data();
+    void rowTexts();
+};
+
+void TestDeviceSearch::firstSearchSendsSequenceOne()
+{
+    Fixture f;
+    f.search.begin();
+    QCOMPARE(f.search.nextSequence(), quint16(1));
+    QCOMPARE(f.search.buildRequest(0, Adapter0).toHex(' '),
+             QByteArray("87 65 43 21 12 00 00 01 02 00 00 00 00 10 00 00"));
+    QCOMPARE(f.search.nextSequence(), quint16(2));
+}
+
+void TestDeviceSearch::sequenceStartsAgainAfter32767()
+{
+    Fixture f;
+    for (int i = 0; i < 32767; ++i)
+        f.search.nextSequence();
+    QCOMPARE(f.search.sequence(), quint16(32767));
+    QCOMPARE(f.search.buildRequest(0, Adapter0).sliced(6, 2).toHex(' '), QByteArray("7f ff"));
+    QCOMPARE(f.search.nextSequence(), quint16(0));
+    QCOMPARE(f.search.nextSequence(), quint16(1));
+}
+
+void TestDeviceSearch::requestOutsideTheAdapterTable()
+{
+    Fixture f;
+    f.search.begin();
+    f.search.nextSequence();
+    QVERIFY(f.search.buildRequest(11, Adapter0).isEmpty());
+    QVERIFY(f.search.buildRequest(-1, Adapter0).isEmpty());
+    QCOMPARE(f.search.handleDatagram(11, reply(1, Adapter0), "192.168.77.21"), DeviceSearch::Verdict::NoRequest);
+}
+
+void TestDeviceSearch::dropRules_data()
+{
+    QTest::addColumn<int>("socket");
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("verdict");
+    using V = DeviceSearch::Verdict;
+
+    QTest::newRow("valid, 185 bytes") << 0 << reply(1, Adapter0) << int(V::Accepted);
+    QTest::newRow("184 bytes") << 0 << reply(1, Adapter0).first(184) << int(V::Accepted);
+    QTest::newRow("183 bytes") << 0 << reply(1, Adapter0).first(183) << int(V::TooShort);
+    QTest::newRow("empty") << 0 << QByteArray() << int(V::TooShort);
+    QTest::newRow("long") << 0 << reply(1, Adapter0) + QByteArray(1000, 'x') << int(V::Accepted);
+    QByteArray badMagic = reply(1, Adapter0);
+    badMagic[3] = 0x22;
+    QTest::newRow("wrong magic") << 0 << badMagic << int(V::BadMagic);
+    QTest::newRow("flag 0x11") << 0 << reply(1, Adapter0, "AP", 0x11) << int(V::NotAReply);
+    QByteArray otherOpcode = reply(1, Adapter0);
+    otherOpcode[4] = 0x21;
+    QTest::newRow("set-IP opcode") << 0 << otherOpcode << int(V::NotAReply);
+    QTest::newRow("previous search") << 0 << reply(0, Adapter0) << int(V::OtherSearch);
+    QTest::newRow("next search") << 0 << reply(2, Adapter0) << int(V::OtherSearch);
+    QTest::newRow("other adapter's MAC on this socket") << 0 << reply(1, Adapter1) << int(V::NotAReply);
+    QTest::newRow("socket with no request") << 2 << reply(1, Adapter0) << int(V::NoRequest);
+    QTest::newRow("second adapter") << 1 << reply(1, Adapter1) << int(V::Accepted);
+}
+
+void TestDeviceSearch::dropRules()
+{
+    QFETCH(int, socket);
+    QFETCH(QByteArray, datagram);
+    QFETCH(int, verdict);
+    Fixture f;
+    f.start();
+    QCOMPARE(int(f.search.handleDatagram(socket, datagram, "192.168.77.21")), verdict);
+    const bool accepted = verdict == int(DeviceSearch::Verdict::Accepted);
+    QCOMPARE(f.count, qint16(accepted ? 1 : 0));
+    if (accepted) {
+        const DeviceRecord &d = f.table[0];
+        QCOMPARE(d.HostName, QStringLiteral("AP"));
+        QCOMPARE(d.IpAddress, QStringLiteral("192.168.77.21"));
+        QCOMPARE(d.Ssid, QStringLiteral("lobby"));
+        QCOMPARE(d.Channel, quint8(11));
+        QCOMPARE(d.Wep, quint8(1));
+        QCOMPARE(FormatMac(d.Mac), QStringLiteral("00-0A-1B-2C-3D-4E"));
+        QCOMPARE(d.AdapterIndex, qint16(socket));
+    }
+}
+
+void TestDeviceSearch::eachAdapterMatchesItsOwnRequest()
+{
+    Fixture f;
+    f.start();
+    // Replies on the first adapter are listed too, with its index.
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), "192.168.77.21"), DeviceSearch::Verdict::Accepted);
+    QCOMPARE(f.search.handleDatagram(1, reply(1, Adapter1), "192.168.88.21"), DeviceSearch::Verdict::Accepted);
+    QCOMPARE(f.count, qint16(2));
+    QCOMPARE(f.table[0].AdapterIndex, qint16(0));
+    QCOMPARE(f.table[1].AdapterIndex, qint16(1));
+}
+
+void TestDeviceSearch::duplicateSourceGivesOneEntry()
+{
+    Fixture f;
+    f.start();
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "first"), "10.99.0.5"), DeviceSearch::Verdict::Accepted);
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "second"), "10.99.0.5"), DeviceSearch::Verdict::Duplicate);
+    // The same device heard on both adapters is one device: the address decides.
+    QCOMPARE(f.search.handleDatagram(1, reply(1, Adapter1, "third"), "10.99.0.5"), DeviceSearch::Verdict::Duplicate);
+    QCOMPARE(f.count, qint16(1));
+    QCOMPARE(f.table[0].HostName, QStringLiteral("first"));
+}
+
+void TestDeviceSearch::tableHolds101Devices()
+{
+    Fixture f;
+    f.start();
+    for (int i = 0; i < 101; ++i) {
+        const QString source = QStringLiteral("10.0.%1.%2").arg(i / 200).arg(i % 200 + 1);
+        QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), source), DeviceSearch::Verdict::Accepted);
+    }
+    QCOMPARE(f.count, qint16(101));
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), "10.9.9.9"), DeviceSearch::Verdict::TableFull);
+    QCOMPARE(f.count, qint16(101));
+    QCOMPARE(f.table[100].IpAddress, QStringLiteral("10.0.0.101"));
+}
+
+void TestDeviceSearch::repliesOutsideASearchAreDropped()
+{
+    Fixture f;
+    QCOMPARE(f.search.handleDatagram(0, reply(0, Adapter0), "10.0.0.1"), DeviceSearch::Verdict::NotSearching);
+    f.start();
+    f.search.finish();
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), "10.0.0.1"), DeviceSearch::Verdict::NotSearching);
+    QCOMPARE(f.count, qint16(0));
+}
+
+void TestDeviceSearch::newSearchEmptiesTable()
+{
+    Fixture f;
+    f.start();
+    QCOMPARE(f.search.handleDatagram(1, reply(1, Adapter1), "10.0.0.1"), DeviceSearch::Verdict::Accepted);
+    f.search.finish();
+    f.search.begin();
+    QCOMPARE(f.count, qint16(0));
+    QVERIFY(f.table[0].IpAddress.isEmpty());
+    // The previous search's requests are gone: nothing matches until new ones are sent.
+    QCOMPARE(f.search.handleDatagram(1, reply(1, Adapter1), "10.0.0.1"), DeviceSearch::Verdict::NoRequest);
+}
+
+void TestDeviceSearch::rowTexts_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("wep");
+    QTest::addColumn<QString>("channelText");
+    QTest::addColumn<QString>("wepText");
+    QTest::newRow("WEP 0") << 1 << 0 << "1" << "Disabled";
+    QTest::newRow("WEP 1") << 11 << 1 << "11" << "Enabled";
+    QTest::newRow("WEP 2") << 6 << 2 << "6" << "Disabled";
+    QTest::newRow("WEP 255, channel 255") << 255 << 255 << "255" << "Disabled";
+    QTest::newRow("channel 0") << 0 << 1 << "0" << "Enabled";
+}
+
+void TestDeviceSearch::rowTexts()
+{
+    QFETCH(int, channel);
+    QFETCH(int, wep);
+    QFETCH(QString, channelText);
+    QFETCH(QString, wepText);
+    DeviceRecord d;
+    d.HostName = QStringLiteral("AP-Lobby");
+    d.IpAddress = QStringLiteral("192.168.77.21");
+    d.Ssid = QStringLiteral("lobby");
+    d.Channel = quint8(channel);
+    d.Wep = quint8(wep);
+    d.Mac = {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e};
+    QCOMPARE(DeviceRowTexts(d),
+             (QStringList{"AP-Lobby", "192.168.77.21", "lobby", channelText, wepText, "00-0A-1B-2C-3D-4E"}));
+}
+
+QTEST_GUILESS_MAIN(TestDeviceSearch)
+#include "tst_devicesearch.moc"
