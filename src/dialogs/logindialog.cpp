@@ -1,0 +1,141 @@
+#include "dialogs/logindialog.h"
+
+#include "app/appstate.h"
+#include "protocol/authblock.h"
+#include "resources/strings.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace farlight {
+
+static_assert(LoginDialog::MaxPasswordLength == AuthBlock::PasswordSize,
+              "the field takes exactly what the request's password field holds");
+
+namespace {
+
+const QString LoginImagePath = QStringLiteral(":/dialogs/images/login-key.png");
+
+// Every typed character shows as '*' at once, whatever the platform's own mask character and
+// reveal delay would be.
+const QString PasswordFieldStyle =
+    QStringLiteral("QLineEdit { lineedit-password-character: 42; lineedit-password-mask-delay: 0; }");
+
+} // namespace
+
+LoginDialog::LoginDialog(AppState &state, QWidget *parent)
+    : QDialog(parent)
+    , m_state(state)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(text(StringId::Password));
+
+    m_loginImg = new QLabel(this);
+    m_loginImg->setObjectName(QStringLiteral("LoginImg"));
+    m_loginImg->setPixmap(QPixmap(LoginImagePath));
+    m_loginImg->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+    m_passwordLbl = new QLabel(text(StringId::Password), this);
+    m_passwordLbl->setObjectName(QStringLiteral("PasswordLbl"));
+
+    m_passwordTxt = new QLineEdit(this);
+    m_passwordTxt->setObjectName(QStringLiteral("PasswordTxt"));
+    m_passwordTxt->setEchoMode(QLineEdit::Password);
+    m_passwordTxt->setMaxLength(MaxPasswordLength);
+    m_passwordTxt->setStyleSheet(PasswordFieldStyle);
+    m_passwordLbl->setBuddy(m_passwordTxt);
+
+    m_passwordNoteLbl = new QLabel(singleByteNote(), this);
+    m_passwordNoteLbl->setObjectName(QStringLiteral("PasswordNoteLbl"));
+    m_passwordNoteLbl->setWordWrap(true);
+    m_passwordNoteLbl->setVisible(false);
+
+    m_cmdOk = new QPushButton(text(StringId::Ok), this);
+    m_cmdOk->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOk->setDefault(true);
+
+    m_cmdCancel = new QPushButton(text(StringId::Cancel), this);
+    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+
+    auto *fields = new QVBoxLayout;
+    fields->addWidget(m_passwordLbl);
+    fields->addWidget(m_passwordTxt);
+    fields->addWidget(m_passwordNoteLbl);
+    fields->addStretch();
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(m_cmdOk);
+    buttons->addWidget(m_cmdCancel);
+    buttons->addStretch();
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(m_loginImg);
+    layout->addLayout(fields, 1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_passwordNoteLbl->setMinimumWidth(m_passwordTxt->sizeHint().width());
+
+    connect(m_cmdOk, &QPushButton::clicked, this, &LoginDialog::accept);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &LoginDialog::reject);
+    connect(m_passwordTxt, &QLineEdit::textChanged, this, &LoginDialog::updateOkState);
+}
+
+bool LoginDialog::ask(AppState &state, QWidget *parent)
+{
+    LoginDialog dialog(state, parent);
+    dialog.exec();
+    return state.LoginOk;
+}
+
+QString LoginDialog::singleByteNote()
+{
+    if (hasText(SingleByteNoteId))
+        return text(SingleByteNoteId);
+    return QStringLiteral("The password can only hold characters with a single-byte (Latin-1) code. "
+                          "Remove the other characters to continue.");
+}
+
+void LoginDialog::accept()
+{
+    const QString password = m_passwordTxt->text();
+    // OK is disabled for such text; this also guards Enter and any other route to accept.
+    if (!IsSingleBytePassword(password))
+        return;
+    m_state.LoginOk = true;
+    m_state.AdminPassword = password;
+    QDialog::accept();
+}
+
+void LoginDialog::reject()
+{
+    m_state.LoginOk = false;
+    QDialog::reject();
+}
+
+void LoginDialog::showEvent(QShowEvent *event)
+{
+    // A dialog shown again (not just restored by the window system) starts with an empty field.
+    if (!event->spontaneous()) {
+        m_passwordTxt->clear();
+        m_passwordTxt->setFocus(Qt::OtherFocusReason);
+    }
+    QDialog::showEvent(event);
+}
+
+void LoginDialog::updateOkState()
+{
+    const bool sendable = IsSingleBytePassword(m_passwordTxt->text());
+    m_cmdOk->setEnabled(sendable);
+    m_passwordNoteLbl->setVisible(!sendable);
+    const QString tip = sendable ? QString() : singleByteNote();
+    m_cmdOk->setToolTip(tip);
+    m_passwordTxt->setToolTip(tip);
+}
+
+} // namespace farlight
