@@ -5,13 +5,11 @@
 #include "resources/strings.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QVBoxLayout>
 
 namespace farlight {
 
@@ -63,23 +61,16 @@ LoginDialog::LoginDialog(AppState &state, QWidget *parent)
     m_cmdCancel = new QPushButton(text(StringId::Cancel), this);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
 
-    auto *fields = new QVBoxLayout;
-    fields->addWidget(m_passwordLbl);
-    fields->addWidget(m_passwordTxt);
-    fields->addWidget(m_passwordNoteLbl);
-    fields->addStretch();
-
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(m_cmdOk);
-    buttons->addWidget(m_cmdCancel);
-    buttons->addStretch();
-
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_loginImg);
-    layout->addLayout(fields, 1);
-    layout->addLayout(buttons);
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(m_loginImg, 0, 0, 3, 1);
+    layout->addWidget(m_passwordLbl, 0, 1);
+    layout->addWidget(m_passwordTxt, 1, 1);
+    layout->addWidget(m_cmdOk, 0, 2);
+    layout->addWidget(m_cmdCancel, 1, 2);
+    layout->addWidget(m_passwordNoteLbl, 2, 1, 1, 2);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(3, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    m_passwordNoteLbl->setMinimumWidth(m_passwordTxt->sizeHint().width());
 
     connect(m_cmdOk, &QPushButton::clicked, this, &LoginDialog::accept);
     connect(m_cmdCancel, &QPushButton::clicked, this, &LoginDialog::reject);
