@@ -96,6 +96,9 @@ constexpr Entry Table[] = {
     {311, "is not valid gateway address."},
     {313, "This is not valid firmware for Farlight"},
     {314, "This is not valid MAC address filtering file for Farlight"},
+    // Texts of this program's own, beyond the product's numbered messages.
+    {315, "The password can only hold characters with a single-byte (Latin-1) code. Remove the other characters to continue."},
+    {316, "The help page could not be opened. Farlight looks for it in share/farlight/help/index.html."},
 };
 
 const QHash<int, QString> &table()

@@ -42,6 +42,8 @@ inline constexpr int BadFileName = 310;
 inline constexpr int NotValidGateway = 311;
 inline constexpr int NotValidFirmware = 313;
 inline constexpr int NotValidMacFile = 314;
+inline constexpr int PasswordNotSingleByte = 315;
+inline constexpr int HelpMissing = 316;
 } // namespace StringId
 
 /// @brief The caption and message text with the given number, or an empty text for an unknown id.
