@@ -1,0 +1,290 @@
+#include "netenv/linuxplatform.h"
+
+#include "netenv/platformutils.h"
+#include "netenv/routetable.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QNetworkInterface>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace farlight {
+
+namespace {
+
+const QString NoAddressText = QStringLiteral("0.0.0.0");
+const QString RouteTablePath = QStringLiteral("/proc/net/route");
+// Only the sign of a reported table size matters to the inventory; this stands for one row.
+constexpr qint64 RowBytes = 64;
+// How long to wait for the kernel's answer to a neighbour deletion.
+constexpr int NetlinkReplyTimeoutMs = 1000;
+
+// The interfaces that count as adapters, lowest interface index first.
+QList<QNetworkInterface> AdapterInterfaces()
+{
+    QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    interfaces.removeIf([](const QNetworkInterface &candidate) {
+        return !candidate.isValid() || candidate.flags().testFlag(QNetworkInterface::IsLoopBack)
+            || candidate.type() == QNetworkInterface::Loopback;
+    });
+    std::stable_sort(interfaces.begin(), interfaces.end(),
+                     [](const QNetworkInterface &a, const QNetworkInterface &b) { return a.index() < b.index(); });
+    return interfaces;
+}
+
+QByteArray HardwareAddress(const QNetworkInterface &interface)
+{
+    QString hex = interface.hardwareAddress();
+    hex.remove(QLatin1Char(':'));
+    return QByteArray::fromHex(hex.toLatin1());
+}
+
+InterfaceFlags FlagsOf(const QNetworkInterface &interface)
+{
+    InterfaceFlags flags;
+    flags.up = interface.flags().testFlag(QNetworkInterface::IsUp);
+    flags.loopback = interface.flags().testFlag(QNetworkInterface::IsLoopBack);
+    flags.pointToPoint = interface.flags().testFlag(QNetworkInterface::IsPointToPoint);
+    return flags;
+}
+
+// IPv4 addresses in the order the kernel keeps them, the primary address first.
+QList<QNetworkAddressEntry> Ipv4Entries(const QNetworkInterface &interface)
+{
+    QList<QNetworkAddressEntry> entries = interface.addressEntries();
+    entries.removeIf([](const QNetworkAddressEntry &entry) {
+        return entry.ip().protocol() != QAbstractSocket::IPv4Protocol;
+    });
+    return entries;
+}
+
+QHash<QString, QString> DefaultGateways()
+{
+    QFile file(RouteTablePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return DefaultGatewaysFromRouteTable(file.readAll());
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// Waits for the kernel's acknowledgement of request @p sequence; true when it reports success.
+bool ReadNetlinkAck(int fd, quint32 sequence)
+{
+    alignas(nlmsghdr) char reply[8192];
+    // A few unrelated messages at most can come first; the wait ends with the receive time-out.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        sockaddr_nl from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t received =
+            ::recvfrom(fd, reply, sizeof reply, 0, reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (received < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (from.nl_pid != 0)
+            continue;
+        const std::size_t length = std::size_t(received);
+        std::size_t offset = 0;
+        while (offset + sizeof(nlmsghdr) <= length) {
+            nlmsghdr header;
+            std::memcpy(&header, reply + offset, sizeof header);
+            if (header.nlmsg_len < sizeof header || offset + header.nlmsg_len > length)
+                break;
+            if (header.nlmsg_seq == sequence && header.nlmsg_type == NLMSG_ERROR) {
+                if (header.nlmsg_len < NLMSG_LENGTH(sizeof(nlmsgerr)))
+                    return false;
+                nlmsgerr answer;
+                std::memcpy(&answer, reply + offset + NLMSG_HDRLEN, sizeof answer);
+                return answer.error == 0;
+            }
+            offset += NLMSG_ALIGN(header.nlmsg_len);
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+LinuxPlatform::LinuxPlatform(const QString &lockFilePath)
+    : m_lockFilePath(lockFilePath.isEmpty() ? DefaultLockFilePath() : lockFilePath)
+{
+}
+
+LinuxPlatform::~LinuxPlatform()
+{
+    // The file stays: deleting it could let a starting copy lock a file that is about to go.
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+IfTable LinuxPlatform::readInterfaceTable()
+{
+    IfTable table;
+    for (const QNetworkInterface &interface : AdapterInterfaces()) {
+        IfRow row;
+        row.index = quint32(interface.index());
+        row.physicalAddress = HardwareAddress(interface);
+        row.description = interface.name();
+        row.flags = FlagsOf(interface);
+        table.rows.append(row);
+    }
+    table.sizeBytes = RowBytes * table.rows.size();
+    return table;
+}
+
+IpAddrTable LinuxPlatform::readIpAddressTable()
+{
+    IpAddrTable table;
+    for (const QNetworkInterface &interface : AdapterInterfaces()) {
+        for (const QNetworkAddressEntry &entry : Ipv4Entries(interface))
+            table.rows.append({entry.ip().toIPv4Address(), quint32(interface.index()), entry.netmask().toIPv4Address()});
+    }
+    std::stable_sort(table.rows.begin(), table.rows.end(),
+                     [](const IpAddrRow &a, const IpAddrRow &b) { return a.address < b.address; });
+    table.sizeBytes = RowBytes * table.rows.size();
+    return table;
+}
+
+AdapterInfoList LinuxPlatform::readAdaptersInfo()
+{
+    // Reading the interfaces cannot fail the way the system's adapter list can; a machine
+    // without adapters gets an empty list, which the inventory reports as "no adapter".
+    AdapterInfoList list;
+    list.sizeResult = TableResult::Success;
+    list.readResult = TableResult::Success;
+    const QHash<QString, QString> gateways = DefaultGateways();
+    for (const QNetworkInterface &interface : AdapterInterfaces()) {
+        AdapterInfo adapter;
+        adapter.name = interface.name();
+        adapter.description = interface.name();
+        adapter.address = HardwareAddress(interface);
+        adapter.index = quint32(interface.index());
+        adapter.flags = FlagsOf(interface);
+        for (const QNetworkAddressEntry &entry : Ipv4Entries(interface))
+            adapter.ipAddressList.append({entry.ip().toString(), entry.netmask().toString()});
+        if (adapter.ipAddressList.isEmpty())
+            adapter.ipAddressList.append({NoAddressText, NoAddressText});
+        adapter.gatewayList.append(gateways.value(interface.name(), NoAddressText));
+        list.adapters.append(adapter);
+    }
+    return list;
+}
+
+bool LinuxPlatform::removeArpEntry(qint32 interfaceIndex, const QString &ipAddress)
+{
+    const QHostAddress address(ipAddress);
+    if (address.protocol() != QAbstractSocket::IPv4Protocol)
+        return false;
+
+    const FileDescriptor socket(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (socket.get() < 0)
+        return false;
+    timeval timeout{};
+    timeout.tv_sec = NetlinkReplyTimeoutMs / 1000;
+    timeout.tv_usec = (NetlinkReplyTimeoutMs % 1000) * 1000;
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+
+    // RTM_DELNEIGH: the neighbour header names the family and interface, one attribute the address.
+    static constexpr std::size_t RequestBytes = NLMSG_SPACE(sizeof(ndmsg)) + RTA_SPACE(sizeof(in_addr));
+    alignas(nlmsghdr) char request[RequestBytes] = {};
+    const quint32 sequence = 1;
+    auto *header = reinterpret_cast<nlmsghdr *>(request);
+    header->nlmsg_len = NLMSG_LENGTH(sizeof(ndmsg));
+    header->nlmsg_type = RTM_DELNEIGH;
+    header->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
+    header->nlmsg_seq = sequence;
+    auto *neighbour = static_cast<ndmsg *>(NLMSG_DATA(header));
+    neighbour->ndm_family = AF_INET;
+    neighbour->ndm_ifindex = interfaceIndex;
+    auto *attribute = reinterpret_cast<rtattr *>(request + NLMSG_ALIGN(header->nlmsg_len));
+    attribute->rta_type = NDA_DST;
+    attribute->rta_len = RTA_LENGTH(sizeof(in_addr));
+    in_addr destination{};
+    destination.s_addr = htonl(address.toIPv4Address());
+    std::memcpy(RTA_DATA(attribute), &destination, sizeof destination);
+    header->nlmsg_len = NLMSG_ALIGN(header->nlmsg_len) + RTA_LENGTH(sizeof(in_addr));
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(socket.get(), request, header->nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
+                 sizeof kernel)
+        < 0)
+        return false;
+    return ReadNetlinkAck(socket.get(), sequence);
+}
+
+bool LinuxPlatform::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+bool LinuxPlatform::claimSingleInstance()
+{
+    if (m_lockFd >= 0)
+        return true;
+    QDir().mkpath(QFileInfo(m_lockFilePath).absolutePath());
+    const int fd = ::open(QFile::encodeName(m_lockFilePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // When the lock cannot be taken at all there is no telling whether a copy runs; starting is
+    // better than refusing to start forever.
+    if (fd < 0)
+        return true;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_lockFd = fd;
+        return true;
+    }
+    const int code = errno;
+    ::close(fd);
+    return code != EWOULDBLOCK;
+}
+
+qint32 LinuxPlatform::osVersionCode()
+{
+    return GetOsVersionCode();
+}
+
+QString LinuxPlatform::DefaultLockFilePath()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return runtime + QStringLiteral("/farlight.lock");
+    return QDir::tempPath() + QStringLiteral("/farlight-%1.lock").arg(::getuid());
+}
+
+} // namespace farlight

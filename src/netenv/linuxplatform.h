@@ -1,0 +1,48 @@
+#pragma once
+
+#include "netenv/platform.h"
+
+#include <QString>
+
+namespace farlight {
+
+/// @brief The Platform of Linux: network interfaces, the kernel's neighbour table, the desktop's
+/// URL handler and a lock file.
+class LinuxPlatform : public Platform
+{
+public:
+    /// @brief @p lockFilePath is the file whose lock marks the running copy; empty means
+    /// DefaultLockFilePath().
+    explicit LinuxPlatform(const QString &lockFilePath = QString());
+    ~LinuxPlatform() override;
+
+    LinuxPlatform(const LinuxPlatform &) = delete;
+    LinuxPlatform &operator=(const LinuxPlatform &) = delete;
+
+    /// @brief The interfaces as interface table; loopback interfaces are left out.
+    IfTable readInterfaceTable() override;
+    /// @brief The IPv4 addresses of the interfaces of readInterfaceTable(), sorted by address.
+    IpAddrTable readIpAddressTable() override;
+    /// @brief One adapter per interface except loopback, in interface index order. The
+    /// description is the interface name; an interface without IPv4 address gets "0.0.0.0";
+    /// gateways come from the default routes of /proc/net/route.
+    AdapterInfoList readAdaptersInfo() override;
+    /// @brief Deletes the neighbour entry through rtnetlink; needs CAP_NET_ADMIN, else false.
+    bool removeArpEntry(qint32 interfaceIndex, const QString &ipAddress) override;
+    /// @brief Hands the URL to the desktop (QDesktopServices); needs a QGuiApplication.
+    bool openUrl(const QUrl &url) override;
+    /// @brief Takes an exclusive lock on the lock file. The kernel drops the lock when the
+    /// process ends, however it ends, so a crashed copy never blocks the next one.
+    bool claimSingleInstance() override;
+    qint32 osVersionCode() override;
+
+    /// @brief "farlight.lock" in the user's runtime folder, or in the temporary folder (with the
+    /// user id in the name) when there is none.
+    static QString DefaultLockFilePath();
+
+private:
+    QString m_lockFilePath;
+    int m_lockFd = -1;
+};
+
+} // namespace farlight

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QObject>
+#include <QString>
+
+class QUdpSocket;
+
+namespace farlight {
+
+/// @brief The UDP socket every exchange with a device goes through, serving one local adapter.
+///
+/// A device on another subnet than the adapter answers by broadcast to 255.255.255.255, which a
+/// socket bound to the adapter's unicast address never sees. So the socket itself listens on
+/// every address at its port, and each datagram it sends leaves from the adapter's address and
+/// interface, named per datagram. This needs no privilege. Unicast replies to the adapter's
+/// address and port arrive at the same socket.
+///
+/// Arrivals and errors are signals of the thread that owns the object, delivered between other
+/// events. The error signal carries a flag by reference, so connect to it directly (the default
+/// within one thread).
+class UdpPeer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UdpPeer(QObject *parent = nullptr);
+    ~UdpPeer() override;
+
+    /// @brief Destination of later sends, dotted IPv4 text; "255.255.255.255" is allowed.
+    void setRemoteHost(const QString &host);
+    QString remoteHost() const { return m_remoteHost; }
+
+    /// @brief Destination port of later sends.
+    void setRemotePort(quint16 port) { m_remotePort = port; }
+    quint16 remotePort() const { return m_remotePort; }
+
+    /// @brief Opens the socket on @p localPort (0: any free port) for the adapter whose address
+    /// is @p localAddress and whose interface index is @p interfaceIndex (0: let the routing
+    /// decide by the address).
+    ///
+    /// An empty text or "0.0.0.0" means no particular adapter. A socket that is open is closed
+    /// first. Returns false, and raises error(), when the text is not an IPv4 address, the
+    /// address is not one of this machine's, or the port is taken.
+    bool bind(quint16 localPort, const QString &localAddress, qint32 interfaceIndex = 0);
+
+    /// @brief Dotted text of the adapter address the socket was bound for; "0.0.0.0" when it was
+    /// bound for none or is closed.
+    QString localAddress() const;
+    /// @brief The port the socket receives on, or 0 when it is closed.
+    quint16 localPort() const;
+    /// @brief Interface index given to bind(), or 0.
+    qint32 interfaceIndex() const { return m_interfaceIndex; }
+    bool isBound() const;
+
+    /// @brief Sends @p data as one datagram to the remote host and port, from the adapter's
+    /// address and interface. False (and error() raised) when it could not be sent.
+    bool sendData(const QByteArray &data);
+
+    /// @brief Inside a dataArrival() handler: the whole datagram; empty elsewhere.
+    QByteArray getData() const { return m_current.data(); }
+    /// @brief Inside a dataArrival() handler: dotted source address of the datagram.
+    QString remoteHostIp() const;
+    /// @brief Inside a dataArrival() handler: source port of the datagram.
+    quint16 remoteHostPort() const;
+    /// @brief Inside a dataArrival() handler: the address the datagram was sent to, such as
+    /// "255.255.255.255" for a limited broadcast, or empty when the system did not say.
+    QString datagramDestination() const;
+    /// @brief Inside a dataArrival() handler: index of the interface it arrived on, or 0.
+    qint32 datagramInterfaceIndex() const { return qint32(m_current.interfaceIndex()); }
+
+    /// @brief Text of the last error, empty when none happened since the socket was bound.
+    QString errorString() const { return m_errorString; }
+
+    /// @brief Releases the socket; harmless on a closed socket.
+    void close();
+
+signals:
+    /// @brief One datagram of @p bytesTotal bytes has arrived; read it with getData().
+    void dataArrival(int bytesTotal);
+
+    /// @brief A socket operation failed. Setting @p cancelDisplay keeps the socket from
+    /// reporting the error itself (as a warning on the diagnostic output).
+    void error(int number, const QString &description, bool &cancelDisplay);
+
+private:
+    void readPendingDatagrams();
+    void raiseError(int number, const QString &description);
+    bool sendNative(const QByteArray &data, const QHostAddress &to);
+
+    QUdpSocket *m_socket = nullptr;
+    QHostAddress m_boundAddress{QHostAddress::AnyIPv4};
+    qint32 m_interfaceIndex = 0;
+    QString m_remoteHost;
+    quint16 m_remotePort = 0;
+    QNetworkDatagram m_current;
+    QString m_errorString;
+};
+
+} // namespace farlight
