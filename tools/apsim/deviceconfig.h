@@ -1,0 +1,45 @@
+#pragma once
+
+#include "protocol/macaddress.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+
+namespace farlight {
+
+/// @brief How a simulated device addresses its management replies.
+enum class ReplyMode {
+    Unicast,   ///< to the requester's address and port
+    Broadcast, ///< to 255.255.255.255 at the requester's port, as devices on a foreign subnet must
+};
+
+/// @brief From which port a simulated device's TFTP server answers a write request.
+enum class TftpMode {
+    Fixed,     ///< every answer comes from port 69
+    Ephemeral, ///< each transfer gets a fresh port, as the TFTP standard has it
+};
+
+/// @brief One simulated access point as the configuration file describes it.
+struct DeviceConfig
+{
+    QByteArray hostName;
+    MacAddress mac{};
+    QHostAddress ip;
+    QHostAddress mask{QStringLiteral("255.255.255.0")};
+    QHostAddress gateway{QStringLiteral("0.0.0.0")};
+    QByteArray ssid = QByteArrayLiteral("wireless");
+    quint8 channel = 6;
+    quint8 wep = 0;
+    QByteArray password;
+    ReplyMode reply = ReplyMode::Unicast;
+    TftpMode tftp = TftpMode::Ephemeral;
+    QList<MacAddress> filter;
+    /// The lab segment whose namespace carries the device's address (1 or 2); the simulator
+    /// only validates it, the lab scripts place the address.
+    int segment = 1;
+    /// Whether reading the filter list needs the right password; writing always does.
+    bool readNeedsPassword = false;
+};
+
+} // namespace farlight

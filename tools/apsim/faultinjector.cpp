@@ -1,0 +1,61 @@
+#include "faultinjector.h"
+
+#include <cmath>
+
+namespace farlight {
+
+FaultInjector::FaultInjector(FaultConfig config) : m_config(std::move(config)), m_random(m_config.seed) {}
+
+bool FaultInjector::applies(const MacAddress &device, RequestKind kind) const
+{
+    const bool deviceMatches = m_config.devices.isEmpty()
+        || std::any_of(m_config.devices.begin(), m_config.devices.end(),
+                       [&](const MacAddress &m) { return MacEqual(m, device); });
+    return deviceMatches && (m_config.kinds.isEmpty() || m_config.kinds.contains(kind));
+}
+
+bool FaultInjector::drop(const MacAddress &device, RequestKind kind)
+{
+    if (m_config.dropRate <= 0.0 || !applies(device, kind))
+        return false;
+    if (m_config.dropMode == FaultConfig::DropMode::Fixed) {
+        // Drop when the running total of the rate passes a whole number: a rate of 0.25 loses
+        // exactly every fourth request. The small bias keeps 0.1 * 10 from falling just short of 1.
+        constexpr double Epsilon = 1e-9;
+        const double before = std::floor(double(m_fixedCount) * m_config.dropRate + Epsilon);
+        ++m_fixedCount;
+        const double after = std::floor(double(m_fixedCount) * m_config.dropRate + Epsilon);
+        return after > before;
+    }
+    // The raw 32-bit output is mapped by hand: std::uniform_real_distribution may differ between
+    // standard libraries, which would make a seed mean different losses on different machines.
+    const double draw = double(m_random()) / 4294967296.0;
+    return draw < m_config.dropRate;
+}
+
+int FaultInjector::copies(const MacAddress &device, RequestKind kind) const
+{
+    return 1 + (applies(device, kind) ? m_config.duplicate : 0);
+}
+
+int FaultInjector::delayMs(const MacAddress &device, RequestKind kind) const
+{
+    return applies(device, kind) ? m_config.delayMs : 0;
+}
+
+std::optional<quint16> FaultInjector::status(const MacAddress &device, RequestKind kind) const
+{
+    return applies(device, kind) ? m_config.status : std::nullopt;
+}
+
+std::optional<MacAddress> FaultInjector::replyMac(const MacAddress &device, RequestKind kind) const
+{
+    return applies(device, kind) ? m_config.replyMac : std::nullopt;
+}
+
+std::optional<quint16> FaultInjector::tftpError(const MacAddress &device) const
+{
+    return applies(device, RequestKind::Tftp) ? m_config.tftpError : std::nullopt;
+}
+
+} // namespace farlight

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "faultconfig.h"
+
+#include <random>
+
+namespace farlight {
+
+/// @brief Decides, reproducibly, which faults hit a request of a given device and kind.
+///
+/// The decisions depend only on the configuration, its seed and the order of the calls, so a
+/// test that replays the same requests sees the same losses.
+class FaultInjector
+{
+public:
+    explicit FaultInjector(FaultConfig config = {});
+
+    /// @brief True when the faults are configured for @p device and @p kind at all.
+    bool applies(const MacAddress &device, RequestKind kind) const;
+
+    /// @brief Whether this request is lost; each call for an affected request consumes one decision.
+    bool drop(const MacAddress &device, RequestKind kind);
+
+    /// @brief How often each reply goes out (1 plus the configured duplicates).
+    int copies(const MacAddress &device, RequestKind kind) const;
+    int delayMs(const MacAddress &device, RequestKind kind) const;
+    std::optional<quint16> status(const MacAddress &device, RequestKind kind) const;
+    std::optional<MacAddress> replyMac(const MacAddress &device, RequestKind kind) const;
+    std::optional<quint16> tftpError(const MacAddress &device) const;
+
+    const FaultConfig &config() const { return m_config; }
+
+private:
+    FaultConfig m_config;
+    std::mt19937 m_random;
+    quint64 m_fixedCount = 0;
+};
+
+} // namespace farlight
