@@ -1,21 +1,25 @@
 #include "app/appstate.h"
-#include "netenv/platformutils.h"
-#include "resources/strings.h"
+#include "app/startwindow.h"
+#include "dialogs/applicationicon.h"
+#include "netenv/systemplatform.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    farlight::AppState state;
-    state.OsVersionCode = farlight::GetOsVersionCode();
+    QApplication::setApplicationName(QStringLiteral("Farlight"));
+    QApplication::setWindowIcon(farlight::ApplicationIcon());
 
-    // The main window replaces this placeholder once it exists.
-    QLabel window(state.AppTitle);
-    window.setWindowTitle(state.AppTitle);
-    window.setObjectName(QStringLiteral("start"));
-    window.resize(640, 400);
+    const std::unique_ptr<farlight::Platform> platform = farlight::CreateSystemPlatform();
+    // A second copy ends silently: no window, no message.
+    if (!platform->claimSingleInstance())
+        return 0;
+
+    farlight::AppState state;
+    farlight::StartWindow window(state, *platform);
     window.show();
+    QTimer::singleShot(0, &window, &farlight::StartWindow::startUp);
     return app.exec();
 }
