@@ -8,7 +8,9 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -133,6 +135,9 @@ private slots:
     void doubleClickOpensWebAdmin();
     void keyboardDeleteAndRefresh();
     void toolbarButtonsHaveAccessibleNames();
+    void helpOpensThePageInTheBrowser();
+    void helpReportsWhenNoBrowserStarts();
+    void aboutShowsFrmAbout();
 };
 
 void TestStartWindow::namesAndCaptions()
@@ -399,6 +404,44 @@ void TestStartWindow::toolbarButtonsHaveAccessibleNames()
     QCOMPARE(bar->widgetForAction(h.action("Bdelete"))->accessibleName(), QStringLiteral("Delete"));
     QVERIFY(!h.action("Bsearch")->icon().isNull());
     QVERIFY(!h.list()->accessibleName().isEmpty());
+}
+
+void TestStartWindow::helpOpensThePageInTheBrowser()
+{
+    Harness h;
+    h.action("mHelpTopic")->trigger();
+    QCOMPARE(h.platform.openedUrls.size(), 1);
+    const QUrl url = h.platform.openedUrls.first();
+    QVERIFY(url.isLocalFile());
+    QVERIFY(url.toLocalFile().endsWith(QStringLiteral("/help/index.html")));
+    QVERIFY(QFile::exists(url.toLocalFile()));
+}
+
+void TestStartWindow::helpReportsWhenNoBrowserStarts()
+{
+    Harness h;
+    h.platform.openUrlResult = false;
+    const auto box = answerMessageBox(QMessageBox::Ok);
+    h.action("mHelpTopic")->trigger();
+    QVERIFY(box->shown);
+    QVERIFY(box->text.startsWith(QStringLiteral("The help page could not be opened.")));
+    QCOMPARE(box->title, QStringLiteral("Farlight"));
+}
+
+void TestStartWindow::aboutShowsFrmAbout()
+{
+    Harness h;
+    QString shown;
+    QString version;
+    whenShown<QDialog>([&](QDialog *dialog) {
+        shown = dialog->objectName();
+        if (auto *label = dialog->findChild<QLabel *>("lblVersion"))
+            version = label->text();
+        dialog->accept();
+    });
+    h.action("Mabout")->trigger();
+    QCOMPARE(shown, QStringLiteral("frmAbout"));
+    QCOMPARE(version, QStringLiteral("Farlight  2.5.6"));
 }
 
 QTEST_MAIN(TestStartWindow)
