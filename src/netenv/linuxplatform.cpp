@@ -143,7 +143,7 @@ bool ReadNetlinkAck(int fd, quint32 sequence)
 } // namespace
 
 LinuxPlatform::LinuxPlatform(const QString &lockFilePath)
-    : m_lockFilePath(lockFilePath.isEmpty() ? DefaultLockFilePath() : lockFilePath)
+    : m_lockFilePath(lockFilePath)
 {
 }
 
@@ -259,6 +259,8 @@ bool LinuxPlatform::claimSingleInstance()
 {
     if (m_lockFd >= 0)
         return true;
+    if (m_lockFilePath.isEmpty())
+        m_lockFilePath = DefaultLockFilePath();
     QDir().mkpath(QFileInfo(m_lockFilePath).absolutePath());
     const int fd = ::open(QFile::encodeName(m_lockFilePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     // When the lock cannot be taken at all there is no telling whether a copy runs; starting is

@@ -12,7 +12,7 @@ class LinuxPlatform : public Platform
 {
 public:
     /// @brief @p lockFilePath is the file whose lock marks the running copy; empty means
-    /// DefaultLockFilePath().
+    /// DefaultLockFilePath(), looked up when the claim is made.
     explicit LinuxPlatform(const QString &lockFilePath = QString());
     ~LinuxPlatform() override;
 

@@ -1,3 +1,11 @@
+// The system headers must not define min and max as macros, and need no rarely used parts.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+
 #include "netenv/windowsplatform.h"
 
 #include "netenv/platformutils.h"
@@ -79,7 +87,7 @@ IfTable WindowsPlatform::readInterfaceTable()
         row.physicalAddress = QByteArray(reinterpret_cast<const char *>(source.bPhysAddr),
                                          qsizetype(std::min<DWORD>(source.dwPhysAddrLen, MAXLEN_PHYSADDR)));
         row.description = FieldText(source.bDescr, std::min<DWORD>(source.dwDescrLen, MAXLEN_IFDESCR));
-        row.flags.up = source.dwOperStatus == IF_OPER_STATUS_OPERATIONAL;
+        row.flags.up = source.dwOperStatus == MIB_IF_OPER_STATUS_OPERATIONAL;
         row.flags.loopback = source.dwType == MIB_IF_TYPE_LOOPBACK;
         row.flags.pointToPoint = source.dwType == MIB_IF_TYPE_PPP;
         table.rows.append(row);
