@@ -20,7 +20,8 @@ namespace farlight {
 ///
 /// Arrivals and errors are signals of the thread that owns the object, delivered between other
 /// events. The error signal carries a flag by reference, so connect to it directly (the default
-/// within one thread).
+/// within one thread). A handler may close() the socket; to destroy it from inside one of its
+/// own handlers, use deleteLater().
 class UdpPeer : public QObject
 {
     Q_OBJECT

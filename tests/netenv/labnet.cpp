@@ -62,8 +62,11 @@ PeerNamespace::~PeerNamespace()
     if (m_ownNamespace >= 0)
         ::close(m_ownNamespace);
     if (m_holder.state() != QProcess::NotRunning) {
-        m_holder.kill();
-        m_holder.waitForFinished();
+        m_holder.closeWriteChannel();
+        if (!m_holder.waitForFinished()) {
+            m_holder.kill();
+            m_holder.waitForFinished();
+        }
     }
 }
 
@@ -74,7 +77,8 @@ QString PeerNamespace::namespacePath() const
 
 bool PeerNamespace::start()
 {
-    m_holder.start(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("sleep"), QStringLiteral("3600")});
+    // The holder reads its input until it closes, so it ends with the test however the test ends.
+    m_holder.start(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("cat")});
     if (!m_holder.waitForStarted())
         return false;
     // The child enters its namespace just after it starts; wait until it has.
