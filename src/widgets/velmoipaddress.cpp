@@ -235,7 +235,8 @@ VelmoIPAddress::Properties VelmoIPAddress::properties() const
 
 void VelmoIPAddress::setProperties(const Properties &saved)
 {
-    setFont(saved.Font.value_or(hostFont()));
+    // Without a saved font the control takes its host's, and keeps following it.
+    setFont(saved.Font.value_or(QFont()));
     setIpAddress(saved.IPAddress.value_or(DefaultIPAddress));
     m_useDisabledBackColor = saved.UseDisabledBackColor.value_or(DefaultUseDisabledBackColor);
     setEnabled(saved.Enabled.value_or(DefaultEnabled));

@@ -847,6 +847,14 @@ void TestVelmoIPAddress::restoreTakesDefaults()
     QCOMPARE(changes.at(0).at(0).toString(), QStringLiteral("0.0.0.0"));
     QCOMPARE(field(0)->palette().color(QPalette::Base), QGuiApplication::palette().color(QPalette::Base));
 
+    // A control restored without a font follows its host's.
+    QFont hostFont = m_host->font();
+    hostFont.setPointSize(hostFont.pointSize() + 4);
+    m_host->setFont(hostFont);
+    QCOMPARE(m_control->Font(), hostFont);
+    QCOMPARE(field(2)->font(), hostFont);
+    QVERIFY(!m_control->properties().Font.has_value());
+
     // The Set IP dialog's controls are saved with an empty address: each field shows 0.
     VelmoIPAddress::Properties saved;
     saved.IPAddress = QString();
