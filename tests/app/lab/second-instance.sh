@@ -1,0 +1,23 @@
+#!/bin/sh
+# A second copy of the program ends at once and silently while the first one runs.
+# Usage: second-instance.sh FARLIGHT
+set -u
+farlight=$1
+runtime=$(mktemp -d)
+trap 'kill "$first" 2>/dev/null; wait "$first" 2>/dev/null; rm -rf "$runtime"' EXIT
+export XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
+
+"$farlight" >"$runtime/first.out" 2>&1 &
+first=$!
+sleep 2
+kill -0 "$first" 2>/dev/null || { echo "FAIL: the first copy did not keep running"; cat "$runtime/first.out"; exit 1; }
+
+timeout 20 "$farlight" >"$runtime/second.out" 2>&1
+status=$?
+[ "$status" -eq 0 ] || { echo "FAIL: the second copy ended with status $status"; exit 1; }
+if grep -v -e 'XDG_RUNTIME_DIR' -e 'propagateSizeHints' "$runtime/second.out" | grep -q .; then
+    echo "FAIL: the second copy printed:"; cat "$runtime/second.out"; exit 1
+fi
+kill -0 "$first" 2>/dev/null || { echo "FAIL: the first copy ended"; exit 1; }
+echo "second copy ended silently while the first ran"
+echo "1 passed, 0 failed"
