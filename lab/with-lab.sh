@@ -60,6 +60,10 @@ trap 'on_signal 2' INT
 trap 'on_signal 15' TERM
 
 LAB_DIR=$(mktemp -d "${TMPDIR:-/tmp}/farlight-lab.XXXXXX") || lab_die "cannot create a temporary folder"
+# The reaper removes the lab even when this script is killed outright (a test timeout, SIGKILL).
+keep=
+[ "${FARLIGHT_LAB_KEEP:-0}" = 1 ] && keep=--keep
+setsid "$here/lab-clean.sh" --after "$$" "$LAB_DIR" $keep </dev/null >/dev/null 2>&1 &
 lab_create "$$" "$second" "$addresses" || lab_die "cannot create the lab"
 lab_export "$second"
 export FARLIGHT_LAB_DIR="$LAB_DIR"
@@ -71,7 +75,7 @@ export FARLIGHT_LAB_FIRMWARE_DIR="$LAB_DIR/firmware"
 ip netns exec "$LAB_DEV_NS" "$apsim" --config "$config" --state "$FARLIGHT_LAB_STATE" --log "$FARLIGHT_LAB_LOG" \
     --firmware-dir "$FARLIGHT_LAB_FIRMWARE_DIR" --exit-with-parent >"$LAB_DIR/apsim.out" 2>&1 &
 LAB_APSIM_PID=$!
-[ -n "${FARLIGHT_LAB_REGISTRY:-}" ] && echo "apsim $LAB_APSIM_PID" >>"$FARLIGHT_LAB_REGISTRY/$LAB_ID"
+[ -n "${FARLIGHT_LAB_REGISTRY:-}" ] && printf 'apsim %s\ndir %s\n' "$LAB_APSIM_PID" "$LAB_DIR" >>"$FARLIGHT_LAB_REGISTRY/$LAB_ID"
 
 # The simulator writes its first state once every socket is open: from then on it answers.
 for _ in $(seq 100); do

@@ -18,7 +18,8 @@ namespace {
 constexpr qsizetype MaxTextField = 32;
 constexpr qsizetype MaxPassword = 12;
 constexpr qsizetype MaxFilterEntries = 128;
-constexpr qsizetype MaxDevices = 100;
+// Enough for a crowded /24 segment; each device holds two sockets.
+constexpr qsizetype MaxDevices = 250;
 constexpr int MaxDuplicates = 10;
 constexpr int MaxDelayMs = 60000;
 
