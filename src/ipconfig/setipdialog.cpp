@@ -1,0 +1,348 @@
+#include "ipconfig/setipdialog.h"
+
+#include "app/appstate.h"
+#include "dialogs/logindialog.h"
+#include "ipconfig/inetaddr.h"
+#include "ipconfig/staticsettings.h"
+#include "netenv/udppeer.h"
+#include "protocol/packetheader.h"
+#include "protocol/setiprequest.h"
+#include "resources/strings.h"
+#include "widgets/twips.h"
+#include "widgets/velmoipaddress.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace farlight {
+
+namespace {
+
+constexpr qreal FallbackDpi = 96;
+// The address field the administrator completes: the device's host part.
+constexpr int HostField = 3;
+constexpr quint16 AnyLocalPort = 0;
+
+// Caption ids of the controls.
+constexpr int FrameCaption = StringId::SetIp;
+constexpr int IpCaption = 33;
+constexpr int MaskCaption = 34;
+constexpr int GatewayCaption = 35;
+constexpr int DhcpCaption = 36;
+
+// Positions in twips (left, top, width, height). The controls inside Frame1 are placed
+// relative to the frame.
+const QRect Frame1Twips(240, 240, 4215, 2535);
+const QRect Option1Twips(240, 360, 375, 195);
+const QRect Label3Twips(840, 360, 1935, 375);
+const QRect Label2Twips(960, 720, 975, 255);
+const QRect VelmoIPAddress1Twips(2040, 720, 2010, 285);
+const QRect Label4Twips(960, 1080, 975, 255);
+const QRect VelmoIPAddress2Twips(2040, 1080, 2010, 285);
+const QRect Label5Twips(960, 1440, 975, 255);
+const QRect VelmoIPAddress3Twips(2040, 1440, 2010, 285);
+const QRect Option2Twips(240, 2040, 255, 195);
+const QRect Label1Twips(840, 2040, 1935, 255);
+const QRect Command2Twips(840, 3000, 1095, 375);
+const QRect Command1Twips(2760, 3000, 1095, 375);
+
+const QString NoAdapterAddress = QStringLiteral("0.0.0.0");
+
+QLabel *makeLabel(const char *name, int captionId, QWidget *parent)
+{
+    auto *label = new QLabel(text(captionId), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+VelmoIPAddress *makeAddressControl(const char *name, int captionId, QWidget *parent)
+{
+    auto *control = new VelmoIPAddress(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setAccessibleName(text(captionId));
+    return control;
+}
+
+} // namespace
+
+SetIpDialog::SetIpDialog(AppState &state, qint16 deviceIndex, QWidget *parent)
+    : QDialog(parent)
+    , m_state(state)
+    , m_deviceIndex(deviceIndex)
+{
+    setObjectName(QStringLiteral("Setips"));
+    createControls();
+    placeControls();
+    m_loadFailed = !load();
+}
+
+SetIpDialog::~SetIpDialog() = default;
+
+void SetIpDialog::createControls()
+{
+    setWindowTitle(text(StringId::SetIp));
+
+    m_frame1 = new QGroupBox(text(FrameCaption), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+
+    // The option buttons carry no text of their own; the label beside each is its text and
+    // selects it when clicked.
+    m_option1 = new QRadioButton(m_frame1);
+    m_option1->setObjectName(QStringLiteral("Option1"));
+    m_option1->setAccessibleName(text(StringId::Static));
+    m_label3 = makeLabel("Label3", StringId::Static, m_frame1);
+    m_label3->setBuddy(m_option1);
+
+    m_label2 = makeLabel("Label2", IpCaption, m_frame1);
+    m_velmoIPAddress1 = makeAddressControl("VelmoIPAddress1", IpCaption, m_frame1);
+    m_label2->setBuddy(m_velmoIPAddress1);
+    m_label4 = makeLabel("Label4", MaskCaption, m_frame1);
+    m_velmoIPAddress2 = makeAddressControl("VelmoIPAddress2", MaskCaption, m_frame1);
+    m_label4->setBuddy(m_velmoIPAddress2);
+    m_label5 = makeLabel("Label5", GatewayCaption, m_frame1);
+    m_velmoIPAddress3 = makeAddressControl("VelmoIPAddress3", GatewayCaption, m_frame1);
+    m_label5->setBuddy(m_velmoIPAddress3);
+
+    m_option2 = new QRadioButton(m_frame1);
+    m_option2->setObjectName(QStringLiteral("Option2"));
+    m_option2->setAccessibleName(text(DhcpCaption));
+    m_label1 = makeLabel("Label1", DhcpCaption, m_frame1);
+    m_label1->setBuddy(m_option2);
+
+    m_command2 = new QPushButton(text(StringId::Ok), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_command2->setDefault(true);
+    m_command1 = new QPushButton(text(StringId::Cancel), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+
+    m_sock1 = new UdpPeer(this);
+    m_sock1->setObjectName(QStringLiteral("sock1"));
+
+    m_label3->installEventFilter(this);
+    m_label1->installEventFilter(this);
+    connect(m_option1, &QRadioButton::toggled, this, &SetIpDialog::selectStatic);
+    connect(m_option2, &QRadioButton::toggled, this, &SetIpDialog::selectDhcp);
+    connect(m_command2, &QPushButton::clicked, this, &SetIpDialog::ValidateAndSend);
+    connect(m_command1, &QPushButton::clicked, this, &SetIpDialog::reject);
+    connect(m_sock1, &UdpPeer::dataArrival, this, &SetIpDialog::sock1DataArrival);
+    // Socket errors are expected (a send on a closed network) and never shown.
+    connect(m_sock1, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
+}
+
+void SetIpDialog::placeControls()
+{
+    const QScreen *where = screen();
+    const qreal dpiX = where ? where->logicalDotsPerInchX() : FallbackDpi;
+    const qreal dpiY = where ? where->logicalDotsPerInchY() : FallbackDpi;
+    const auto place = [dpiX, dpiY](QWidget *widget, const QRect &twips) {
+        widget->setGeometry(TwipsToPixels(twips, dpiX, dpiY));
+    };
+
+    setFixedSize(TwipsToPixels(ClientWidthTwips, dpiX), TwipsToPixels(ClientHeightTwips, dpiY));
+    place(m_frame1, Frame1Twips);
+    place(m_option1, Option1Twips);
+    place(m_label3, Label3Twips);
+    place(m_label2, Label2Twips);
+    place(m_label4, Label4Twips);
+    place(m_label5, Label5Twips);
+    place(m_option2, Option2Twips);
+    place(m_label1, Label1Twips);
+    place(m_command2, Command2Twips);
+    place(m_command1, Command1Twips);
+    m_velmoIPAddress1->setGeometryTwips(VelmoIPAddress1Twips);
+    m_velmoIPAddress2->setGeometryTwips(VelmoIPAddress2Twips);
+    m_velmoIPAddress3->setGeometryTwips(VelmoIPAddress3Twips);
+}
+
+bool SetIpDialog::load()
+{
+    if (m_deviceIndex < 0 || m_deviceIndex >= m_state.DeviceCount || m_deviceIndex >= AppState::DeviceCapacity)
+        return false;
+    const qint16 a = m_state.DeviceTable[std::size_t(m_deviceIndex)].AdapterIndex;
+    if (a < 0 || a >= m_state.AdapterCount || a >= AppState::AdapterCapacity)
+        return false;
+    const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(a)];
+
+    // Proposed: the adapter's network with the host part left for the administrator to type.
+    m_velmoIPAddress1->setIpAddress(adapter.IpAddress);
+    m_velmoIPAddress1->setIPValue(HostField, VelmoIPAddress::EmptyFieldValue);
+    m_velmoIPAddress1->SetIPFocus(HostField);
+    m_velmoIPAddress2->setIpAddress(adapter.SubnetMask);
+    m_velmoIPAddress3->setIpAddress(adapter.Gateway);
+    m_option1->setChecked(true);
+
+    m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+    m_sock1->setRemotePort(DevicePort);
+    // An adapter without an address cannot send the request from anywhere the device could
+    // answer; the socket would otherwise be bound to no adapter at all.
+    if (adapter.IpAddress.isEmpty() || adapter.IpAddress == NoAdapterAddress)
+        return false;
+    return m_sock1->bind(AnyLocalPort, adapter.IpAddress, adapter.InterfaceIndex);
+}
+
+void SetIpDialog::selectStatic(bool checked)
+{
+    if (!checked)
+        return;
+    for (VelmoIPAddress *control : {m_velmoIPAddress1, m_velmoIPAddress2, m_velmoIPAddress3})
+        control->setEnabled(true);
+}
+
+void SetIpDialog::selectDhcp(bool checked)
+{
+    if (!checked)
+        return;
+    for (VelmoIPAddress *control : {m_velmoIPAddress1, m_velmoIPAddress2, m_velmoIPAddress3})
+        control->setEnabled(false);
+}
+
+void SetIpDialog::ValidateAndSend()
+{
+    if (m_loadFailed)
+        return;
+    // A new request replaces the one sent before: from here on only its own reply counts.
+    m_awaitingReply = false;
+
+    quint8 flag = Flag::SetIpDhcp;
+    quint32 address = 0;
+    quint32 mask = 0;
+    quint32 gateway = 0;
+    if (!m_option1->isChecked()) {
+        LoginDialog::ask(m_state, this);
+        m_mode = DhcpMode;
+    } else {
+        const QString addressText = m_velmoIPAddress1->ipAddress();
+        const QString maskText = m_velmoIPAddress2->ipAddress();
+        const QString gatewayText = m_velmoIPAddress3->ipAddress();
+        address = InetAddr(addressText);
+        mask = InetAddr(maskText);
+        gateway = InetAddr(gatewayText);
+        GatewayFields gatewayFields{};
+        for (int i = 0; i < VelmoIPAddress::FieldCount; ++i)
+            gatewayFields[std::size_t(i)] = m_velmoIPAddress3->IPValue(i);
+        if (const std::optional<QString> failure =
+                ValidateStaticSettings(addressText, maskText, gatewayText, gatewayFields, m_state.SubnetMaskTable)) {
+            showMessage(this, QMessageBox::Warning, m_state.AppTitle, *failure);
+            return;
+        }
+        LoginDialog::ask(m_state, this);
+        m_mode = StaticMode;
+        flag = Flag::SetIpStatic;
+    }
+
+    // The number is used whether or not the request goes out.
+    const bool built = m_state.BuildSetIpRequest(m_deviceIndex, flag, address, mask, gateway);
+    if (!m_state.LoginOk)
+        return;
+    m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+    if (!built || !m_sock1->sendData(m_state.LastSetIpRequest.datagram())) {
+        showMessage(this, QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
+        return;
+    }
+    m_awaitingReply = true;
+}
+
+void SetIpDialog::sock1DataArrival(int bytesTotal)
+{
+    if (bytesTotal < SetIpReply::MinimumSize)
+        return;
+    const QByteArray reply = m_sock1->getData();
+    const std::optional<quint16> status = SetIpReply::status(reply);
+    if (!status || !m_state.IsSetIpReply(reply) || !m_awaitingReply)
+        return;
+
+    const QPointer<SetIpDialog> alive(this);
+    switch (*status) {
+    case SetIpReply::StatusOk: {
+        m_awaitingReply = false;
+        const std::optional<QByteArray> confirmation = m_state.BuildConfirmRequest(m_deviceIndex);
+        showMessage(this, QMessageBox::Information, text(StringId::ProductName),
+                    text(m_mode == StaticMode ? StringId::SetIpOk : StringId::SetDhcpOk));
+        if (!alive)
+            return;
+        if (confirmation) {
+            m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+            m_sock1->setRemotePort(DevicePort);
+            m_sock1->sendData(*confirmation);
+        }
+        accept();
+        break;
+    }
+    case SetIpReply::StatusFailure:
+        m_awaitingReply = false;
+        showMessage(this, QMessageBox::Information, text(StringId::ProductName),
+                    text(m_mode == StaticMode ? StringId::SetIpFailure : StringId::SetDhcpFailure));
+        break;
+    case SetIpReply::StatusBadPassword:
+        m_awaitingReply = false;
+        showMessage(this, QMessageBox::NoIcon, ApplicationTitle, text(StringId::InvalidPassword));
+        break;
+    default:
+        break;
+    }
+}
+
+int SetIpDialog::exec()
+{
+    if (m_loadFailed) {
+        reportLoadFailure();
+        done(Rejected);
+        return result();
+    }
+    return QDialog::exec();
+}
+
+void SetIpDialog::done(int result)
+{
+    m_awaitingReply = false;
+    m_sock1->close();
+    QDialog::done(result);
+}
+
+void SetIpDialog::setVisible(bool visible)
+{
+    if (visible && m_loadFailed) {
+        reportLoadFailure();
+        done(Rejected);
+        return;
+    }
+    QDialog::setVisible(visible);
+}
+
+bool SetIpDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && (watched == m_label3 || watched == m_label1)) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *label = static_cast<QLabel *>(watched);
+        if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
+            QRadioButton *option = watched == m_label3 ? m_option1 : m_option2;
+            option->setFocus(Qt::MouseFocusReason);
+            option->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SetIpDialog::reportLoadFailure()
+{
+    if (m_loadFailureReported)
+        return;
+    m_loadFailureReported = true;
+    // The dialog itself never appeared, so the message stands over whatever opened it.
+    showMessage(parentWidget(), QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
+}
+
+void SetIpDialog::showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message)
+{
+    QMessageBox box(icon, title, message, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace farlight

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace farlight {
+
+class AppState;
+class UdpPeer;
+class VelmoIPAddress;
+
+/// @brief The Set IP dialog Setips: gives one device a static address, mask and gateway, or
+/// switches it to DHCP.
+///
+/// The dialog proposes the addresses of the local adapter through which the device was found
+/// (the last address field left empty for the device's own part), checks a static choice,
+/// asks for the password and broadcasts the set-IP request from a socket bound to that adapter.
+/// The device's reply decides: success is reported, confirmed with one confirmation request,
+/// and closes the dialog; a failure or a wrong password is reported and the dialog stays open.
+///
+/// Loading happens in the constructor. When it fails (a device index without a table entry, or
+/// an adapter address the socket cannot be bound to) the dialog never appears: showing it,
+/// with exec(), open() or show(), reports "IP Address is not set. Please recheck." and
+/// leaves it closed and rejected.
+class SetIpDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// What the last request asked for.
+    enum Mode : qint16 { NoRequest = 0, StaticMode = 1, DhcpMode = 2 };
+
+    /// Client area in twips.
+    static constexpr int ClientWidthTwips = 4680;
+    static constexpr int ClientHeightTwips = 3615;
+
+    /// @brief Loads the dialog for entry @p deviceIndex of the state's device table.
+    SetIpDialog(AppState &state, qint16 deviceIndex, QWidget *parent = nullptr);
+    ~SetIpDialog() override;
+
+    /// @brief The device table entry the dialog acts on, fixed when it is created.
+    qint16 DeviceIndex() const { return m_deviceIndex; }
+    /// @brief What the last request built asked for.
+    Mode currentMode() const { return m_mode; }
+    /// @brief True when loading failed; the dialog then only reports the failure when shown.
+    bool loadFailed() const { return m_loadFailed; }
+
+    /// @brief The OK button: validates a static choice, asks for the password, builds and
+    /// broadcasts the set-IP request. The dialog stays open waiting for the reply.
+    void ValidateAndSend();
+
+    /// @brief Reports a load failure instead of running; otherwise runs the dialog modally.
+    int exec() override;
+    /// @brief Closes the socket as the dialog closes, whatever closes it.
+    void done(int result) override;
+    /// @brief Refuses to become visible after a load failure, reporting it instead.
+    void setVisible(bool visible) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void placeControls();
+    bool load();
+    void selectStatic(bool checked);
+    void selectDhcp(bool checked);
+    void sock1DataArrival(int bytesTotal);
+    void reportLoadFailure();
+    void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message);
+
+    AppState &m_state;
+    const qint16 m_deviceIndex;
+    Mode m_mode = NoRequest;
+    bool m_loadFailed = false;
+    bool m_loadFailureReported = false;
+    // True from a successful send until a reply with a known status has been taken; a reply
+    // outside that window (a copy, or one arriving while its message is still shown) is ignored.
+    bool m_awaitingReply = false;
+
+    QGroupBox *m_frame1 = nullptr;
+    QRadioButton *m_option1 = nullptr;
+    QLabel *m_label3 = nullptr;
+    QLabel *m_label2 = nullptr;
+    VelmoIPAddress *m_velmoIPAddress1 = nullptr;
+    QLabel *m_label4 = nullptr;
+    VelmoIPAddress *m_velmoIPAddress2 = nullptr;
+    QLabel *m_label5 = nullptr;
+    VelmoIPAddress *m_velmoIPAddress3 = nullptr;
+    QRadioButton *m_option2 = nullptr;
+    QLabel *m_label1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QPushButton *m_command1 = nullptr;
+    UdpPeer *m_sock1 = nullptr;
+};
+
+} // namespace farlight
