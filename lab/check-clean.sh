@@ -3,7 +3,8 @@
 # Whatever is found is reported (the check fails) and then removed, so the next run starts clean.
 #
 # Usage: check-clean.sh [--registry DIR]
-#   Without a registry: every lab namespace counts, and every simulator in a lab namespace.
+#   Without a registry: every lab namespace counts, and every simulator in a lab namespace; only
+#   stale labs are removed, since a live lab may belong to a test run still going on.
 #   With the registry of a test run: that run's labs must be gone entirely, and labs whose owner
 #   is gone count as leftovers; live labs of other runs (parallel test runs) are left alone.
 set -u
@@ -70,12 +71,6 @@ done
 for id in $(lab_purge_stale); do
     lab_log "removed the stale lab $id"
 done
-if [ -z "$registry" ]; then
-    for id in $(lab_existing_ids); do
-        lab_remove_namespace "$LAB_PREFIX-ws-$id"
-        lab_remove_namespace "$LAB_PREFIX-dev-$id"
-    done
-fi
 
 if [ "$problems" -gt 0 ]; then
     lab_log "$problems leftover(s) found"
