@@ -1,0 +1,95 @@
+#pragma once
+
+#include "dialogs/logindialog.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+
+// Answers every login dialog and message box that comes up while it exists, in the order they
+// come, and keeps a log of them. Modal dialogs run their own event loops, so the answers come
+// from a timer that looks at the active modal widget.
+namespace testsupport {
+
+struct ShownBox
+{
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+};
+
+struct LoginAnswer
+{
+    QString password;
+    bool ok = true;
+};
+
+class ModalScript : public QObject
+{
+public:
+    /// Entry of log() for each login dialog shown; message boxes are logged by their text.
+    static inline const QString Login = QStringLiteral("login");
+
+    /// Login dialogs without a queued answer are confirmed with @p password.
+    explicit ModalScript(const QString &password = QStringLiteral("admin"))
+        : m_defaultPassword(password)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &ModalScript::poll);
+        m_timer.start(10);
+    }
+
+    /// The answer to the next login dialog; answers are used in the order queued.
+    void queueLogin(const QString &password, bool ok) { m_logins.append({password, ok}); }
+
+    const QStringList &log() const { return m_log; }
+    const QList<ShownBox> &boxes() const { return m_boxes; }
+    qsizetype loginCount() const { return std::count(m_log.cbegin(), m_log.cend(), Login); }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || m_handled.contains(modal))
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            m_handled.append(modal);
+            m_log.append(box->text());
+            m_boxes.append({box->text(), box->windowTitle(), box->icon(), box->standardButtons()});
+            if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+                ok->click();
+            else
+                box->reject();
+        } else if (auto *login = qobject_cast<farlight::LoginDialog *>(modal)) {
+            m_handled.append(modal);
+            m_log.append(Login);
+            const LoginAnswer answer = m_logins.isEmpty() ? LoginAnswer{m_defaultPassword, true} : m_logins.takeFirst();
+            auto *field = login->findChild<QLineEdit *>(QStringLiteral("PasswordTxt"));
+            if (field)
+                QTest::keyClicks(field, answer.password);
+            auto *button = login->findChild<QPushButton *>(answer.ok ? QStringLiteral("cmdOK") : QStringLiteral("cmdCancel"));
+            if (button)
+                button->click();
+            else
+                login->reject();
+        }
+    }
+
+    QString m_defaultPassword;
+    QList<LoginAnswer> m_logins;
+    QStringList m_log;
+    QList<ShownBox> m_boxes;
+    QList<QPointer<QWidget>> m_handled;
+    QTimer m_timer;
+};
+
+} // namespace testsupport
