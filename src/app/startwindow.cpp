@@ -33,8 +33,9 @@ namespace farlight {
 
 namespace {
 
-constexpr int DefaultWidthTwips = 9000;
-constexpr int DefaultHeightTwips = 4800;
+// Wide enough that every column of the list shows its full text in a desktop font.
+constexpr int DefaultWidthTwips = 12000;
+constexpr int DefaultHeightTwips = 6000;
 constexpr float StartUpPauseSeconds = 0.5f;
 constexpr int IpAddressColumn = 1;
 const QString RowIconKey = QStringLiteral("Normal");
