@@ -204,16 +204,17 @@ void SetIpDialog::selectDhcp(bool checked)
 
 void SetIpDialog::ValidateAndSend()
 {
+    // Once the login dialog is up a new request replaces the one sent before; its reply, which
+    // could no longer be matched once the new request is built, is not taken meanwhile either.
     if (m_loadFailed)
         return;
-    // A new request replaces the one sent before: from here on only its own reply counts.
-    m_awaitingReply = false;
 
     quint8 flag = Flag::SetIpDhcp;
     quint32 address = 0;
     quint32 mask = 0;
     quint32 gateway = 0;
     if (!m_option1->isChecked()) {
+        m_awaitingReply = false;
         LoginDialog::ask(m_state, this);
         m_mode = DhcpMode;
     } else {
@@ -231,6 +232,7 @@ void SetIpDialog::ValidateAndSend()
             showMessage(this, QMessageBox::Warning, m_state.AppTitle, *failure);
             return;
         }
+        m_awaitingReply = false;
         LoginDialog::ask(m_state, this);
         m_mode = StaticMode;
         flag = Flag::SetIpStatic;

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 
 // Answers every login dialog and message box that comes up while it exists, in the order they
 // come, and keeps a log of them. Modal dialogs run their own event loops, so the answers come
@@ -32,6 +33,8 @@ struct LoginAnswer
 {
     QString password;
     bool ok = true;
+    /// Runs while the login dialog is up, before it is answered.
+    std::function<void()> meanwhile;
 };
 
 class ModalScript : public QObject
@@ -49,7 +52,10 @@ public:
     }
 
     /// The answer to the next login dialog; answers are used in the order queued.
-    void queueLogin(const QString &password, bool ok) { m_logins.append({password, ok}); }
+    void queueLogin(const QString &password, bool ok, std::function<void()> meanwhile = {})
+    {
+        m_logins.append({password, ok, std::move(meanwhile)});
+    }
 
     const QStringList &log() const { return m_log; }
     const QList<ShownBox> &boxes() const { return m_boxes; }
@@ -72,15 +78,23 @@ private:
         } else if (auto *login = qobject_cast<farlight::LoginDialog *>(modal)) {
             m_handled.append(modal);
             m_log.append(Login);
-            const LoginAnswer answer = m_logins.isEmpty() ? LoginAnswer{m_defaultPassword, true} : m_logins.takeFirst();
-            auto *field = login->findChild<QLineEdit *>(QStringLiteral("PasswordTxt"));
-            if (field)
-                QTest::keyClicks(field, answer.password);
-            auto *button = login->findChild<QPushButton *>(answer.ok ? QStringLiteral("cmdOK") : QStringLiteral("cmdCancel"));
-            if (button)
-                button->click();
-            else
-                login->reject();
+            const LoginAnswer answer = m_logins.isEmpty() ? LoginAnswer{m_defaultPassword, true, {}} : m_logins.takeFirst();
+            // Answered from a timer of its own, so this one keeps answering message boxes while
+            // the login waits for its meanwhile part.
+            const QPointer<farlight::LoginDialog> alive(login);
+            QTimer::singleShot(0, this, [alive, answer] {
+                if (answer.meanwhile)
+                    answer.meanwhile();
+                if (!alive)
+                    return;
+                if (auto *field = alive->findChild<QLineEdit *>(QStringLiteral("PasswordTxt")))
+                    QTest::keyClicks(field, answer.password);
+                const QString name = answer.ok ? QStringLiteral("cmdOK") : QStringLiteral("cmdCancel");
+                if (auto *button = alive->findChild<QPushButton *>(name))
+                    button->click();
+                else
+                    alive->reject();
+            });
         }
     }
 

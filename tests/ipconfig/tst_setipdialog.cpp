@@ -145,6 +145,8 @@ private slots:
     void failureStatus();
     void ignoredReplies_data();
     void ignoredReplies();
+    void replyAfterFailedValidationIsTaken();
+    void replyWhileLoginIsUpIsIgnored();
     void sendFailure();
     void socketErrorsSuppressed();
 
@@ -767,6 +769,47 @@ void TestSetIpDialog::ignoredReplies()
     QTRY_COMPARE(script.boxes().size(), 1);
     QCOMPARE(script.log(), (QStringList{ModalScript::Login, SetIpFailureText}));
     QVERIFY(dialog->isVisible());
+}
+
+void TestSetIpDialog::replyAfterFailedValidationIsTaken()
+{
+    ModalScript script(Password);
+    const auto dialog = openDialog();
+    setStatic(*dialog, QStringLiteral("192.168.1.20"), QStringLiteral("255.255.255.0"), QStringLiteral("0.0.0.0"));
+    clickOk(*dialog);
+    const QNetworkDatagram request = nextRequest();
+    QVERIFY(request.isValid());
+
+    // A second OK that fails the checks builds no request, so the first one's reply still counts.
+    control(*dialog, 1)->setIpAddress(QStringLiteral("192.168.1.0"));
+    clickOk(*dialog);
+    answer(*dialog, replyTo(request.data(), 1));
+    QTRY_COMPARE(script.boxes().size(), 2);
+    QCOMPARE(script.log(), (QStringList{ModalScript::Login, QStringLiteral("192.168.1.0 is not a valid IP address"),
+                                        SetIpFailureText}));
+}
+
+void TestSetIpDialog::replyWhileLoginIsUpIsIgnored()
+{
+    ModalScript script(Password);
+    const auto dialog = openDialog();
+    chooseDhcp(*dialog);
+    clickOk(*dialog);
+    const QNetworkDatagram request = nextRequest();
+    QVERIFY(request.isValid());
+
+    // The success reply to the first request arrives while the login for the next one is up.
+    int arrivals = 0;
+    connect(sock1(*dialog), &UdpPeer::dataArrival, dialog.get(), [&arrivals] { ++arrivals; });
+    script.queueLogin(Password, false, [&] {
+        answer(*dialog, replyTo(request.data(), 0));
+        QTRY_COMPARE(arrivals, 1);
+    });
+    clickOk(*dialog);
+    QCOMPARE(arrivals, 1);
+    QCOMPARE(script.log(), (QStringList{ModalScript::Login, ModalScript::Login}));
+    QVERIFY(dialog->isVisible());
+    QVERIFY(sock1(*dialog)->isBound());
 }
 
 void TestSetIpDialog::sendFailure()
