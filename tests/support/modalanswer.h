@@ -20,20 +20,22 @@ namespace testsupport {
 template <typename W>
 void whenShown(std::function<void(W *)> act, int timeoutMs = 5000)
 {
+    auto *timer = new QTimer;
+    timer->setInterval(10);
     auto remaining = std::make_shared<int>(timeoutMs / 10);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, remaining, poll] {
+    QObject::connect(timer, &QTimer::timeout, [timer, act, remaining] {
         QWidget *candidate = QApplication::activePopupWidget();
         if (!qobject_cast<W *>(candidate))
             candidate = QApplication::activeModalWidget();
-        if (W *widget = qobject_cast<W *>(candidate)) {
-            act(widget);
-            return;
+        W *widget = qobject_cast<W *>(candidate);
+        if (widget || --*remaining <= 0) {
+            timer->stop();
+            timer->deleteLater();
         }
-        if (--*remaining > 0)
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
+        if (widget)
+            act(widget);
+    });
+    timer->start();
 }
 
 /// Answers the next message box with @p button and records its text, title and icon.
