@@ -37,6 +37,37 @@ struct LoginAnswer
     std::function<void()> meanwhile;
 };
 
+/// Calls @p act once @p ready() holds, looking every 10 ms for up to @p timeoutMs; it keeps
+/// looking inside modal event loops. The timer that looks is gone once it has acted or given up.
+inline void whenReady(std::function<bool()> ready, std::function<void()> act, int timeoutMs = 10000)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    int remaining = timeoutMs / 10;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, act, remaining]() mutable {
+        const bool now = ready();
+        if (now || --remaining <= 0) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (now)
+            act();
+    });
+    timer->start();
+}
+
+/// Calls @p act with the first widget of type W that becomes the active modal widget.
+template <typename W>
+void whenModal(std::function<void(W *)> act, int timeoutMs = 5000)
+{
+    whenReady([] { return qobject_cast<W *>(QApplication::activeModalWidget()) != nullptr; },
+              [act] {
+                  if (W *widget = qobject_cast<W *>(QApplication::activeModalWidget()))
+                      act(widget);
+              },
+              timeoutMs);
+}
+
 class ModalScript : public QObject
 {
 public:

@@ -3,8 +3,6 @@
 // port 4000, and the test answers as the device from 127.0.0.2.
 #include "modalscript.h"
 
-#include "../support/modalanswer.h"
-
 #include "app/appstate.h"
 #include "ipconfig/setipdialog.h"
 #include "netenv/udppeer.h"
@@ -630,7 +628,7 @@ void TestSetIpDialog::successConfirmsAndCloses()
             }
         }
     });
-    testsupport::whenShown<SetIpDialog>([&](SetIpDialog *shown) {
+    testsupport::whenModal<SetIpDialog>([&](SetIpDialog *shown) {
         if (dhcp)
             chooseDhcp(*shown);
         else

@@ -9,8 +9,6 @@
 //   setip_lab_foreign_mac.json  replyForAnotherAdapterIgnored
 #include "modalscript.h"
 
-#include "../support/modalanswer.h"
-
 #include "app/appstate.h"
 #include "app/startwindow.h"
 #include "ipconfig/setipdialog.h"
@@ -53,23 +51,6 @@ const QString SetDhcpOkText = QStringLiteral("Set DHCP OK");
 const QString SetIpFailureText = QStringLiteral("Set IP Failure");
 const QString SetDhcpFailureText = QStringLiteral("Set DHCP Failure");
 const QString InvalidPasswordText = QStringLiteral("Invalid Password");
-
-// Runs @p act once @p ready() holds, looking every 10 ms for up to 10 s; it keeps looking
-// inside modal event loops.
-void when(std::function<bool()> ready, std::function<void()> act)
-{
-    auto remaining = std::make_shared<int>(1000);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [ready, act, remaining, poll] {
-        if (ready()) {
-            act();
-            return;
-        }
-        if (--*remaining > 0)
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
-}
 
 VelmoIPAddress *control(const SetIpDialog &dialog, int number)
 {
@@ -217,7 +198,7 @@ Seen TestSetIpLab::runSetIp(const QString &address, const Fill &fill, After afte
     auto seen = std::make_shared<Seen>();
     auto expired = std::make_shared<bool>(false);
     const QPointer<ModalScript> answers(&script);
-    testsupport::whenShown<SetIpDialog>([seen, expired, answers, fill, after](SetIpDialog *dialog) {
+    testsupport::whenModal<SetIpDialog>([seen, expired, answers, fill, after](SetIpDialog *dialog) {
         if (*expired)
             return;
         seen->shown = true;
@@ -241,7 +222,7 @@ Seen TestSetIpLab::runSetIp(const QString &address, const Fill &fill, After afte
                 return true;
             return after == After::StaysOpenAfterBox ? !answers->boxes().isEmpty() : seen->arrivals > 0;
         };
-        when(ready, [open, seen] {
+        testsupport::whenReady(ready, [open, seen] {
             if (!open)
                 return;
             seen->visibleAfterAnswer = open->isVisible();
