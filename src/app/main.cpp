@@ -1,6 +1,7 @@
 #include "app/appstate.h"
 #include "app/startwindow.h"
 #include "dialogs/applicationicon.h"
+#include "ipconfig/setipdialog.h"
 #include "netenv/systemplatform.h"
 
 #include <QApplication>
@@ -19,6 +20,9 @@ int main(int argc, char *argv[])
 
     farlight::AppState state;
     farlight::StartWindow window(state, *platform);
+    window.setDialogFactory(farlight::StartWindow::DeviceDialog::SetIp, [&state](qint16 deviceIndex, QWidget *parent) {
+        return new farlight::SetIpDialog(state, deviceIndex, parent);
+    });
     window.show();
     QTimer::singleShot(0, &window, &farlight::StartWindow::startUp);
     return app.exec();
