@@ -27,17 +27,14 @@ void TestNetNamespace::verdict_data()
     QTest::addColumn<NetNamespace::Verdict>("expected");
 
     // Link targets as the kernel shows them; an empty target means the link cannot be read.
-    QTest::newRow("own namespace") << u"net:[4026532100]"_s << QStringList{u"net:[4026531840]"_s}
-                                   << NetNamespace::Verdict::Isolated;
-    QTest::newRow("initial namespace") << u"net:[4026531840]"_s << QStringList{u"net:[4026531840]"_s}
-                                       << NetNamespace::Verdict::RootNamespace;
+    const QString root = u"net:[4026531840]"_s;
+    const QString own = u"net:[4026532100]"_s;
+    QTest::newRow("own namespace") << own << QStringList{root} << NetNamespace::Verdict::Isolated;
+    QTest::newRow("initial namespace") << root << QStringList{root} << NetNamespace::Verdict::RootNamespace;
     QTest::newRow("first reference hidden, second decides")
-        << u"net:[4026531840]"_s << QStringList{QString(), u"net:[4026531840]"_s}
-        << NetNamespace::Verdict::RootNamespace;
-    QTest::newRow("no reference readable") << u"net:[4026532100]"_s << QStringList{QString(), QString()}
-                                           << NetNamespace::Verdict::Unknown;
-    QTest::newRow("own link unreadable") << QString() << QStringList{u"net:[4026531840]"_s}
-                                         << NetNamespace::Verdict::Unknown;
+        << root << QStringList{QString(), root} << NetNamespace::Verdict::RootNamespace;
+    QTest::newRow("no reference readable") << own << QStringList{QString()} << NetNamespace::Verdict::Unknown;
+    QTest::newRow("own link unreadable") << QString() << QStringList{root} << NetNamespace::Verdict::Unknown;
 }
 
 void TestNetNamespace::verdict()

@@ -1,13 +1,10 @@
 #pragma once
 
-// Test-side wire helpers for the simulator tests. They are written from the datagram layouts
-// directly and deliberately share no code with the protocol codecs or the simulator.
+// Test-side wire helpers, written from the datagram layouts directly; they share no code with the
+// protocol codecs or the simulator.
 
 #include <QByteArray>
 #include <QHostAddress>
-#include <QString>
-
-#include <array>
 
 namespace wire {
 
@@ -22,56 +19,31 @@ inline QByteArray zeros(qsizetype n)
     return QByteArray(n, '\0');
 }
 
-/// A fixed text field: the characters, then zero bytes up to @p size.
-inline QByteArray text(const char *value, qsizetype size)
-{
-    QByteArray bytes(value);
-    return bytes + zeros(size - bytes.size());
-}
-
 inline QByteArray be16(quint16 value)
 {
-    QByteArray bytes(2, '\0');
-    bytes[0] = char(value >> 8);
-    bytes[1] = char(value & 0xFF);
-    return bytes;
+    return QByteArray(1, char(value >> 8)) + QByteArray(1, char(value & 0xFF));
 }
 
 inline QByteArray address(const char *dotted)
 {
     const quint32 value = QHostAddress(QString::fromLatin1(dotted)).toIPv4Address();
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((value >> (8 * (3 - i))) & 0xFF);
-    return bytes;
+    return be16(quint16(value >> 16)) + be16(quint16(value & 0xFFFF));
 }
 
 inline const QByteArray Magic = hex("87654321");
 
-/// The password field: characters, zero-padded to 12, each byte XORed with host-name character
-/// (key byte mod length), the key being the device MAC and then the adapter MAC.
-inline QByteArray scrambledPassword(const QByteArray &password, const QByteArray &deviceMac,
-                                    const QByteArray &adapterMac, const QByteArray &hostName)
+/// A changing request: header, password zero-padded to 12 and each byte XORed with host-name
+/// character (key byte mod length) where the key is device MAC then adapter MAC, both MACs, @p body.
+inline QByteArray authRequest(quint8 opcode, quint8 flag, quint16 sequence, const QByteArray &password,
+                              const QByteArray &deviceMac, const QByteArray &adapterMac, const QByteArray &hostName,
+                              const QByteArray &body = {})
 {
     QByteArray field = password.left(12) + zeros(12 - qMin<qsizetype>(12, password.size()));
     const QByteArray key = deviceMac + adapterMac;
     for (int i = 0; i < 12; ++i)
         field[i] = char(quint8(field[i]) ^ quint8(hostName[quint8(key[i]) % hostName.size()]));
-    return field;
-}
-
-/// A changing request: 8-byte header, then password, device MAC and adapter MAC, then @p body.
-inline QByteArray authRequest(quint8 opcode, quint8 flag, quint16 sequence, const QByteArray &password,
-                              const QByteArray &deviceMac, const QByteArray &adapterMac, const QByteArray &hostName,
-                              const QByteArray &body = {})
-{
-    QByteArray bytes = Magic;
-    bytes.append(char(opcode));
-    bytes.append(char(flag));
-    bytes += be16(sequence);
-    bytes += scrambledPassword(password, deviceMac, adapterMac, hostName);
-    bytes += deviceMac + adapterMac + body;
-    return bytes;
+    return Magic + QByteArray(1, char(opcode)) + QByteArray(1, char(flag)) + be16(sequence) + field + deviceMac
+        + adapterMac + body;
 }
 
 inline QByteArray searchRequest(quint16 sequence, const QByteArray &requesterMac)
