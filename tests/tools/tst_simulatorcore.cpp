@@ -300,10 +300,12 @@ void TestSimulatorCore::forcedStatusFault()
     faults.devices = {fleet()[0].mac};
     SimulatorCore core(fleet(), faults);
     auto out = core.handleManagement(from(request(0, 0x21, 0x10, 1, "admin", StaticBody)));
+    QCOMPARE(out.size(), 1);
     QCOMPARE(out[0].data.mid(20, 2), wire::hex("0001"));
     // The device did take the settings: only its answer is wrong.
     QCOMPARE(core.device(0).appliedIp().toString(), u"192.168.1.20"_s);
     out = core.handleManagement(from(request(3, 0x21, 0x10, 1, "admin", StaticBody)));
+    QCOMPARE(out.size(), 1);
     QCOMPARE(out[0].data.mid(20, 2), wire::hex("0000"));
 }
 
