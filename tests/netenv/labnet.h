@@ -1,50 +1,66 @@
+// Support for the tests that build their own links in the private network namespace that
+// tests/support/netns-run.sh gives them.
 #pragma once
 
-#include <QByteArray>
+#include <QElapsedTimer>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
+#include <QTest>
 
-#include <functional>
+#include <net/if.h>
 
 namespace farlight::test {
 
 /// @brief Runs @p program and waits for it; true when it exits with status 0. Its standard
 /// output goes to @p output when given; its error output is printed on failure.
-bool RunProgram(const QString &program, const QStringList &arguments, QByteArray *output = nullptr);
+inline bool RunProgram(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    if (!ok) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
+                 process.readAllStandardError().constData());
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return ok;
+}
 
 /// @brief Runs "ip" with @p arguments in the test's own network namespace.
-bool Ip(const QStringList &arguments, QByteArray *output = nullptr);
+inline bool Ip(const QStringList &arguments, QByteArray *output = nullptr)
+{
+    return RunProgram(QStringLiteral("ip"), arguments, output);
+}
 
 /// @brief The index of interface @p name in the calling thread's network namespace, or 0.
-int InterfaceIndex(const QString &name);
-
-/// @brief A second private network namespace next to the test's own, held by a child process
-/// for the object's lifetime. Links moved into it vanish with it.
-class PeerNamespace
+inline int InterfaceIndex(const QString &name)
 {
-public:
-    PeerNamespace() = default;
-    ~PeerNamespace();
-    PeerNamespace(const PeerNamespace &) = delete;
-    PeerNamespace &operator=(const PeerNamespace &) = delete;
+    return int(::if_nametoindex(name.toLocal8Bit().constData()));
+}
 
-    /// @brief Creates the namespace and brings its loopback up.
-    bool start();
-    /// @brief Moves link @p name of the test's namespace into this one.
-    bool adoptLink(const QString &name);
-    /// @brief Runs "ip" with @p arguments inside this namespace.
-    bool ip(const QStringList &arguments);
-    /// @brief Runs @p action with the calling thread inside this namespace; sockets created
-    /// meanwhile stay in it.
-    bool enter(const std::function<void()> &action);
+/// @brief True when the test runs in a namespace of its own, so its links cannot touch this
+/// machine's real interfaces.
+inline bool InPrivateNamespace()
+{
+    return qgetenv("FARLIGHT_IN_NETNS") == "1";
+}
 
-private:
-    QString namespacePath() const;
-
-    QProcess m_holder;
-    int m_ownNamespace = -1;
-    int m_peerNamespace = -1;
-};
+/// @brief Waits until link @p name, as @p ip (a command running "ip") sees it, is up. A veth
+/// link drops what is sent in the first moments after it was set up.
+inline bool WaitUntilUp(const QStringList &ip, const QString &name)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray output;
+    while (!RunProgram(ip.first(), ip.mid(1) + QStringList{"-o", "link", "show", "dev", name}, &output)
+           || !output.contains("state UP")) {
+        if (timer.elapsed() > 10000)
+            return false;
+        QTest::qSleep(20);
+    }
+    return true;
+}
 
 } // namespace farlight::test
