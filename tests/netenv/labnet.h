@@ -1,5 +1,5 @@
 // Support for the tests that build their own links in the private network namespace that
-// tests/support/netns-run.sh gives them.
+// tests/support/netns-run.sh gives them (and marks with FARLIGHT_IN_NETNS=1).
 #pragma once
 
 #include <QElapsedTimer>
@@ -28,10 +28,11 @@ inline bool RunProgram(const QString &program, const QStringList &arguments, QBy
     return ok;
 }
 
-/// @brief Runs "ip" with @p arguments in the test's own network namespace.
-inline bool Ip(const QStringList &arguments, QByteArray *output = nullptr)
+/// @brief Runs @p commandLine, whose words are separated by single spaces.
+inline bool Run(const QString &commandLine, QByteArray *output = nullptr)
 {
-    return RunProgram(QStringLiteral("ip"), arguments, output);
+    const QStringList words = commandLine.split(u' ');
+    return RunProgram(words.first(), words.mid(1), output);
 }
 
 /// @brief The index of interface @p name in the calling thread's network namespace, or 0.
@@ -40,22 +41,14 @@ inline int InterfaceIndex(const QString &name)
     return int(::if_nametoindex(name.toLocal8Bit().constData()));
 }
 
-/// @brief True when the test runs in a namespace of its own, so its links cannot touch this
-/// machine's real interfaces.
-inline bool InPrivateNamespace()
-{
-    return qgetenv("FARLIGHT_IN_NETNS") == "1";
-}
-
-/// @brief Waits until link @p name, as @p ip (a command running "ip") sees it, is up. A veth
-/// link drops what is sent in the first moments after it was set up.
-inline bool WaitUntilUp(const QStringList &ip, const QString &name)
+/// @brief Waits until link @p name, as @p ip (a command line running "ip") sees it, is up. A
+/// veth link drops what is sent in the first moments after it was set up.
+inline bool WaitUntilUp(const QString &ip, const QString &name)
 {
     QElapsedTimer timer;
     timer.start();
     QByteArray output;
-    while (!RunProgram(ip.first(), ip.mid(1) + QStringList{"-o", "link", "show", "dev", name}, &output)
-           || !output.contains("state UP")) {
+    while (!Run(ip + " -o link show dev " + name, &output) || !output.contains("state UP")) {
         if (timer.elapsed() > 10000)
             return false;
         QTest::qSleep(20);
