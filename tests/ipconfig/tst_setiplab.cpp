@@ -2,7 +2,8 @@
 // (run through lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come
 // from the program's own inventory and a real search by the main window; the dialog is opened
 // through the window's Admin > Set IP Address command. Each lab configuration runs the test
-// functions named on its command line.
+// function named on its command line: setIp (setip_lab.json), forcedFailureStatus
+// (setip_lab_status.json), replyForAnotherAdapterIgnored (setip_lab_foreign_mac.json).
 #include "modalscript.h"
 
 #include "app/appstate.h"
@@ -31,24 +32,6 @@
 using namespace farlight;
 using testsupport::ModalScript;
 
-namespace {
-
-VelmoIPAddress *control(const SetIpDialog &dialog, int number)
-{
-    return dialog.findChild<VelmoIPAddress *>(QStringLiteral("VelmoIPAddress%1").arg(number));
-}
-
-// What the test saw of the dialog while it was open.
-struct Seen
-{
-    bool shown = false;
-    QStringList proposals; // address, mask and gateway texts
-    bool visibleAfterAnswer = false;
-    int arrivals = 0;
-};
-
-} // namespace
-
 class TestSetIpLab : public QObject
 {
     Q_OBJECT
@@ -57,19 +40,17 @@ private slots:
     void initTestCase();
     void cleanupTestCase() { m_window.reset(); }
 
-    void staticWithRightPassword();
-    void dhcpWithRightPassword();
-    void wrongPasswordStaysOpen();
-    void foreignSubnetDevice();
+    // Each runs the dialog once per row and checks what the row expects.
+    void setIp_data();
+    void setIp() { run(); }
     void forcedFailureStatus_data();
-    void forcedFailureStatus();
+    void forcedFailureStatus() { run(); }
     void replyForAnotherAdapterIgnored_data();
-    void replyForAnotherAdapterIgnored();
+    void replyForAnotherAdapterIgnored() { run(); }
 
 private:
-    // What the test does in the open dialog before it presses OK: an empty list chooses DHCP;
-    // otherwise address, mask and gateway, where an address of one part is typed as the host part.
-    Seen runSetIp(const QString &device, const QStringList &settings, bool closes, ModalScript &script);
+    static void addColumns();
+    void run();
     QJsonObject deviceState(const QString &mac) const;
     bool syncWithSimulator() const;
 
@@ -100,56 +81,6 @@ void TestSetIpLab::initTestCase()
     QCOMPARE(m_state->AdapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
     QCOMPARE(FormatMac(m_state->AdapterTable[0].Mac), qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_MAC"));
     QVERIFY(m_state->DeviceCount >= 2);
-}
-
-Seen TestSetIpLab::runSetIp(const QString &device, const QStringList &settings, bool closes, ModalScript &script)
-{
-    auto *list = m_window->findChild<QTreeWidget *>(QStringLiteral("ListView1"));
-    const QList<QTreeWidgetItem *> rows = list->findItems(device, Qt::MatchExactly, 1);
-    if (rows.size() != 1)
-        return {};
-    list->scrollToItem(rows[0]);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(rows[0]).center());
-
-    // Shared with the pollers, which may outlive this call when something fails.
-    auto seen = std::make_shared<Seen>();
-    auto expired = std::make_shared<bool>(false);
-    const QPointer<ModalScript> answers(&script);
-    testsupport::whenShown<SetIpDialog>([seen, expired, answers, settings, closes](SetIpDialog *dialog) {
-        if (*expired)
-            return;
-        seen->shown = true;
-        for (int i = 1; i <= 3; ++i)
-            seen->proposals.append(control(*dialog, i)->ipAddress());
-        // Connected after the dialog's own handler, so it runs once the dialog has dealt with it.
-        connect(dialog->findChild<UdpPeer *>(QStringLiteral("sock1")), &UdpPeer::dataArrival, dialog,
-                [seen] { ++seen->arrivals; });
-        if (settings.isEmpty())
-            QTest::mouseClick(dialog->findChild<QRadioButton *>(QStringLiteral("Option2")), Qt::LeftButton);
-        else if (!settings[0].contains(u'.'))
-            QTest::keyClicks(dialog->focusWidget(), settings[0]);
-        for (int i = 0; i < settings.size(); ++i) {
-            if (settings[i].contains(u'.'))
-                control(*dialog, i + 1)->setIpAddress(settings[i]);
-        }
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
-        if (closes)
-            return;
-        // A failure leaves the dialog open: note that, once the answer has been dealt with, and cancel.
-        const QPointer<SetIpDialog> open(dialog);
-        const auto answered = [open, answers, seen] {
-            return !open || !answers || !answers->boxes().isEmpty() || seen->arrivals > 0;
-        };
-        testsupport::whenReady(answered, [open, seen] {
-            if (!open)
-                return;
-            seen->visibleAfterAnswer = open->isVisible();
-            QTest::mouseClick(open->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
-        });
-    });
-    m_window->findChild<QAction *>(QStringLiteral("setip"))->trigger();
-    *expired = true;
-    return *seen;
 }
 
 QJsonObject TestSetIpLab::deviceState(const QString &mac) const
@@ -193,114 +124,130 @@ bool TestSetIpLab::syncWithSimulator() const
     return false;
 }
 
-void TestSetIpLab::staticWithRightPassword()
-{
-    const QString mac = QStringLiteral("00-0A-1B-2C-3D-4E");
-    ModalScript script(QStringLiteral("admin"));
-    const Seen seen = runSetIp("192.168.77.21", {"31", "", "192.168.77.1"}, true, script);
-    QVERIFY(seen.shown);
-    // The proposals are the lab adapter's, as the inventory found it.
-    const AdapterRecord &adapter = m_state->AdapterTable[0];
-    QCOMPARE(seen.proposals, (QStringList{"192.168.77.", adapter.SubnetMask,
-                                          adapter.Gateway.isEmpty() ? QStringLiteral("0.0.0.0") : adapter.Gateway}));
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, "Set IP OK"}));
-    const QJsonObject state = deviceState(mac);
-    QCOMPARE(state[u"ip"].toString(), QStringLiteral("192.168.77.31"));
-    QCOMPARE(state[u"mask"].toString(), QStringLiteral("255.255.255.0"));
-    QCOMPARE(state[u"gateway"].toString(), QStringLiteral("192.168.77.1"));
-    QCOMPARE(state[u"dhcp"].toBool(), false);
-    QVERIFY(syncWithSimulator());
-    QCOMPARE(deviceState(mac)[u"confirmations"].toInt(), 1);
-}
-
-void TestSetIpLab::dhcpWithRightPassword()
-{
-    const QString mac = QStringLiteral("00-0A-1B-2C-3D-4F");
-    ModalScript script(QStringLiteral("secret"));
-    QVERIFY(runSetIp("192.168.77.22", {}, true, script).shown);
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, "Set DHCP OK"}));
-    QCOMPARE(deviceState(mac)[u"dhcp"].toBool(), true);
-    QVERIFY(syncWithSimulator());
-    QCOMPARE(deviceState(mac)[u"confirmations"].toInt(), 1);
-}
-
-void TestSetIpLab::wrongPasswordStaysOpen()
-{
-    const QString mac = QStringLiteral("00-0A-1B-2C-3D-51");
-    ModalScript script(QStringLiteral("wrong"));
-    const Seen seen = runSetIp("192.168.77.24", {"192.168.77.41", "255.255.255.0", "0.0.0.0"}, false, script);
-    QVERIFY(seen.visibleAfterAnswer);
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, "Invalid Password"}));
-    QVERIFY(syncWithSimulator());
-    QCOMPARE(deviceState(mac)[u"ip"].toString(), QStringLiteral("192.168.77.24"));
-    QCOMPARE(deviceState(mac)[u"confirmations"].toInt(), 0);
-}
-
-void TestSetIpLab::foreignSubnetDevice()
-{
-    const QString mac = QStringLiteral("00-0A-1B-2C-3D-60");
-    ModalScript script(QStringLiteral("branch-pw"));
-    QVERIFY(runSetIp("10.99.0.5", {"10.99.0.50", "255.255.0.0", "10.99.1.1"}, true, script).shown);
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, "Set IP OK"}));
-    const QJsonObject state = deviceState(mac);
-    QCOMPARE(state[u"ip"].toString(), QStringLiteral("10.99.0.50"));
-    QCOMPARE(state[u"mask"].toString(), QStringLiteral("255.255.0.0"));
-    QCOMPARE(state[u"gateway"].toString(), QStringLiteral("10.99.1.1"));
-    QVERIFY(syncWithSimulator());
-    QCOMPARE(deviceState(mac)[u"confirmations"].toInt(), 1);
-}
-
-void TestSetIpLab::forcedFailureStatus_data()
+void TestSetIpLab::addColumns()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("password");
+    // Empty: DHCP. Else address, mask and gateway, each written unless empty; an address
+    // without dots is typed into the proposal's empty host field instead.
     QTest::addColumn<QStringList>("settings");
-    QTest::addColumn<QString>("message");
-
-    const QStringList settings{"192.168.77.61", "255.255.255.0", "0.0.0.0"};
-    QTest::newRow("static, same subnet") << "192.168.77.21" << "admin" << settings << "Set IP Failure";
-    QTest::newRow("DHCP, same subnet") << "192.168.77.21" << "admin" << QStringList() << "Set DHCP Failure";
-    QTest::newRow("static, foreign subnet") << "10.99.0.5" << "branch-pw" << settings << "Set IP Failure";
+    QTest::addColumn<QString>("message"); // ending in "OK": the dialog closes; empty: no message
+    QTest::addColumn<QString>("mac");
+    QTest::addColumn<QVariantMap>("state"); // what the simulator's state must then hold
 }
 
-void TestSetIpLab::forcedFailureStatus()
+void TestSetIpLab::run()
 {
     QFETCH(QString, device);
     QFETCH(QString, password);
     QFETCH(QStringList, settings);
     QFETCH(QString, message);
+    QFETCH(QString, mac);
+    QFETCH(QVariantMap, state);
 
+    auto *list = m_window->findChild<QTreeWidget *>(QStringLiteral("ListView1"));
+    const QList<QTreeWidgetItem *> rows = list->findItems(device, Qt::MatchExactly, 1);
+    QCOMPARE(rows.size(), 1);
+    list->scrollToItem(rows[0]);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(rows[0]).center());
+
+    // What the test saw of the dialog, shared with the pollers, which may outlive this run.
+    struct Seen
+    {
+        QStringList proposals;
+        int arrivals = 0;
+        bool openAfterAnswer = false;
+        bool expired = false;
+    };
+    auto seen = std::make_shared<Seen>();
     ModalScript script(password);
-    QVERIFY(runSetIp(device, settings, false, script).visibleAfterAnswer);
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, message}));
-    QCOMPARE(script.boxes().first().icon, QMessageBox::Information);
-    QCOMPARE(script.boxes().first().title, QStringLiteral("Farlight"));
+    testsupport::whenShown<SetIpDialog>([seen, settings](SetIpDialog *dialog) {
+        if (seen->expired)
+            return;
+        const auto control = [dialog](int i) {
+            return dialog->findChild<VelmoIPAddress *>(QStringLiteral("VelmoIPAddress%1").arg(i + 1));
+        };
+        for (int i = 0; i < 3; ++i)
+            seen->proposals.append(control(i)->ipAddress());
+        // Connected after the dialog's own handler, so it runs once the dialog has dealt with it.
+        connect(dialog->findChild<UdpPeer *>(QStringLiteral("sock1")), &UdpPeer::dataArrival, dialog,
+                [seen] { ++seen->arrivals; });
+        if (settings.isEmpty())
+            QTest::mouseClick(dialog->findChild<QRadioButton *>(QStringLiteral("Option2")), Qt::LeftButton);
+        for (int i = 0; i < settings.size(); ++i) {
+            if (settings[i].contains(u'.'))
+                control(i)->setIpAddress(settings[i]);
+            else
+                QTest::keyClicks(dialog->focusWidget(), settings[i]);
+        }
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+        // Once the answer has been dealt with, a dialog still open is noted and cancelled.
+        const QPointer<SetIpDialog> open(dialog);
+        testsupport::whenReady([open, seen] { return !open || seen->arrivals > 0; }, [open, seen] {
+            seen->openAfterAnswer = open && open->isVisible();
+            if (seen->openAfterAnswer)
+                QTest::mouseClick(open->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        });
+    });
+    m_window->findChild<QAction *>(QStringLiteral("setip"))->trigger();
+    seen->expired = true;
+
+    // The proposals are the lab adapter's, as the inventory found it.
+    const AdapterRecord &adapter = m_state->AdapterTable[0];
+    QCOMPARE(seen->proposals, (QStringList{adapter.IpAddress.section(u'.', 0, 2) + u'.', adapter.SubnetMask,
+                                           adapter.Gateway.isEmpty() ? QStringLiteral("0.0.0.0") : adapter.Gateway}));
+    QCOMPARE(seen->arrivals, 1);
+    QCOMPARE(seen->openAfterAnswer, !message.endsWith(QLatin1String("OK")));
+    const QStringList log = message.isEmpty() ? QStringList{ModalScript::Login} : QStringList{ModalScript::Login, message};
+    QCOMPARE(script.log(), log);
+    QVERIFY(syncWithSimulator());
+    const QJsonObject saw = deviceState(mac);
+    for (auto it = state.cbegin(); it != state.cend(); ++it)
+        QCOMPARE(saw[it.key()].toVariant(), it.value());
+}
+
+void TestSetIpLab::setIp_data()
+{
+    addColumns();
+    QTest::newRow("static, host part typed") << "192.168.77.21" << "admin" << QStringList{"31", "", "192.168.77.1"}
+                                             << "Set IP OK" << "00-0A-1B-2C-3D-4E"
+                                             << QVariantMap{{"ip", "192.168.77.31"}, {"mask", "255.255.255.0"},
+                                                            {"gateway", "192.168.77.1"}, {"dhcp", false},
+                                                            {"confirmations", 1}};
+    QTest::newRow("DHCP") << "192.168.77.22" << "secret" << QStringList() << "Set DHCP OK" << "00-0A-1B-2C-3D-4F"
+                          << QVariantMap{{"dhcp", true}, {"confirmations", 1}};
+    QTest::newRow("wrong password") << "192.168.77.24" << "wrong"
+                                    << QStringList{"192.168.77.41", "255.255.255.0", "0.0.0.0"} << "Invalid Password"
+                                    << "00-0A-1B-2C-3D-51"
+                                    << QVariantMap{{"ip", "192.168.77.24"}, {"confirmations", 0}};
+    QTest::newRow("foreign subnet, answers by broadcast")
+        << "10.99.0.5" << "branch-pw" << QStringList{"10.99.0.50", "255.255.0.0", "10.99.1.1"} << "Set IP OK"
+        << "00-0A-1B-2C-3D-60"
+        << QVariantMap{{"ip", "10.99.0.50"}, {"mask", "255.255.0.0"}, {"gateway", "10.99.1.1"}, {"confirmations", 1}};
+}
+
+void TestSetIpLab::forcedFailureStatus_data()
+{
+    addColumns();
+    const QStringList settings{"192.168.77.61", "255.255.255.0", "0.0.0.0"};
+    const QVariantMap unconfirmed{{"confirmations", 0}};
+    QTest::newRow("static") << "192.168.77.21" << "admin" << settings << "Set IP Failure" << "00-0A-1B-2C-3D-4E"
+                            << unconfirmed;
+    QTest::newRow("DHCP") << "192.168.77.21" << "admin" << QStringList() << "Set DHCP Failure" << "00-0A-1B-2C-3D-4E"
+                          << unconfirmed;
+    QTest::newRow("static, foreign subnet") << "10.99.0.5" << "branch-pw" << settings << "Set IP Failure"
+                                            << "00-0A-1B-2C-3D-60" << unconfirmed;
 }
 
 void TestSetIpLab::replyForAnotherAdapterIgnored_data()
 {
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("mac");
-    QTest::addColumn<QString>("password");
-    QTest::newRow("unicast answer") << "192.168.77.21" << "00-0A-1B-2C-3D-4E" << "admin";
-    QTest::newRow("broadcast answer") << "10.99.0.5" << "00-0A-1B-2C-3D-60" << "branch-pw";
-}
-
-void TestSetIpLab::replyForAnotherAdapterIgnored()
-{
-    QFETCH(QString, device);
-    QFETCH(QString, mac);
-    QFETCH(QString, password);
-
-    ModalScript script(password);
-    const Seen seen = runSetIp(device, {}, false, script);
-    // The device answered (and applied the request), but the answer names another adapter.
-    QCOMPARE(seen.arrivals, 1);
-    QVERIFY(seen.visibleAfterAnswer);
-    QCOMPARE(script.log(), QStringList{ModalScript::Login});
-    QVERIFY(syncWithSimulator());
-    QCOMPARE(deviceState(mac)[u"dhcp"].toBool(), true);
-    QCOMPARE(deviceState(mac)[u"confirmations"].toInt(), 0);
+    // The device answers (and applies the request), but the answer names another adapter.
+    addColumns();
+    const QVariantMap unconfirmed{{"dhcp", true}, {"confirmations", 0}};
+    QTest::newRow("unicast answer") << "192.168.77.21" << "admin" << QStringList() << "" << "00-0A-1B-2C-3D-4E"
+                                    << unconfirmed;
+    QTest::newRow("broadcast answer") << "10.99.0.5" << "branch-pw" << QStringList() << "" << "00-0A-1B-2C-3D-60"
+                                      << unconfirmed;
 }
 
 QTEST_MAIN(TestSetIpLab)
