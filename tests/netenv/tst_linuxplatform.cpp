@@ -97,7 +97,7 @@ void TestLinuxPlatform::removeArpEntry_data()
     QTest::newRow("entry on the interface") << true << "v0" << Entry << true;
     QTest::newRow("no such entry") << false << "v0" << Entry << false;
     QTest::newRow("entry on another interface") << true << "w0" << Entry << false;
-    QTest::newRow("not an address") << true << "v0" << "10.1.2" << false;
+    QTest::newRow("not an address") << true << "v0" << "10.1.2.256" << false;
     QTest::newRow("interface index 0") << true << "" << Entry << false;
 }
 
