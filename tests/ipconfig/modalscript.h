@@ -9,8 +9,6 @@
 #include <QStringList>
 #include <QTest>
 
-#include <algorithm>
-
 namespace testsupport {
 
 /// Calls @p act once @p ready() holds, looking every 10 ms (inside modal loops too) for up to
@@ -51,7 +49,6 @@ public:
 
     const QStringList &log() const { return m_log; }
     const QList<MessageBoxRecord> &boxes() const { return m_boxes; }
-    qsizetype loginCount() const { return std::count(m_log.cbegin(), m_log.cend(), Login); }
 
 private:
     void poll()

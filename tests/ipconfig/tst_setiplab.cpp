@@ -12,7 +12,6 @@
 #include "netenv/platform.h"
 #include "netenv/systemplatform.h"
 #include "netenv/udppeer.h"
-#include "protocol/macaddress.h"
 #include "protocol/packetheader.h"
 #include "widgets/velmoipaddress.h"
 
@@ -79,8 +78,6 @@ void TestSetIpLab::initTestCase()
     QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
     QCOMPARE(m_state->AdapterCount, qint16(1));
     QCOMPARE(m_state->AdapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
-    QCOMPARE(FormatMac(m_state->AdapterTable[0].Mac), qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_MAC"));
-    QVERIFY(m_state->DeviceCount >= 2);
 }
 
 QJsonObject TestSetIpLab::deviceState(const QString &mac) const

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,16 +46,11 @@ private slots:
     void newControl();
     void setIpAddress_data();
     void setIpAddress();
-    void typing_data();
-    void typing();
-    void focusMoves_data();
-    void focusMoves();
-    void normalisedOnFocusLoss_data();
-    void normalisedOnFocusLoss();
+    void keys_data();
+    void keys();
     void outOfRangeReportedOnLeaving();
     void setIPValue_data();
     void setIPValue();
-    void changeOnTyping();
     void enabledColours();
     void saveAndRestore();
 
@@ -94,19 +88,18 @@ void TestVelmoIPAddress::cleanup()
 void TestVelmoIPAddress::newControl()
 {
     for (int i = 0; i < VelmoIPAddress::FieldCount; ++i) {
-        QVERIFY(field(i));
         QCOMPARE(field(i)->accessibleName(), QStringLiteral("IP field %1").arg(i + 1));
         QCOMPARE(field(i)->maxLength(), 3);
     }
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(m_control->findChild<QLabel *>(QStringLiteral("imgDot%1").arg(i)));
     QCOMPARE(fieldTexts(), QStringList({"", "", "", ""}));
     QCOMPARE(m_control->ipAddress(), QStringLiteral("..."));
     QVERIFY(m_control->IsValidIP());
+    // Every setting at its default but the empty address.
+    VelmoIPAddress::Properties saved;
+    saved.IPAddress = QStringLiteral("...");
+    QCOMPARE(m_control->properties(), saved);
     QCOMPARE(m_control->BackColor(), 0x80000005u);
     QCOMPARE(m_control->TextColor(), 0x80000008u);
-    QVERIFY(m_control->UseDisabledBackColor());
-    QVERIFY(m_control->Enabled());
 }
 
 void TestVelmoIPAddress::setIpAddress_data()
@@ -140,107 +133,78 @@ void TestVelmoIPAddress::setIpAddress()
     QVERIFY(field(1)->hasFocus());
 }
 
-void TestVelmoIPAddress::typing_data()
+void TestVelmoIPAddress::keys_data()
 {
+    // The control holds 1.22.33.44, then field "from" holds "start" and has the focus.
+    QTest::addColumn<int>("from");
     QTest::addColumn<QString>("start");
-    QTest::addColumn<int>("caret");     // where the caret, or the selection, starts
-    QTest::addColumn<int>("selLength"); // 0: nothing selected
-    QTest::addColumn<QString>("keys");  // "\b" is Backspace
-    QTest::addColumn<QString>("result");
+    QTest::addColumn<int>("caret");      // -1: the whole text selected, as on gaining the focus
+    QTest::addColumn<QString>("keys");   // "<" ">" arrows, "\b" Backspace, "|" focus to field 3
+    QTest::addColumn<int>("to");         // the field with the focus afterwards
+    QTest::addColumn<int>("caretAfter"); // -1: its whole text selected
+    QTest::addColumn<QString>("address");
     QTest::addColumn<int>("beeps");
 
-    QTest::newRow("digits pass") << "" << 0 << 0 << "12" << "12" << 0;
-    QTest::newRow("letters and signs refused with a beep") << "" << 0 << 0 << "a -" << "" << 3;
-    QTest::newRow("letter between digits") << "" << 0 << 0 << "1x2" << "12" << 1;
-    QTest::newRow("256 refused at the third digit") << "" << 0 << 0 << "256" << "25" << 1;
+    const QString same = QStringLiteral("1.22.33.44");
+    QTest::newRow("digits pass") << 1 << "" << 0 << "12" << 1 << 2 << "1.12.33.44" << 0;
+    QTest::newRow("letters and signs refused with a beep") << 1 << "" << 0 << "a -" << 1 << 0 << "1..33.44" << 3;
+    QTest::newRow("letter between digits") << 1 << "" << 0 << "1x2" << 1 << 2 << "1.12.33.44" << 1;
+    QTest::newRow("256 refused at the third digit") << 1 << "" << 0 << "256" << 1 << 2 << "1.25.33.44" << 1;
     // The digit is judged where it lands, not appended at the end.
-    QTest::newRow("3 before 25 would make 325, refused") << "25" << 0 << 0 << "3" << "25" << 1;
-    QTest::newRow("1 before 25 makes 125") << "25" << 0 << 0 << "1" << "125" << 0;
-    QTest::newRow("9 inside 25 would make 295, refused") << "25" << 1 << 0 << "9" << "25" << 1;
-    QTest::newRow("selection replaced, 155 accepted") << "255" << 0 << 1 << "1" << "155" << 0;
-    QTest::newRow("selection replaced, 355 refused") << "255" << 0 << 1 << "3" << "255" << 1;
-    QTest::newRow("full field refuses a fourth digit silently") << "123" << 3 << 0 << "4" << "123" << 0;
-    QTest::newRow("backspace passes") << "25" << 2 << 0 << "\b" << "2" << 0;
+    QTest::newRow("3 before 25 would make 325, refused") << 1 << "25" << 0 << "3" << 1 << 0 << "1.25.33.44" << 1;
+    QTest::newRow("1 before 25 makes 125, third digit moves on") << 1 << "25" << 0 << "1" << 2 << -1 << "1.125.33.44" << 0;
+    QTest::newRow("9 inside 25 would make 295, refused") << 1 << "25" << 1 << "9" << 1 << 1 << "1.25.33.44" << 1;
+    QTest::newRow("selected text replaced") << 1 << "255" << -1 << "3" << 1 << 1 << "1.3.33.44" << 0;
+    QTest::newRow("full field refuses a fourth digit silently") << 1 << "123" << 3 << "4" << 1 << 3 << "1.123.33.44" << 0;
+    QTest::newRow("backspace passes") << 1 << "25" << 2 << "\b" << 1 << 1 << "1.2.33.44" << 0;
+    QTest::newRow("third digit in field 3 stays") << 3 << "" << 0 << "254" << 3 << 3 << "1.22.33.254" << 0;
+    QTest::newRow("07 loses its leading zero on leaving") << 1 << "" << 0 << "07|" << 3 << -1 << "1.7.33.44" << 0;
+    QTest::newRow("007 leaves by its third digit as 7") << 1 << "" << 0 << "007" << 2 << -1 << "1.7.33.44" << 0;
+    QTest::newRow("empty stays empty on leaving") << 1 << "" << 0 << "|" << 3 << -1 << "1..33.44" << 0;
+    QTest::newRow("dot moves on") << 0 << "1" << -1 << "." << 1 << -1 << same << 0;
+    QTest::newRow("dot in field 3 wraps to field 0") << 3 << "44" << -1 << "." << 0 << -1 << same << 0;
+    QTest::newRow("left at start goes to end of previous") << 2 << "33" << 0 << "<" << 1 << 2 << same << 0;
+    QTest::newRow("left with all selected goes back") << 2 << "33" << -1 << "<" << 1 << 2 << same << 0;
+    QTest::newRow("left at start of field 0 stays") << 0 << "1" << 0 << "<" << 0 << 0 << same << 0;
+    QTest::newRow("left inside the text stays") << 2 << "33" << 1 << "<" << 2 << 0 << same << 0;
+    QTest::newRow("right at end goes to start of next") << 1 << "22" << 2 << ">" << 2 << 0 << same << 0;
+    QTest::newRow("right at end of field 3 stays") << 3 << "44" << 2 << ">" << 3 << 2 << same << 0;
+    QTest::newRow("right inside the text stays") << 1 << "22" << 0 << ">" << 1 << 1 << same << 0;
 }
 
-void TestVelmoIPAddress::typing()
-{
-    QFETCH(QString, start);
-    QFETCH(int, caret);
-    QFETCH(int, selLength);
-    QFETCH(QString, keys);
-    QFETCH(QString, result);
-    QFETCH(int, beeps);
-
-    m_control->setIpAddress(QStringLiteral("10.0.0.1"));
-    m_control->setIPValue(1, VelmoIPAddress::EmptyFieldValue);
-    QLineEdit *target = field(1);
-    target->setFocus();
-    target->insert(start);
-    if (selLength > 0) {
-        target->setSelection(caret, selLength);
-    } else {
-        target->deselect();
-        target->setCursorPosition(caret);
-    }
-    for (const QChar c : keys) {
-        if (c == u'\b')
-            QTest::keyClick(target, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(target, QString(c));
-    }
-    QCOMPARE(target->text(), result);
-    QCOMPARE(m_control->beeps, beeps);
-    QCOMPARE(m_control->ipAddress(), "10." + result + ".0.1");
-    QVERIFY(m_control->messages.isEmpty());
-}
-
-void TestVelmoIPAddress::focusMoves_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("caret");      // -1: the whole text selected, as on gaining the focus
-    QTest::addColumn<QString>("keys");   // "<" and ">" are the arrow keys
-    QTest::addColumn<int>("to");
-    QTest::addColumn<int>("caretAfter"); // -1: the whole text selected
-    QTest::addColumn<QString>("address");
-
-    const QString start = QStringLiteral("1.22.33.44");
-    QTest::newRow("dot moves on") << 0 << -1 << "." << 1 << -1 << start;
-    QTest::newRow("dot in field 3 wraps to field 0") << 3 << -1 << "." << 0 << -1 << start;
-    QTest::newRow("left at start goes to end of previous") << 2 << 0 << "<" << 1 << 2 << start;
-    QTest::newRow("left with all selected goes back") << 2 << -1 << "<" << 1 << 2 << start;
-    QTest::newRow("left at start of field 0 stays") << 0 << 0 << "<" << 0 << 0 << start;
-    QTest::newRow("left inside the text stays") << 2 << 1 << "<" << 2 << 0 << start;
-    QTest::newRow("right at end goes to start of next") << 1 << 2 << ">" << 2 << 0 << start;
-    QTest::newRow("right at end of field 3 stays") << 3 << 2 << ">" << 3 << 2 << start;
-    QTest::newRow("right inside the text stays") << 1 << 0 << ">" << 1 << 1 << start;
-    QTest::newRow("third digit in field 1 moves on") << 1 << -1 << "192" << 2 << -1 << "1.192.33.44";
-    QTest::newRow("third digit in field 3 stays") << 3 << -1 << "254" << 3 << 3 << "1.22.33.254";
-}
-
-void TestVelmoIPAddress::focusMoves()
+void TestVelmoIPAddress::keys()
 {
     QFETCH(int, from);
+    QFETCH(QString, start);
     QFETCH(int, caret);
     QFETCH(QString, keys);
     QFETCH(int, to);
     QFETCH(int, caretAfter);
     QFETCH(QString, address);
+    QFETCH(int, beeps);
 
     m_control->setIpAddress(QStringLiteral("1.22.33.44"));
+    field(from)->setText(start);
     m_control->SetIPFocus((from + 1) % 4);
     m_control->SetIPFocus(from);
-    QCOMPARE(field(from)->selectedText(), field(from)->text());
+    QCOMPARE(field(from)->selectedText(), start);
     if (caret >= 0) {
         field(from)->deselect();
         field(from)->setCursorPosition(caret);
     }
+    const QString before = m_control->ipAddress();
+    QSignalSpy changes(m_control, &VelmoIPAddress::Change);
     for (const QChar c : keys) {
-        if (c == u'<' || c == u'>')
-            QTest::keyClick(QApplication::focusWidget(), c == u'<' ? Qt::Key_Left : Qt::Key_Right);
+        QWidget *focused = QApplication::focusWidget();
+        if (c == u'|')
+            m_control->SetIPFocus(3);
+        else if (c == u'<' || c == u'>' || c == u'\b')
+            QTest::keyClick(focused, c == u'<' ? Qt::Key_Left : c == u'>' ? Qt::Key_Right : Qt::Key_Backspace);
         else
-            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            QTest::keyClicks(focused, QString(c));
     }
+    QCOMPARE(m_control->ipAddress(), address);
+    QCOMPARE(m_control->beeps, beeps);
     QVERIFY(field(to)->hasFocus());
     if (caretAfter < 0) {
         QCOMPARE(field(to)->selectedText(), field(to)->text());
@@ -248,32 +212,11 @@ void TestVelmoIPAddress::focusMoves()
         QCOMPARE(field(to)->cursorPosition(), caretAfter);
         QVERIFY(!field(to)->hasSelectedText());
     }
-    QCOMPARE(m_control->ipAddress(), address);
-    QCOMPARE(m_control->beeps, 0);
-}
-
-void TestVelmoIPAddress::normalisedOnFocusLoss_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("07") << "07" << "7";
-    QTest::newRow("007 leaves by its third digit") << "007" << "7";
-    QTest::newRow("010") << "010" << "10";
-    QTest::newRow("empty stays empty") << "" << "";
-}
-
-void TestVelmoIPAddress::normalisedOnFocusLoss()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, after);
-
-    m_control->setIpAddress(QStringLiteral("1.2.3.4"));
-    m_control->setIPValue(1, VelmoIPAddress::EmptyFieldValue);
-    m_control->SetIPFocus(1);
-    QTest::keyClicks(field(1), typed);
-    m_control->SetIPFocus(3);
-    QCOMPARE(field(1)->text(), after);
     QVERIFY(m_control->messages.isEmpty());
+    // Every accepted edit raises Change with the address; refused keys and moves raise nothing.
+    QCOMPARE(changes.isEmpty(), address == before);
+    if (!changes.isEmpty())
+        QCOMPARE(changes.last().at(0).toString(), address);
 }
 
 void TestVelmoIPAddress::outOfRangeReportedOnLeaving()
@@ -283,6 +226,7 @@ void TestVelmoIPAddress::outOfRangeReportedOnLeaving()
     // Typing cannot make 999, pasting can: the field fills, the focus moves on, and leaving
     // the field reports the range.
     const auto box = testsupport::answerMessageBox(QMessageBox::Ok);
+    QSignalSpy changes(m_control, &VelmoIPAddress::Change);
     QGuiApplication::clipboard()->setText(QStringLiteral("999"));
     m_control->SetIPFocus(1);
     QTest::keyClick(field(1), Qt::Key_V, Qt::ControlModifier);
@@ -292,6 +236,7 @@ void TestVelmoIPAddress::outOfRangeReportedOnLeaving()
     QCOMPARE(box->icon, QMessageBox::Warning);
     QCOMPARE(box->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(m_control->messages.size(), 1);
+    QVERIFY(changes.isEmpty());
 
     // The text is left for correction; the window gives the focus back to the field once the
     // box has closed (offscreen, the test hands back the activation).
@@ -315,7 +260,6 @@ void TestVelmoIPAddress::setIPValue_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("after");
     QTest::newRow("-1 empties field 2") << 2 << -1 << "192.168..10";
-    QTest::newRow("-1 empties field 0") << 0 << -1 << ".168.1.10";
     QTest::newRow("7 changes nothing") << 2 << 7 << "192.168.1.10";
     QTest::newRow("index 4 changes nothing") << 4 << -1 << "192.168.1.10";
 }
@@ -335,27 +279,6 @@ void TestVelmoIPAddress::setIPValue()
     QCOMPARE(m_control->IPValue(index), after.split(u'.').value(index).toInt());
 }
 
-void TestVelmoIPAddress::changeOnTyping()
-{
-    m_control->setIpAddress(QStringLiteral("10.0.0.1"));
-    m_control->setIPValue(3, VelmoIPAddress::EmptyFieldValue);
-    m_control->SetIPFocus(3);
-    QSignalSpy changes(m_control, &VelmoIPAddress::Change);
-    QTest::keyClicks(field(3), QStringLiteral("2x5"));
-    QTest::keyClick(field(3), Qt::Key_Backspace);
-    QCOMPARE(changes.size(), 3);
-    QCOMPARE(changes.at(0).at(0).toString(), QStringLiteral("10.0.0.2"));
-    QCOMPARE(changes.at(1).at(0).toString(), QStringLiteral("10.0.0.25"));
-    QCOMPARE(changes.at(2).at(0).toString(), QStringLiteral("10.0.0.2"));
-
-    // While another field is out of range, edits raise no Change.
-    field(0)->setText(QStringLiteral("300"));
-    changes.clear();
-    QTest::keyClicks(field(3), QStringLiteral("4"));
-    QCOMPARE(field(3)->text(), QStringLiteral("24"));
-    QCOMPARE(changes.size(), 0);
-}
-
 void TestVelmoIPAddress::enabledColours()
 {
     const QColor window = QGuiApplication::palette().color(QPalette::Active, QPalette::Base);
@@ -364,10 +287,8 @@ void TestVelmoIPAddress::enabledColours()
     QCOMPARE(field(0)->palette().color(QPalette::Base), window);
 
     m_control->setEnabled(false);
-    for (int i = 0; i < 4; ++i) {
-        QVERIFY(!field(i)->isEnabled());
-        QCOMPARE(field(i)->palette().color(QPalette::Disabled, QPalette::Base), buttonFace);
-    }
+    QVERIFY(!field(3)->isEnabled());
+    QCOMPARE(field(3)->palette().color(QPalette::Disabled, QPalette::Base), buttonFace);
     QCOMPARE(m_control->palette().color(QPalette::Window), buttonFace);
 
     // Without the disabled colour a disabled control keeps its own background.
@@ -382,11 +303,6 @@ void TestVelmoIPAddress::enabledColours()
 
 void TestVelmoIPAddress::saveAndRestore()
 {
-    // Newly placed, only the empty address differs from its default.
-    VelmoIPAddress::Properties expected;
-    expected.IPAddress = QStringLiteral("...");
-    QCOMPARE(m_control->properties(), expected);
-
     const QFont own(QStringLiteral("Monospace"), 30);
     m_control->setFont(own);
     m_control->setIpAddress(QStringLiteral("0.0.0.0"));
@@ -397,14 +313,12 @@ void TestVelmoIPAddress::saveAndRestore()
     const VelmoIPAddress::Properties changed = m_control->properties();
     QCOMPARE(changed.toVariantMap().keys(),
              QStringList({"BackColor", "Enabled", "Font", "TextColor", "UseDisabledBackColor"}));
-    QCOMPARE(changed.toVariantMap().value("TextColor").toUInt(), 0x00654321u);
     QCOMPARE(VelmoIPAddress::Properties::fromVariantMap(changed.toVariantMap()), changed);
 
     // Restoring nothing takes every default; the address goes through its setter.
     QSignalSpy changes(m_control, &VelmoIPAddress::Change);
     m_control->setProperties({});
     QCOMPARE(m_control->properties(), VelmoIPAddress::Properties());
-    QCOMPARE(m_control->Font(), m_host->font());
     QCOMPARE(changes.size(), 1);
     QCOMPARE(field(0)->palette().color(QPalette::Base), QGuiApplication::palette().color(QPalette::Base));
 
