@@ -77,15 +77,16 @@ void TestUdpPeer::initTestCase()
     m_deviceNamespace = ::open(deviceNamespace.toLatin1().constData(), O_RDONLY | O_CLOEXEC);
     QVERIFY(m_ownNamespace >= 0 && m_deviceNamespace >= 0);
 
+    const QString holder = QString::number(m_holder.processId());
     const QString device = "nsenter --net=" + deviceNamespace + " ip";
-    for (const QString &command :
-         {"ip link add a0 type veth peer name a1 netns " + QString::number(m_holder.processId()),
-          "ip link add b0 type veth peer name b1 netns " + QString::number(m_holder.processId()),
-          QStringLiteral("ip addr add 10.1.0.1/24 dev a0"), QStringLiteral("ip addr add 10.1.0.11/24 dev a0"),
-          QStringLiteral("ip addr add 10.2.0.1/24 dev b0"), QStringLiteral("ip link set a0 up"),
-          QStringLiteral("ip link set b0 up"), device + " link set lo up", device + " addr add 192.168.50.2/24 dev a1",
-          device + " addr add 10.1.0.2/24 dev a1", device + " addr add 10.2.0.2/24 dev b1",
-          device + " link set a1 up", device + " link set b1 up"})
+    const QStringList commands{"ip link add a0 type veth peer name a1 netns " + holder,
+                               "ip link add b0 type veth peer name b1 netns " + holder,
+                               "ip addr add 10.1.0.1/24 dev a0", "ip addr add 10.1.0.11/24 dev a0",
+                               "ip addr add 10.2.0.1/24 dev b0", "ip link set a0 up", "ip link set b0 up",
+                               device + " link set lo up", device + " addr add 192.168.50.2/24 dev a1",
+                               device + " addr add 10.1.0.2/24 dev a1", device + " addr add 10.2.0.2/24 dev b1",
+                               device + " link set a1 up", device + " link set b1 up"};
+    for (const QString &command : commands)
         QVERIFY(Run(command));
     QVERIFY(WaitUntilUp("ip", "a0") && WaitUntilUp("ip", "b0"));
     QVERIFY(WaitUntilUp(device, "a1") && WaitUntilUp(device, "b1"));
@@ -152,7 +153,7 @@ void TestUdpPeer::receives()
     QVERIFY(peers[1].bind(0, "10.2.0.1", m_b0));
     const int target = toB ? 1 : 0;
     deviceSend(payload, to, peers[target].localPort(), to != Broadcast ? 0 : toB ? m_b1 : m_a1);
-    // Whatever reached the wrong socket would be counted next to what the other one must get.
+    // The other socket gets one datagram of its own; a second would be one that went astray.
     deviceSend("other", Broadcast, peers[1 - target].localPort(), toB ? m_a1 : m_b1);
     QTRY_COMPARE(arrivals[0].size() + arrivals[1].size(), 2);
     QCOMPARE(arrivals[1 - target].size(), 1);
@@ -214,7 +215,7 @@ void TestUdpPeer::bind_data()
     QTest::newRow("address of the device") << "10.1.0.2" << 0 << false;
     QTest::newRow("not an address") << "10.1.0.256" << 0 << false;
     // Held by the socket of another adapter (below).
-    QTest::newRow("TFTP port taken") << "10.1.0.1" << int(TftpPort) + 1 << false;
+    QTest::newRow("fixed port taken") << "10.1.0.1" << int(TftpPort) + 1 << false;
 }
 
 void TestUdpPeer::bind()
@@ -244,11 +245,12 @@ void TestUdpPeer::bind()
 
 void TestUdpPeer::closing()
 {
+    QList<QByteArray> seen;
     UdpPeer peer;
     peer.close();
     QVERIFY(peer.bind(0, "10.1.0.1", m_a0));
     const quint16 port = peer.localPort();
-    QList<QByteArray> seen;
+    // Each handler closes the socket, as a dialog that got its reply does.
     connect(&peer, &UdpPeer::dataArrival, this, [&](int) {
         seen.append(peer.getData());
         peer.close();
@@ -260,6 +262,7 @@ void TestUdpPeer::closing()
     QVERIFY(peer.bind(port, "10.1.0.1", m_a0));
     deviceSend("three", "10.1.0.1", port);
     QTRY_COMPARE(seen, (QList<QByteArray>{"one", "three"}));
+    // Closed already by the handler; closing again is harmless.
     peer.close();
     QCOMPARE(peer.localAddress(), QStringLiteral("0.0.0.0"));
     peer.setRemoteHost(Broadcast);
