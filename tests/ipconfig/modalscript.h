@@ -15,7 +15,7 @@ namespace testsupport {
 /// @p timeoutMs; the timer that looks is gone once it has acted or given up.
 inline void whenReady(std::function<bool()> ready, std::function<void()> act, int timeoutMs = 10000)
 {
-    auto *timer = new QTimer;
+    auto *timer = new QTimer(QCoreApplication::instance()); // freed with the application at the latest
     int remaining = timeoutMs / 10;
     QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, act, remaining]() mutable {
         const bool now = ready();
