@@ -11,8 +11,6 @@ class TestMainLayout : public QObject
 private slots:
     void columnWidths_data();
     void columnWidths();
-    void roundHalfEven_data();
-    void roundHalfEven();
     void twipConversion_data();
     void twipConversion();
 };
@@ -38,24 +36,6 @@ void TestMainLayout::columnWidths()
     const auto widths = MainLayout::ColumnWidthsTwips(widthTwips);
     const std::array<int, 6> expected{w, w, w, w - 100, w - 100, w + 200};
     QCOMPARE(widths, expected);
-}
-
-void TestMainLayout::roundHalfEven_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("rounded");
-    QTest::newRow("0.5") << 0.5 << 0;
-    QTest::newRow("1.5") << 1.5 << 2;
-    QTest::newRow("2.5") << 2.5 << 2;
-    QTest::newRow("2.51") << 2.51 << 3;
-    QTest::newRow("-1.5") << -1.5 << -2;
-}
-
-void TestMainLayout::roundHalfEven()
-{
-    QFETCH(double, value);
-    QFETCH(int, rounded);
-    QCOMPARE(MainLayout::RoundHalfEven(value), rounded);
 }
 
 void TestMainLayout::twipConversion_data()

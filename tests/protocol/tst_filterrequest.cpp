@@ -25,7 +25,6 @@ class TestFilterRequest : public QObject
     Q_OBJECT
 
 private slots:
-    void readRequest();
     void writeRequestEmptyList();
     void writeRequestThreeEntries();
     void writeRequestKeepsAt128();
@@ -36,24 +35,17 @@ private slots:
     void parseReply();
 };
 
-void TestFilterRequest::readRequest()
+void TestFilterRequest::writeRequestEmptyList()
 {
     SequenceCounters counters;
     FilterRequestHeader header;
     header.build(lobby(), QStringLiteral("admin"), Flag::FilterRead, counters);
     QCOMPARE(header.readRequest().toHex(' '), (hexBytes("87 65 43 21 60 20 00 00") + hexBytes(AuthHex)).toHex(' '));
-    QCOMPARE(counters.value(SequenceCounters::Filter), quint16(1));
     QCOMPARE(counters.value(SequenceCounters::SetIp), quint16(0));
-}
-
-void TestFilterRequest::writeRequestEmptyList()
-{
-    SequenceCounters counters;
-    FilterRequestHeader header;
     header.build(lobby(), QStringLiteral("admin"), Flag::FilterWrite, counters);
     const QByteArray bytes = header.writeRequest({});
     QCOMPARE(bytes.size(), 800);
-    QCOMPARE(bytes.first(32).toHex(' '), (hexBytes("87 65 43 21 60 10 00 00") + hexBytes(AuthHex)).toHex(' '));
+    QCOMPARE(bytes.first(32).toHex(' '), (hexBytes("87 65 43 21 60 10 00 01") + hexBytes(AuthHex)).toHex(' '));
     QCOMPARE(bytes.sliced(32), zeros(768));
 }
 
