@@ -13,7 +13,6 @@
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,7 +25,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeWidget>
 
 namespace farlight {
