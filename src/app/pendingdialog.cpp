@@ -4,7 +4,6 @@
 #include "resources/strings.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -32,8 +31,6 @@ PendingDialog::PendingDialog(QWidget *parent, std::function<void(float)> wait)
     m_cancel = new QPushButton(text(StringId::Cancel), this);
     m_cancel->setObjectName(QStringLiteral("Command1"));
     connect(m_cancel, &QPushButton::clicked, this, &PendingDialog::requestCancel);
-    // Leaving the program while a search counts must not keep it counting.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &PendingDialog::requestCancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label);

@@ -321,6 +321,9 @@ void StartWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    // A search under way stops counting; leaving must not wait for its progress dialog.
+    if (m_pending)
+        m_pending->requestCancel();
     m_search.finish();
     clearSearchSockets();
     for (UdpPeer *peer : m_udpPeerA)
@@ -546,7 +549,9 @@ void StartWindow::RunSearch()
     sendSearchRequests();
 
     PendingDialog pending(this, m_wait);
+    m_pending = &pending;
     pending.run();
+    m_pending = nullptr;
 
     m_search.finish();
     rebuildList();

@@ -18,6 +18,7 @@ class QTreeWidgetItem;
 namespace farlight {
 
 class AppState;
+class PendingDialog;
 class Platform;
 class UdpPeer;
 
@@ -102,6 +103,7 @@ private:
     bool m_adaptersOk = false;
     WaitFunction m_wait;
     std::vector<UdpPeer *> m_udpPeerA;
+    PendingDialog *m_pending = nullptr; ///< the progress dialog of the search under way, if any
     std::array<DialogFactory, 3> m_dialogFactories{};
 
     QTreeWidget *m_list = nullptr;

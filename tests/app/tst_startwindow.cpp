@@ -136,6 +136,7 @@ private slots:
     void helpOpensThePageInTheBrowser();
     void helpReportsWhenNoBrowserStarts();
     void aboutShowsFrmAbout();
+    void exitDuringSearchStopsIt(); // last: it ends the application's event loop
 };
 
 void TestStartWindow::namesAndCaptions()
@@ -430,6 +431,22 @@ void TestStartWindow::aboutShowsFrmAbout()
     h.action("Mabout")->trigger();
     QCOMPARE(shown, QStringLiteral("frmAbout"));
     QCOMPARE(version, QStringLiteral("Farlight  2.5.6"));
+}
+
+void TestStartWindow::exitDuringSearchStopsIt()
+{
+    Harness h;
+    int steps = 0;
+    h.duringWait = [&] {
+        if (++steps == 2) {
+            const auto box = answerMessageBox(QMessageBox::Ok);
+            QVERIFY(h.window->close());
+            QVERIFY(box->shown);
+        }
+    };
+    h.search(threeDevices());
+    QCOMPARE(steps, 2);
+    QVERIFY(!h.window->isVisible());
 }
 
 QTEST_MAIN(TestStartWindow)
