@@ -19,14 +19,4 @@ std::array<int, ColumnCount> ColumnWidthsTwips(double widthTwips)
     return {w, w, w, w - NarrowBy, w - NarrowBy, w + WideBy};
 }
 
-double TwipsToPixels(double twips, double dpi)
-{
-    return twips * dpi / TwipsPerInch;
-}
-
-double PixelsToTwips(double pixels, double dpi)
-{
-    return pixels * TwipsPerInch / dpi;
-}
-
 } // namespace farlight::MainLayout

@@ -4,10 +4,10 @@
 
 namespace farlight {
 
-/// @brief Geometry of the main window, worked out in twips (1/1440 inch) and converted with the screen's DPI.
+/// @brief Geometry of the main window, worked out in twips (1/1440 inch); widgets/twips.h converts
+/// them with the screen's DPI.
 namespace MainLayout {
 
-inline constexpr int TwipsPerInch = 1440;
 /// Gap between the device list and the window's right edge.
 inline constexpr int ListRightMarginTwips = 150;
 inline constexpr int ColumnCount = 6;
@@ -18,9 +18,6 @@ int RoundHalfEven(double value);
 /// @brief Widths of the six list columns for a width of @p widthTwips:
 /// w = width / 6 - 20; columns 1-3 get w, 4-5 get w - 100, 6 gets w + 200.
 std::array<int, ColumnCount> ColumnWidthsTwips(double widthTwips);
-
-double TwipsToPixels(double twips, double dpi);
-double PixelsToTwips(double pixels, double dpi);
 
 } // namespace MainLayout
 } // namespace farlight

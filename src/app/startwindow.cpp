@@ -12,6 +12,7 @@
 #include "netenv/udppeer.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,8 +79,8 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     connect(m_udpPeerA[0], &UdpPeer::error, this, [](int, const QString &, bool &cancel) { cancel = true; });
 
     const double dpi = logicalDpiX();
-    resize(int(MainLayout::TwipsToPixels(DefaultWidthTwips, dpi)),
-           int(MainLayout::TwipsToPixels(DefaultHeightTwips, dpi)));
+    resize(TwipsToPixels(DefaultWidthTwips, dpi),
+           TwipsToPixels(DefaultHeightTwips, dpi));
 }
 
 StartWindow::~StartWindow()
@@ -300,13 +301,13 @@ void StartWindow::resizeEvent(QResizeEvent *event)
 void StartWindow::layoutList()
 {
     const double dpi = logicalDpiX();
-    const int margin = int(MainLayout::TwipsToPixels(MainLayout::ListRightMarginTwips, dpi));
+    const int margin = TwipsToPixels(MainLayout::ListRightMarginTwips, dpi);
     const int lineHeight = 2;
     m_line->setGeometry(0, 0, m_client->width(), lineHeight);
     m_list->setGeometry(0, lineHeight, qMax(0, m_client->width() - margin), m_client->height() - lineHeight);
-    const auto widths = MainLayout::ColumnWidthsTwips(MainLayout::PixelsToTwips(width(), dpi));
+    const auto widths = MainLayout::ColumnWidthsTwips(PixelsToTwips(width(), dpi));
     for (int column = 0; column < MainLayout::ColumnCount; ++column)
-        m_list->setColumnWidth(column, qMax(0, int(MainLayout::TwipsToPixels(widths[std::size_t(column)], dpi))));
+        m_list->setColumnWidth(column, qMax(0, TwipsToPixels(widths[std::size_t(column)], dpi)));
 }
 
 void StartWindow::closeEvent(QCloseEvent *event)

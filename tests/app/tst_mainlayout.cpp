@@ -1,4 +1,5 @@
 #include "app/mainlayout.h"
+#include "widgets/twips.h"
 
 #include <QTest>
 
@@ -40,21 +41,21 @@ void TestMainLayout::columnWidths()
 
 void TestMainLayout::twipConversion_data()
 {
-    QTest::addColumn<double>("twips");
+    QTest::addColumn<int>("twips");
     QTest::addColumn<double>("dpi");
-    QTest::addColumn<double>("pixels");
-    QTest::newRow("96 dpi") << 150.0 << 96.0 << 10.0;
-    QTest::newRow("120 dpi") << 1440.0 << 120.0 << 120.0;
-    QTest::newRow("192 dpi") << 9000.0 << 192.0 << 1200.0;
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("list margin at 96 dpi") << 150 << 96.0 << 10;
+    QTest::newRow("one inch at 120 dpi") << 1440 << 120.0 << 120;
+    QTest::newRow("form width at 192 dpi") << 9000 << 192.0 << 1200;
 }
 
 void TestMainLayout::twipConversion()
 {
-    QFETCH(double, twips);
+    QFETCH(int, twips);
     QFETCH(double, dpi);
-    QFETCH(double, pixels);
-    QCOMPARE(MainLayout::TwipsToPixels(twips, dpi), pixels);
-    QCOMPARE(MainLayout::PixelsToTwips(pixels, dpi), twips);
+    QFETCH(int, pixels);
+    QCOMPARE(TwipsToPixels(twips, dpi), pixels);
+    QCOMPARE(PixelsToTwips(pixels, dpi), twips);
 }
 
 QTEST_GUILESS_MAIN(TestMainLayout)
