@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "session/appstate.h"
 #include "app/startwindow.h"
 #include "dialogs/applicationicon.h"
 #include "ipconfig/setipdialog.h"

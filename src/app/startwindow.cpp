@@ -1,6 +1,6 @@
 #include "app/startwindow.h"
 
-#include "app/appstate.h"
+#include "session/appstate.h"
 #include "app/icons.h"
 #include "app/mainlayout.h"
 #include "app/pendingdialog.h"

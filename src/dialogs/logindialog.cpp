@@ -1,6 +1,5 @@
 #include "dialogs/logindialog.h"
 
-#include "app/appstate.h"
 #include "protocol/authblock.h"
 #include "resources/strings.h"
 
@@ -27,9 +26,8 @@ const QString PasswordFieldStyle =
 
 } // namespace
 
-LoginDialog::LoginDialog(AppState &state, QWidget *parent)
+LoginDialog::LoginDialog(QWidget *parent)
     : QDialog(parent)
-    , m_state(state)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(text(StringId::Password));
@@ -77,11 +75,17 @@ LoginDialog::LoginDialog(AppState &state, QWidget *parent)
     connect(m_passwordTxt, &QLineEdit::textChanged, this, &LoginDialog::updateOkState);
 }
 
-bool LoginDialog::ask(AppState &state, QWidget *parent)
+std::optional<QString> LoginDialog::ask(QWidget *parent)
 {
-    LoginDialog dialog(state, parent);
-    dialog.exec();
-    return state.LoginOk;
+    LoginDialog dialog(parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.password();
+}
+
+QString LoginDialog::password() const
+{
+    return m_passwordTxt->text();
 }
 
 QString LoginDialog::singleByteNote()
@@ -98,15 +102,7 @@ void LoginDialog::accept()
     // OK is disabled for such text; this also guards Enter and any other route to accept.
     if (!IsSingleBytePassword(password))
         return;
-    m_state.LoginOk = true;
-    m_state.AdminPassword = password;
     QDialog::accept();
-}
-
-void LoginDialog::reject()
-{
-    m_state.LoginOk = false;
-    QDialog::reject();
 }
 
 void LoginDialog::showEvent(QShowEvent *event)

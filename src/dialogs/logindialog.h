@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -9,13 +11,11 @@ class QShowEvent;
 
 namespace farlight {
 
-class AppState;
-
 /// @brief The password dialog frmLogin, shown before a request that changes a device.
 ///
-/// It does not judge the password (the device does): OK stores the typed text in
-/// AppState::AdminPassword and sets AppState::LoginOk; Cancel, Escape and the close box clear
-/// LoginOk and leave AdminPassword as it was. The field is empty whenever the dialog is shown.
+/// It does not judge the password (the device does), and it keeps nothing: OK confirms the typed
+/// text, which the caller stores; Cancel, Escape and the close box confirm nothing. The field is
+/// empty whenever the dialog is shown.
 /// A password with a character that has no single-byte code cannot be confirmed: the request
 /// carries one Latin-1 byte per character, so such text would reach the device as a different
 /// password. OK stays disabled and a note says why.
@@ -29,18 +29,19 @@ public:
     /// Id of the note shown while the password holds a character the request cannot carry.
     static constexpr int SingleByteNoteId = 315;
 
-    explicit LoginDialog(AppState &state, QWidget *parent = nullptr);
+    explicit LoginDialog(QWidget *parent = nullptr);
 
-    /// @brief Shows a new login dialog modally and returns AppState::LoginOk once it has closed.
-    static bool ask(AppState &state, QWidget *parent = nullptr);
+    /// @brief Shows a new login dialog modally; the confirmed password, or nothing when cancelled.
+    static std::optional<QString> ask(QWidget *parent = nullptr);
+
+    /// @brief The text of the field; what OK confirmed once the dialog was accepted.
+    QString password() const;
 
     /// @brief The note shown when the password cannot be sent as typed.
     static QString singleByteNote();
 
-    /// @brief OK: stores the password and sets LoginOk, unless the text cannot be sent as typed.
+    /// @brief OK: confirms the password, unless the text cannot be sent as typed.
     void accept() override;
-    /// @brief Cancel, Escape and the close box: clears LoginOk, keeps AdminPassword.
-    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -48,7 +49,6 @@ protected:
 private:
     void updateOkState();
 
-    AppState &m_state;
     QLabel *m_loginImg = nullptr;
     QLabel *m_passwordLbl = nullptr;
     QLineEdit *m_passwordTxt = nullptr;

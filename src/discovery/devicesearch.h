@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/devicerecord.h"
+#include "session/devicerecord.h"
 #include "protocol/macaddress.h"
 #include "protocol/sequencecounters.h"
 

@@ -1,6 +1,6 @@
 #include "ipconfig/setipdialog.h"
 
-#include "app/appstate.h"
+#include "session/appstate.h"
 #include "dialogs/logindialog.h"
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/staticsettings.h"
@@ -202,6 +202,15 @@ void SetIpDialog::selectDhcp(bool checked)
         control->setEnabled(false);
 }
 
+void SetIpDialog::askPassword()
+{
+    // A cancelled login keeps the password confirmed before.
+    const std::optional<QString> password = LoginDialog::ask(this);
+    m_state.LoginOk = password.has_value();
+    if (password)
+        m_state.AdminPassword = *password;
+}
+
 void SetIpDialog::ValidateAndSend()
 {
     // Once the login dialog is up a new request replaces the one sent before; its reply, which
@@ -215,7 +224,7 @@ void SetIpDialog::ValidateAndSend()
     quint32 gateway = 0;
     if (!m_option1->isChecked()) {
         m_awaitingReply = false;
-        LoginDialog::ask(m_state, this);
+        askPassword();
         m_mode = DhcpMode;
     } else {
         const QString addressText = m_velmoIPAddress1->ipAddress();
@@ -233,7 +242,7 @@ void SetIpDialog::ValidateAndSend()
             return;
         }
         m_awaitingReply = false;
-        LoginDialog::ask(m_state, this);
+        askPassword();
         m_mode = StaticMode;
         flag = Flag::SetIpStatic;
     }

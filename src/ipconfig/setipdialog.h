@@ -66,6 +66,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void askPassword();
     void createControls();
     void placeControls();
     bool load();

@@ -1,14 +1,13 @@
-#include "app/appstate.h"
 #include "dialogs/logindialog.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
-using farlight::AppState;
 using farlight::LoginDialog;
 
 class TestLoginDialog : public QObject
@@ -19,56 +18,50 @@ class TestLoginDialog : public QObject
     static QPushButton *button(QWidget *d, bool ok) { return d->findChild<QPushButton *>(ok ? "cmdOK" : "cmdCancel"); }
 
 private slots:
-    void captions()
-    {
-        AppState state;
-        LoginDialog d(state);
-        QCOMPARE((QStringList{d.windowTitle(), d.findChild<QLabel *>(QStringLiteral("PasswordLbl"))->text(),
-                              button(&d, true)->text(), button(&d, false)->text()}),
-                 (QStringList{"Password", "Password", "OK", "Cancel"}));
-    }
-
-    void secondShowing_data()
+    void ask_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("confirmed");
-        QTest::addColumn<QString>("password"); // AdminPassword afterwards
-        QTest::newRow("ok, empty field") << QString() << "ok" << true << QString();
-        QTest::newRow("enter, spaces kept") << " a b " << "enter" << true << " a b ";
-        QTest::newRow("thirteenth char dropped") << "abcdefghijklm" << "ok" << true << "abcdefghijkl";
-        QTest::newRow("cancel keeps earlier") << "other" << "cancel" << false << "secret";
-        QTest::newRow("escape as cancel") << "other" << "escape" << false << "secret";
-        QTest::newRow("close box as cancel") << "other" << "close" << false << "secret";
+        QTest::addColumn<QVariant>("password"); // what ask() returns; invalid for nothing
+        QTest::newRow("ok, empty field") << QString() << "ok" << QVariant(QString());
+        QTest::newRow("enter, spaces kept") << " a b " << "enter" << QVariant(" a b ");
+        QTest::newRow("thirteenth char dropped") << "abcdefghijklm" << "ok" << QVariant("abcdefghijkl");
+        QTest::newRow("cancel") << "other" << "cancel" << QVariant();
+        QTest::newRow("escape as cancel") << "other" << "escape" << QVariant();
+        QTest::newRow("close box as cancel") << "other" << "close" << QVariant();
     }
 
-    // The dialog confirms "secret", is shown again (starting empty) and is then left as the row says.
-    void secondShowing()
+    // Each ask() shows a new dialog; a second showing of the same dialog starts empty as well.
+    void ask()
     {
         QFETCH(QString, typed);
         QFETCH(QString, how);
-        QFETCH(bool, confirmed);
-        QFETCH(QString, password);
-        AppState state;
-        LoginDialog d(state);
-        d.show();
-        QTest::keyClicks(field(&d), QStringLiteral("secret"));
-        QTest::mouseClick(button(&d, true), Qt::LeftButton);
-        state.LoginOk = !confirmed;
-        d.show();
-        QCOMPARE(field(&d)->text(), QString());
-        QTest::keyClicks(field(&d), typed);
-        QCOMPARE(field(&d)->text(), typed.left(12));
-        QCOMPARE(field(&d)->displayText(), QString(field(&d)->text().size(), QLatin1Char('*')));
-        if (how == "ok" || how == "cancel")
-            QTest::mouseClick(button(&d, how == "ok"), Qt::LeftButton);
-        else if (how == "close")
-            QVERIFY(d.close());
-        else
-            QTest::keyClick(field(&d), how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
-        QVERIFY(!d.isVisible());
-        QCOMPARE(state.LoginOk, confirmed);
-        QCOMPARE(state.AdminPassword, password);
+        QFETCH(QVariant, password);
+        bool startedEmpty = false;
+        QString masked;
+        QTimer::singleShot(0, this, [&] {
+            auto *d = qobject_cast<LoginDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            QTest::keyClicks(field(d), QStringLiteral("secret"));
+            d->hide();
+            d->show();
+            startedEmpty = field(d)->text().isEmpty();
+            QTest::keyClicks(field(d), typed);
+            masked = field(d)->displayText();
+            if (how == "ok" || how == "cancel")
+                QTest::mouseClick(button(d, how == "ok"), Qt::LeftButton);
+            else if (how == "close")
+                d->close();
+            else
+                QTest::keyClick(field(d), how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        const std::optional<QString> result = LoginDialog::ask();
+        QVERIFY(startedEmpty);
+        QCOMPARE(masked, QString(typed.left(12).size(), QLatin1Char('*')));
+        QCOMPARE(result.has_value(), password.isValid());
+        if (result)
+            QCOMPARE(*result, password.toString());
     }
 
     void nonLatin1CannotBeConfirmed_data()
@@ -83,8 +76,8 @@ private slots:
     {
         QFETCH(QString, extra);
         const bool sendable = extra.size() == 1 && extra.at(0).unicode() <= 0xff;
-        AppState state;
-        LoginDialog d(state);
+        LoginDialog d;
+        QSignalSpy accepted(&d, &QDialog::accepted);
         d.show();
         auto *note = d.findChild<QLabel *>(QStringLiteral("PasswordNoteLbl"));
         QTest::keyClicks(field(&d), QStringLiteral("ab"));
@@ -95,33 +88,13 @@ private slots:
         if (!sendable) {
             QTest::keyClick(field(&d), Qt::Key_Return);
             d.accept();
-            QVERIFY(d.isVisible() && !state.LoginOk);
+            QVERIFY(d.isVisible() && accepted.isEmpty());
             QTest::keyClick(field(&d), Qt::Key_Backspace);
             QVERIFY(button(&d, true)->isEnabled() && !note->isVisible());
         }
         QTest::mouseClick(button(&d, true), Qt::LeftButton);
-        QVERIFY(state.LoginOk);
-        QCOMPARE(state.AdminPassword, sendable ? "ab" + extra : QStringLiteral("ab"));
-    }
-
-    void askReturnsLoginOk_data()
-    {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("ok") << true;
-        QTest::newRow("cancel") << false;
-    }
-
-    void askReturnsLoginOk()
-    {
-        QFETCH(bool, ok);
-        AppState state;
-        state.LoginOk = !ok;
-        QTimer::singleShot(0, this, [ok] {
-            if (auto *d = qobject_cast<LoginDialog *>(QApplication::activeModalWidget()))
-                QTest::mouseClick(button(d, ok), Qt::LeftButton);
-        });
-        QCOMPARE(LoginDialog::ask(state), ok);
-        QCOMPARE(state.LoginOk, ok);
+        QCOMPARE(accepted.size(), 1);
+        QCOMPARE(d.password(), sendable ? "ab" + extra : QStringLiteral("ab"));
     }
 };
 

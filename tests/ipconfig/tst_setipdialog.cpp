@@ -3,7 +3,7 @@
 // port 4000, and the test answers as the device from 127.0.0.2.
 #include "modalscript.h"
 
-#include "app/appstate.h"
+#include "session/appstate.h"
 #include "ipconfig/setipdialog.h"
 #include "netenv/udppeer.h"
 #include "widgets/velmoipaddress.h"

@@ -6,7 +6,7 @@
 // (setip_lab_status.json), replyForAnotherAdapterIgnored (setip_lab_foreign_mac.json).
 #include "modalscript.h"
 
-#include "app/appstate.h"
+#include "session/appstate.h"
 #include "app/startwindow.h"
 #include "ipconfig/setipdialog.h"
 #include "netenv/platform.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/devicerecord.h"
+#include "session/devicerecord.h"
 #include "netenv/adapterrecord.h"
 #include "protocol/authblock.h"
 #include "protocol/filterrequest.h"

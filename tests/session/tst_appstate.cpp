@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "session/appstate.h"
 #include "protocol/packetheader.h"
 
 #include <QTest>

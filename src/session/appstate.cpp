@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "session/appstate.h"
 
 #include "netenv/platformutils.h"
 #include "resources/strings.h"
