@@ -1,44 +1,13 @@
 #include "netenv/fakeplatform.h"
 
-#include <QHostAddress>
-
 namespace farlight {
 
-namespace {
-
-// Sizes the size queries report for non-empty tables; only their sign matters to the callers.
-constexpr qint64 RowBytes = 64;
-
-QByteArray HardwareAddress(const MacAddress &mac)
+std::optional<QList<PlatformAdapter>> FakePlatform::adapters()
 {
-    return QByteArray(reinterpret_cast<const char *>(mac.data()), qsizetype(mac.size()));
-}
-
-quint32 NumericAddress(const QString &text)
-{
-    return QHostAddress(text).toIPv4Address();
-}
-
-} // namespace
-
-IfTable FakePlatform::readInterfaceTable()
-{
-    ++interfaceTableReads;
-    return interfaceTable;
-}
-
-IpAddrTable FakePlatform::readIpAddressTable()
-{
-    ++ipAddressTableReads;
-    if (!ipAddressTableQueue.isEmpty())
-        return ipAddressTableQueue.takeFirst();
-    return ipAddressTable;
-}
-
-AdapterInfoList FakePlatform::readAdaptersInfo()
-{
-    ++adaptersInfoReads;
-    return adaptersInfo;
+    ++adapterReads;
+    if (adapterListFails)
+        return std::nullopt;
+    return adapterList;
 }
 
 bool FakePlatform::removeArpEntry(qint32 interfaceIndex, const QString &ipAddress)
@@ -59,37 +28,11 @@ bool FakePlatform::claimSingleInstance()
     return !otherInstanceRunning;
 }
 
-AdapterInfo &FakePlatform::addAdapter(const QString &description, const MacAddress &mac, quint32 index,
-                                      const QString &ipAddress, const QString &mask, const QString &gateway)
+PlatformAdapter &FakePlatform::addAdapter(const QString &name, const MacAddress &mac, qint32 index,
+                                          const QString &ipAddress, const QString &mask, const QString &gateway)
 {
-    AdapterInfo adapter;
-    adapter.name = description;
-    adapter.description = description;
-    adapter.address = HardwareAddress(mac);
-    adapter.index = index;
-    adapter.ipAddressList.append({ipAddress, mask});
-    adapter.gatewayList.append(gateway);
-    adapter.flags.up = true;
-    adaptersInfo.adapters.append(adapter);
-    return adaptersInfo.adapters.last();
-}
-
-IfRow &FakePlatform::addInterface(const QString &description, const MacAddress &mac, quint32 index)
-{
-    IfRow row;
-    row.index = index;
-    row.physicalAddress = HardwareAddress(mac);
-    row.description = description;
-    row.flags.up = true;
-    interfaceTable.rows.append(row);
-    interfaceTable.sizeBytes = RowBytes * interfaceTable.rows.size();
-    return interfaceTable.rows.last();
-}
-
-void FakePlatform::addAddress(quint32 index, const QString &ipAddress, const QString &mask)
-{
-    ipAddressTable.rows.append({NumericAddress(ipAddress), index, NumericAddress(mask)});
-    ipAddressTable.sizeBytes = RowBytes * ipAddressTable.rows.size();
+    adapterList.append({name, index, mac, ipAddress, mask, gateway});
+    return adapterList.last();
 }
 
 } // namespace farlight

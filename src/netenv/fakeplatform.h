@@ -10,9 +10,9 @@
 
 namespace farlight {
 
-/// @brief A Platform for tests: answers from scripted tables and records what was asked of it.
+/// @brief A Platform for tests: answers from scripted lists and records what was asked of it.
 ///
-/// No call reaches the system. Tables are set directly or with the add...() helpers; requests
+/// No call reaches the system. Adapters are set directly or with addAdapter(); requests
 /// (ARP removals, opened URLs, instance claims) are recorded in the public lists.
 class FakePlatform : public Platform
 {
@@ -27,30 +27,20 @@ public:
 
     FakePlatform() = default;
 
-    IfTable readInterfaceTable() override;
-    IpAddrTable readIpAddressTable() override;
-    AdapterInfoList readAdaptersInfo() override;
+    std::optional<QList<PlatformAdapter>> adapters() override;
     bool removeArpEntry(qint32 interfaceIndex, const QString &ipAddress) override;
     bool openUrl(const QUrl &url) override;
     bool claimSingleInstance() override;
     qint32 osVersionCode() override { return versionCode; }
 
-    /// @brief Appends an adapter to the adapter information list with one address and gateway.
-    AdapterInfo &addAdapter(const QString &description, const MacAddress &mac, quint32 index,
-                            const QString &ipAddress, const QString &mask, const QString &gateway);
-    /// @brief Appends an interface row to the interface table.
-    IfRow &addInterface(const QString &description, const MacAddress &mac, quint32 index);
-    /// @brief Appends an address row to the address table; addresses and masks as dotted text.
-    void addAddress(quint32 index, const QString &ipAddress, const QString &mask);
+    /// @brief Appends an adapter to adapterList.
+    PlatformAdapter &addAdapter(const QString &name, const MacAddress &mac, qint32 index, const QString &ipAddress,
+                                const QString &mask, const QString &gateway);
 
-    /// Answer of readInterfaceTable(). Its size is set by addInterface().
-    IfTable interfaceTable;
-    /// Answer of readIpAddressTable() once ipAddressTableQueue is empty.
-    IpAddrTable ipAddressTable;
-    /// Answers of the next readIpAddressTable() calls, taken from the front.
-    QList<IpAddrTable> ipAddressTableQueue;
-    /// Answer of readAdaptersInfo().
-    AdapterInfoList adaptersInfo;
+    /// Answer of adapters().
+    QList<PlatformAdapter> adapterList;
+    /// When true, adapters() returns nullopt.
+    bool adapterListFails = false;
     /// Answer of osVersionCode().
     qint32 versionCode = OsVersion::Later;
 
@@ -61,9 +51,7 @@ public:
     /// When true, claimSingleInstance() finds another copy running.
     bool otherInstanceRunning = false;
 
-    int interfaceTableReads = 0;
-    int ipAddressTableReads = 0;
-    int adaptersInfoReads = 0;
+    int adapterReads = 0;
     int singleInstanceClaims = 0;
     QList<ArpRemoval> arpRemovals;
     QList<QUrl> openedUrls;

@@ -2,6 +2,7 @@
 
 #include "netenv/platformutils.h"
 #include "netenv/routetable.h"
+#include "protocol/macaddress.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -29,10 +30,7 @@ namespace farlight {
 
 namespace {
 
-const QString NoAddressText = QStringLiteral("0.0.0.0");
 const QString RouteTablePath = QStringLiteral("/proc/net/route");
-// Only the sign of a reported table size matters to the inventory; this stands for one row.
-constexpr qint64 RowBytes = 64;
 // How long to wait for the kernel's answer to a neighbour deletion.
 constexpr int NetlinkReplyTimeoutMs = 1000;
 
@@ -49,30 +47,12 @@ QList<QNetworkInterface> AdapterInterfaces()
     return interfaces;
 }
 
-QByteArray HardwareAddress(const QNetworkInterface &interface)
+// Interfaces with a hardware address shorter than six bytes (or none) get an all-zero one.
+MacAddress MacOf(const QNetworkInterface &interface)
 {
     QString hex = interface.hardwareAddress();
     hex.remove(QLatin1Char(':'));
-    return QByteArray::fromHex(hex.toLatin1());
-}
-
-InterfaceFlags FlagsOf(const QNetworkInterface &interface)
-{
-    InterfaceFlags flags;
-    flags.up = interface.flags().testFlag(QNetworkInterface::IsUp);
-    flags.loopback = interface.flags().testFlag(QNetworkInterface::IsLoopBack);
-    flags.pointToPoint = interface.flags().testFlag(QNetworkInterface::IsPointToPoint);
-    return flags;
-}
-
-// IPv4 addresses in the order the kernel keeps them, the primary address first.
-QList<QNetworkAddressEntry> Ipv4Entries(const QNetworkInterface &interface)
-{
-    QList<QNetworkAddressEntry> entries = interface.addressEntries();
-    entries.removeIf([](const QNetworkAddressEntry &entry) {
-        return entry.ip().protocol() != QAbstractSocket::IPv4Protocol;
-    });
-    return entries;
+    return MacFromBytes(QByteArray::fromHex(hex.toLatin1())).value_or(MacAddress{});
 }
 
 QHash<QString, QString> DefaultGateways()
@@ -154,57 +134,29 @@ LinuxPlatform::~LinuxPlatform()
         ::close(m_lockFd);
 }
 
-IfTable LinuxPlatform::readInterfaceTable()
+std::optional<QList<PlatformAdapter>> LinuxPlatform::adapters()
 {
-    IfTable table;
-    for (const QNetworkInterface &interface : AdapterInterfaces()) {
-        IfRow row;
-        row.index = quint32(interface.index());
-        row.physicalAddress = HardwareAddress(interface);
-        row.description = interface.name();
-        row.flags = FlagsOf(interface);
-        table.rows.append(row);
-    }
-    table.sizeBytes = RowBytes * table.rows.size();
-    return table;
-}
-
-IpAddrTable LinuxPlatform::readIpAddressTable()
-{
-    IpAddrTable table;
-    for (const QNetworkInterface &interface : AdapterInterfaces()) {
-        for (const QNetworkAddressEntry &entry : Ipv4Entries(interface))
-            table.rows.append({entry.ip().toIPv4Address(), quint32(interface.index()), entry.netmask().toIPv4Address()});
-    }
-    std::stable_sort(table.rows.begin(), table.rows.end(),
-                     [](const IpAddrRow &a, const IpAddrRow &b) { return a.address < b.address; });
-    table.sizeBytes = RowBytes * table.rows.size();
-    return table;
-}
-
-AdapterInfoList LinuxPlatform::readAdaptersInfo()
-{
-    // Reading the interfaces cannot fail the way the system's adapter list can; a machine
-    // without adapters gets an empty list, which the inventory reports as "no adapter".
-    AdapterInfoList list;
-    list.sizeResult = TableResult::Success;
-    list.readResult = TableResult::Success;
     const QHash<QString, QString> gateways = DefaultGateways();
+    QList<PlatformAdapter> adapters;
     for (const QNetworkInterface &interface : AdapterInterfaces()) {
-        AdapterInfo adapter;
+        PlatformAdapter adapter;
         adapter.name = interface.name();
-        adapter.description = interface.name();
-        adapter.address = HardwareAddress(interface);
-        adapter.index = quint32(interface.index());
-        adapter.flags = FlagsOf(interface);
-        for (const QNetworkAddressEntry &entry : Ipv4Entries(interface))
-            adapter.ipAddressList.append({entry.ip().toString(), entry.netmask().toString()});
-        if (adapter.ipAddressList.isEmpty())
-            adapter.ipAddressList.append({NoAddressText, NoAddressText});
-        adapter.gatewayList.append(gateways.value(interface.name(), NoAddressText));
-        list.adapters.append(adapter);
+        adapter.index = qint32(interface.index());
+        adapter.mac = MacOf(interface);
+        adapter.ipAddress = NoAddress;
+        adapter.subnetMask = NoAddress;
+        // The kernel lists the primary address first.
+        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol) {
+                adapter.ipAddress = entry.ip().toString();
+                adapter.subnetMask = entry.netmask().toString();
+                break;
+            }
+        }
+        adapter.gateway = gateways.value(interface.name(), NoAddress);
+        adapters.append(adapter);
     }
-    return list;
+    return adapters;
 }
 
 bool LinuxPlatform::removeArpEntry(qint32 interfaceIndex, const QString &ipAddress)

@@ -19,14 +19,10 @@ public:
     LinuxPlatform(const LinuxPlatform &) = delete;
     LinuxPlatform &operator=(const LinuxPlatform &) = delete;
 
-    /// @brief The interfaces as interface table; loopback interfaces are left out.
-    IfTable readInterfaceTable() override;
-    /// @brief The IPv4 addresses of the interfaces of readInterfaceTable(), sorted by address.
-    IpAddrTable readIpAddressTable() override;
-    /// @brief One adapter per interface except loopback, in interface index order. The
-    /// description is the interface name; an interface without IPv4 address gets "0.0.0.0";
-    /// gateways come from the default routes of /proc/net/route.
-    AdapterInfoList readAdaptersInfo() override;
+    /// @brief One adapter per interface except loopback, in interface index order, with the
+    /// interface's first IPv4 address and the gateway of its default route in /proc/net/route.
+    /// Never nullopt: an unreadable route table only costs the gateways.
+    std::optional<QList<PlatformAdapter>> adapters() override;
     /// @brief Deletes the neighbour entry through rtnetlink; needs CAP_NET_ADMIN, else false.
     bool removeArpEntry(qint32 interfaceIndex, const QString &ipAddress) override;
     /// @brief Hands the URL to the desktop (QDesktopServices); needs a QGuiApplication.

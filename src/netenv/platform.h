@@ -1,9 +1,12 @@
 #pragma once
 
-#include "netenv/systemtables.h"
+#include "netenv/platformadapter.h"
 
+#include <QList>
 #include <QString>
 #include <QUrl>
+
+#include <optional>
 
 namespace farlight {
 
@@ -17,14 +20,9 @@ class Platform
 public:
     virtual ~Platform() = default;
 
-    /// @brief The interface table: size query and read, sorted by interface index.
-    virtual IfTable readInterfaceTable() = 0;
-
-    /// @brief The IPv4 address table: size query and read, sorted by address.
-    virtual IpAddrTable readIpAddressTable() = 0;
-
-    /// @brief The adapter information list. Loopback interfaces are not adapters and are left out.
-    virtual AdapterInfoList readAdaptersInfo() = 0;
+    /// @brief The local adapters, loopback interfaces left out; nullopt when the system could not
+    /// list them. An empty list means the system has no adapter.
+    virtual std::optional<QList<PlatformAdapter>> adapters() = 0;
 
     /// @brief Removes the address-resolution cache entry of @p ipAddress on interface @p interfaceIndex.
     ///

@@ -15,12 +15,10 @@ public:
     WindowsPlatform(const WindowsPlatform &) = delete;
     WindowsPlatform &operator=(const WindowsPlatform &) = delete;
 
-    /// @brief GetIfTable, sorted.
-    IfTable readInterfaceTable() override;
-    /// @brief GetIpAddrTable, sorted.
-    IpAddrTable readIpAddressTable() override;
-    /// @brief GetAdaptersInfo, loopback adapters left out.
-    AdapterInfoList readAdaptersInfo() override;
+    /// @brief On Windows NT 4.0 the interface and address tables (GetIfTable, GetIpAddrTable),
+    /// which never fail as a whole; on every other release GetAdaptersInfo, nullopt when it fails.
+    /// Dial-up adapters and the loopback interface are left out.
+    std::optional<QList<PlatformAdapter>> adapters() override;
     /// @brief DeleteIpNetEntry.
     bool removeArpEntry(qint32 interfaceIndex, const QString &ipAddress) override;
     /// @brief Hands the URL to the shell (QDesktopServices); needs a QGuiApplication.

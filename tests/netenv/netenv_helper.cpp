@@ -1,7 +1,6 @@
-// A second process for the platform tests; says on its standard output what happened.
+// A second process for the single-instance test; says on its standard output what happened.
 //   netenv_helper claim <lock file>   "claimed", then holds the claim until its input closes;
 //                                     or "running" and exit status 3
-//   netenv_helper delarp <index> <ip> "true" or "false"
 #include "netenv/linuxplatform.h"
 
 #include <QCoreApplication>
@@ -22,11 +21,6 @@ int main(int argc, char **argv)
         }
         return 0;
     }
-    if (arguments.size() == 4 && arguments[1] == QLatin1String("delarp")) {
-        farlight::LinuxPlatform platform;
-        std::puts(platform.removeArpEntry(arguments[2].toInt(), arguments[3]) ? "true" : "false");
-        return 0;
-    }
-    std::puts("usage: netenv_helper claim <lock file> | delarp <index> <ip>");
+    std::puts("usage: netenv_helper claim <lock file>");
     return 2;
 }
