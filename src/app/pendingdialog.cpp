@@ -1,10 +1,8 @@
 #include "app/pendingdialog.h"
 
-#include "netenv/platformutils.h"
 #include "resources/strings.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -12,9 +10,8 @@
 
 namespace farlight {
 
-PendingDialog::PendingDialog(QWidget *parent, std::function<void(float)> wait)
+PendingDialog::PendingDialog(int stepCount, QWidget *parent)
     : QDialog(parent)
-    , m_wait(wait ? std::move(wait) : [](float s) { WaitSeconds(s); })
 {
     setObjectName(QStringLiteral("pending"));
     setWindowTitle(text(StringId::SearchingCaption));
@@ -24,13 +21,13 @@ PendingDialog::PendingDialog(QWidget *parent, std::function<void(float)> wait)
     m_label->setObjectName(QStringLiteral("Label1"));
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setRange(0, StepCount - 1);
+    m_progress->setRange(0, stepCount - 1);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
     m_progress->setAccessibleName(text(StringId::SearchingCaption));
     m_cancel = new QPushButton(text(StringId::Cancel), this);
     m_cancel->setObjectName(QStringLiteral("Command1"));
-    connect(m_cancel, &QPushButton::clicked, this, &PendingDialog::requestCancel);
+    connect(m_cancel, &QPushButton::clicked, this, &PendingDialog::cancelRequested);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
@@ -39,35 +36,22 @@ PendingDialog::PendingDialog(QWidget *parent, std::function<void(float)> wait)
     setMinimumWidth(360);
 }
 
-int PendingDialog::run()
+void PendingDialog::setStep(int step)
 {
-    m_cancelRequested = false;
-    show();
-    raise();
-    int steps = 0;
-    for (int i = 0; i < StepCount && !m_cancelRequested; ++i) {
-        m_progress->setValue(i);
-        ++steps;
-        m_wait(StepSeconds);
-    }
-    hide();
-    return steps;
+    m_progress->setValue(step);
 }
 
 void PendingDialog::closeEvent(QCloseEvent *event)
 {
-    // The close box counts as Cancel; the count itself closes the dialog.
-    requestCancel();
+    // The close box counts as Cancel; the search's end closes the dialog.
+    emit cancelRequested();
     event->ignore();
 }
 
-void PendingDialog::keyPressEvent(QKeyEvent *event)
+void PendingDialog::reject()
 {
-    if (event->key() == Qt::Key_Escape) {
-        requestCancel();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    // Escape: the same as Cancel.
+    emit cancelRequested();
 }
 
 } // namespace farlight

@@ -6,11 +6,7 @@
 #include "app/pendingdialog.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/helpindex.h"
-#include "netenv/adapterinventory.h"
 #include "netenv/platform.h"
-#include "netenv/platformutils.h"
-#include "netenv/udppeer.h"
-#include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "widgets/twips.h"
 
@@ -24,7 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPointer>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -35,7 +31,6 @@ namespace {
 // Wide enough that every column of the list shows its full text in a desktop font.
 constexpr int DefaultWidthTwips = 12000;
 constexpr int DefaultHeightTwips = 6000;
-constexpr float StartUpPauseSeconds = 0.5f;
 constexpr int IpAddressColumn = 1;
 const QString RowIconKey = QStringLiteral("Normal");
 
@@ -58,8 +53,7 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_state(state)
     , m_platform(platform)
-    , m_search(std::span<DeviceRecord, DeviceSearch::MaxDevices>(state.DeviceTable), state.DeviceCount)
-    , m_wait([](float seconds) { WaitSeconds(seconds); })
+    , m_session(state, platform)
 {
     setObjectName(QStringLiteral("start"));
     createActions();
@@ -67,37 +61,29 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     createToolBar();
     createList();
 
-    // Load sequence: captions come from the string table as the actions are made.
     m_state.AppTitle = text(StringId::ProductName);
     setWindowTitle(m_state.AppTitle);
     m_state.OsVersionCode = m_platform.osVersionCode();
-    applyInitialStates();
 
-    // Element 0 of the search sockets always exists; the inventory asks for the others.
-    m_udpPeerA.push_back(new UdpPeer(this));
-    connect(m_udpPeerA[0], &UdpPeer::dataArrival, this, [this] { searchDatagram(0); });
-    connect(m_udpPeerA[0], &UdpPeer::error, this, [](int, const QString &, bool &cancel) { cancel = true; });
+    connect(&m_session, &SearchSession::inventoryMessage, this, [this](int id) {
+        updateActions();
+        showPlainMessage(this, text(id));
+    });
+    connect(&m_session, &SearchSession::progress, this, &StartWindow::showSearchStep);
+    connect(&m_session, &SearchSession::finished, this, &StartWindow::endSearch);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &StartWindow::updateActions);
+    updateActions();
 
     const double dpi = logicalDpiX();
-    resize(TwipsToPixels(DefaultWidthTwips, dpi),
-           TwipsToPixels(DefaultHeightTwips, dpi));
+    resize(TwipsToPixels(DefaultWidthTwips, dpi), TwipsToPixels(DefaultHeightTwips, dpi));
 }
 
-StartWindow::~StartWindow()
-{
-    clearSearchSockets();
-    for (UdpPeer *peer : m_udpPeerA)
-        peer->close();
-}
+StartWindow::~StartWindow() = default;
 
 void StartWindow::setDialogFactory(DeviceDialog kind, DialogFactory factory)
 {
     m_dialogFactories[std::size_t(kind)] = std::move(factory);
-}
-
-void StartWindow::setWaitFunction(WaitFunction wait)
-{
-    m_wait = std::move(wait);
+    updateActions();
 }
 
 QAction *StartWindow::makeAction(const char *name, int textId)
@@ -105,6 +91,8 @@ QAction *StartWindow::makeAction(const char *name, int textId)
     auto *action = new QAction(text(textId), this);
     action->setObjectName(QString::fromLatin1(name));
     action->setStatusTip(QString(text(textId)).remove(u'&'));
+    // Shortcuts work while the window is active, whichever menu holds the action.
+    addAction(action);
     return action;
 }
 
@@ -114,46 +102,39 @@ void StartWindow::createActions()
     m_connect = makeAction("connect", 6);
     m_mexit = makeAction("mexit", 7);
     m_delete = makeAction("delete", 8);
-    m_allItem = makeAction("all", 9);
-    m_searchItem = makeAction("search", 10);
+    m_deleteAll = makeAction("all", 9);
+    m_search = makeAction("search", 10);
     m_toolbar = makeAction("toolbar", 11);
     m_setip = makeAction("setip", 12);
     m_Mload = makeAction("Mload", 13);
     m_mHelpTopic = makeAction("mHelpTopic", 14);
     m_Mabout = makeAction("Mabout", 15);
-    m_pFilter = makeAction("pFilter", 18);
-    m_mconnect = makeAction("mconnect", 6);
-    m_Msetip = makeAction("Msetip", 12);
-    m_mDownload = makeAction("mDownload", 13);
-    m_Mdelete = makeAction("Mdelete", 8);
-    m_Mdelall = makeAction("Mdelall", 9);
 
     m_toolbar->setCheckable(true);
     m_toolbar->setChecked(true);
+    m_search->setIcon(Icons::Search());
+    m_delete->setIcon(Icons::Delete());
 
-    // Shortcuts beyond the mnemonics, as expected of a desktop tool.
-    m_searchItem->setShortcut(QKeySequence(Qt::Key_F5));
+    // Shortcuts beyond the mnemonics, as expected of a desktop tool. Delete and Enter on a row
+    // belong to the list (eventFilter), so they never fire from another widget.
+    m_search->setShortcut(QKeySequence(Qt::Key_F5));
     m_mexit->setShortcut(QKeySequence::Quit);
     m_mHelpTopic->setShortcut(QKeySequence::HelpContents);
-    // Shortcuts work while the window is active, whichever menu holds the action.
-    addActions({m_searchItem, m_mexit, m_mHelpTopic});
+    m_connect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    m_setip->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    m_Mload->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    m_mFilter->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
 
     connect(m_connect, &QAction::triggered, this, &StartWindow::OpenWebAdmin);
-    connect(m_mconnect, &QAction::triggered, this, &StartWindow::OpenWebAdmin);
     connect(m_delete, &QAction::triggered, this, &StartWindow::deleteSelectedRow);
-    connect(m_Mdelete, &QAction::triggered, this, &StartWindow::deleteSelectedRow);
-    connect(m_allItem, &QAction::triggered, this, &StartWindow::deleteAllRows);
-    connect(m_Mdelall, &QAction::triggered, this, &StartWindow::deleteAllRows);
-    connect(m_searchItem, &QAction::triggered, this, &StartWindow::RunSearch);
-    connect(m_toolbar, &QAction::triggered, this, &StartWindow::toggleToolbar);
+    connect(m_deleteAll, &QAction::triggered, this, &StartWindow::deleteAllRows);
+    connect(m_search, &QAction::triggered, this, &StartWindow::RunSearch);
+    connect(m_toolbar, &QAction::toggled, this, [this](bool on) { m_functionBar->setVisible(on); });
     connect(m_setip, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::SetIp); });
-    connect(m_Msetip, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::SetIp); });
     connect(m_Mload, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::Download); });
-    connect(m_mDownload, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::Download); });
     connect(m_mFilter, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::MacFilter); });
-    connect(m_pFilter, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::MacFilter); });
     connect(m_mHelpTopic, &QAction::triggered, this, &StartWindow::openHelp);
-    connect(m_Mabout, &QAction::triggered, this, &StartWindow::showAbout);
+    connect(m_Mabout, &QAction::triggered, this, [this] { AboutDialog::showModal(this); });
     connect(m_mexit, &QAction::triggered, this, &QWidget::close);
 }
 
@@ -164,66 +145,36 @@ void StartWindow::createMenus()
         menu->setObjectName(QString::fromLatin1(name));
         return menu;
     };
-    auto addSeparator = [](QMenu *menu, const char *name) {
-        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
-    };
 
-    m_file = addMenu("file", 1);
-    m_file->addAction(m_mFilter);
-    m_file->addAction(m_connect);
-    addSeparator(m_file, "file2p");
-    m_file->addAction(m_mexit);
+    QMenu *file = addMenu("file", 1);
+    file->addActions({m_mFilter, m_connect});
+    file->addSeparator();
+    file->addAction(m_mexit);
 
-    m_edit = addMenu("edit", 2);
-    m_edit->addAction(m_delete);
-    m_edit->addAction(m_allItem);
-    addSeparator(m_edit, "dedit");
-    m_edit->addAction(m_searchItem);
+    QMenu *edit = addMenu("edit", 2);
+    edit->addActions({m_delete, m_deleteAll});
+    edit->addSeparator();
+    edit->addAction(m_search);
 
-    m_view = addMenu("view", 3);
-    m_view->addAction(m_toolbar);
+    addMenu("view", 3)->addAction(m_toolbar);
 
-    m_admin = addMenu("admin", 4);
-    m_admin->addAction(m_setip);
-    addSeparator(m_admin, "donset");
-    m_admin->addAction(m_Mload);
+    QMenu *admin = addMenu("admin", 4);
+    admin->addAction(m_setip);
+    admin->addSeparator();
+    admin->addAction(m_Mload);
 
-    m_help = addMenu("mHelp", 5);
-    m_help->addAction(m_mHelpTopic);
-    m_help->addAction(m_Mabout);
+    QMenu *help = addMenu("mHelp", 5);
+    help->addActions({m_mHelpTopic, m_Mabout});
 
     m_pop = new QMenu(this);
     m_pop->setObjectName(QStringLiteral("Mpop"));
-    m_pop->addAction(m_pFilter);
-    m_pop->addAction(m_mconnect);
-    m_pop->addAction(m_Msetip);
-    m_pop->addAction(m_mDownload);
-    m_pop->addSeparator()->setObjectName(QStringLiteral("pop1"));
-    m_pop->addAction(m_Mdelete);
+    m_pop->addActions({m_mFilter, m_connect, m_setip, m_Mload});
+    m_pop->addSeparator();
+    m_pop->addAction(m_delete);
 
-    m_all = new QMenu(this);
-    m_all->setObjectName(QStringLiteral("Mall"));
-    m_all->addAction(m_Mdelall);
-
-    // Opening a menu offers its per-device items only while a row is selected.
-    connect(m_file, &QMenu::aboutToShow, this, [this] {
-        const bool row = selectedRow() != nullptr;
-        m_mFilter->setEnabled(row);
-        m_connect->setEnabled(row);
-    });
-    connect(m_edit, &QMenu::aboutToShow, this, [this] {
-        if (selectedRow()) {
-            m_delete->setEnabled(true);
-            m_allItem->setEnabled(true);
-        } else {
-            m_delete->setEnabled(false);
-        }
-    });
-    connect(m_admin, &QMenu::aboutToShow, this, [this] {
-        const bool row = selectedRow() != nullptr;
-        m_setip->setEnabled(row);
-        m_Mload->setEnabled(row);
-    });
+    m_allMenu = new QMenu(this);
+    m_allMenu->setObjectName(QStringLiteral("Mall"));
+    m_allMenu->addAction(m_deleteAll);
 }
 
 void StartWindow::createToolBar()
@@ -234,21 +185,18 @@ void StartWindow::createToolBar()
     m_functionBar->setFloatable(false);
     m_functionBar->toggleViewAction()->setVisible(false);
     m_functionBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_functionBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
-    m_Bsearch = m_functionBar->addAction(Icons::Search(), text(10));
-    m_Bsearch->setObjectName(QStringLiteral("Bsearch"));
-    m_Bsearch->setToolTip(text(10));
-    m_Bdelete = m_functionBar->addAction(Icons::Delete(), text(8));
-    m_Bdelete->setObjectName(QStringLiteral("Bdelete"));
-    m_Bdelete->setToolTip(text(8));
-    for (QAction *button : {m_Bsearch, m_Bdelete}) {
-        // The buttons show only their images, so a screen reader needs a name for each.
-        if (QWidget *widget = m_functionBar->widgetForAction(button)) {
-            widget->setObjectName(button->objectName());
-            widget->setAccessibleName(QString(button->text()).remove(u'&'));
-        }
+    // The buttons are keyed "Bsearch" and "Bdelete"; they show only their images, so a screen
+    // reader needs a name for each.
+    const std::pair<QAction *, const char *> buttons[] = {{m_search, "Bsearch"}, {m_delete, "Bdelete"}};
+    for (const auto &[action, key] : buttons) {
+        m_functionBar->addAction(action);
+        QWidget *widget = m_functionBar->widgetForAction(action);
+        widget->setObjectName(QString::fromLatin1(key));
+        widget->setAccessibleName(QString(action->text()).remove(u'&'));
+        widget->setToolTip(action->text());
     }
-    connect(m_functionBar, &QToolBar::actionTriggered, this, &StartWindow::toolbarClicked);
 }
 
 void StartWindow::createList()
@@ -281,15 +229,19 @@ void StartWindow::createList()
     m_list->installEventFilter(this);
 }
 
-void StartWindow::applyInitialStates()
+void StartWindow::updateActions()
 {
-    for (QAction *item : {m_mFilter, m_pFilter, m_connect, m_mconnect, m_delete, m_allItem, m_setip, m_Mload})
-        item->setEnabled(false);
-    m_Bsearch->setEnabled(true);
-    m_Bdelete->setEnabled(false);
-    m_mHelpTopic->setEnabled(true);
-    m_Msetip->setEnabled(false);
-    m_mDownload->setEnabled(false);
+    // While a search runs the device table is being refilled, so no row may be acted on.
+    const bool idle = !m_session.isActive();
+    const bool row = idle && selectedRow() != nullptr;
+    const auto offered = [this, row](DeviceDialog kind) { return row && bool(m_dialogFactories[std::size_t(kind)]); };
+    m_connect->setEnabled(row);
+    m_delete->setEnabled(row);
+    m_setip->setEnabled(offered(DeviceDialog::SetIp));
+    m_Mload->setEnabled(offered(DeviceDialog::Download));
+    m_mFilter->setEnabled(offered(DeviceDialog::MacFilter));
+    m_deleteAll->setEnabled(idle && m_list->topLevelItemCount() > 0);
+    m_search->setEnabled(idle);
 }
 
 void StartWindow::resizeEvent(QResizeEvent *event)
@@ -322,24 +274,20 @@ void StartWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    // A search under way stops counting; leaving must not wait for its progress dialog.
-    if (m_pending)
-        m_pending->requestCancel();
-    m_search.finish();
-    clearSearchSockets();
-    for (UdpPeer *peer : m_udpPeerA)
-        peer->close();
+    // Leaving does not wait for a search under way.
+    m_session.stop();
     QCoreApplication::exit(0);
 }
 
 void StartWindow::startUp()
 {
-    m_wait(StartUpPauseSeconds);
-    if (isVisible())
-        RunSearch();
+    QTimer::singleShot(StartUpPause, this, [this] {
+        if (isVisible())
+            RunSearch();
+    });
 }
 
-// ---- list mouse handling ----
+// ---- list mouse and keys ----
 
 QTreeWidgetItem *StartWindow::selectedRow() const
 {
@@ -358,27 +306,29 @@ void StartWindow::selectRowAt(const QPoint &viewportPos)
     }
 }
 
+void StartWindow::popUpMenuAt(const QPoint &globalPos)
+{
+    (selectedRow() ? m_pop : m_allMenu)->exec(globalPos);
+}
+
 bool StartWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_list->viewport()) {
         switch (event->type()) {
-        case QEvent::MouseButtonPress: {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            // Any button selects the row under the pointer, or none on empty space.
             const auto *mouse = static_cast<QMouseEvent *>(event);
-            listMouseDown(mouse->button(), mouse->position().toPoint());
-            // Selection is decided above; the list only takes the focus.
+            selectRowAt(mouse->position().toPoint());
             m_list->setFocus(Qt::MouseFocusReason);
+            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton && selectedRow())
+                OpenWebAdmin();
             return true;
         }
         case QEvent::MouseButtonRelease: {
             const auto *mouse = static_cast<QMouseEvent *>(event);
-            listMouseUp(mouse->button(), mouse->globalPosition().toPoint());
-            return true;
-        }
-        case QEvent::MouseButtonDblClick: {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            listMouseDown(mouse->button(), mouse->position().toPoint());
-            if (mouse->button() == Qt::LeftButton && selectedRow())
-                OpenWebAdmin();
+            if (mouse->button() == Qt::RightButton)
+                popUpMenuAt(mouse->globalPosition().toPoint());
             return true;
         }
         default:
@@ -387,99 +337,43 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            if (selectedRow())
-                deleteSelectedRow();
+            m_delete->trigger();
             return true;
         }
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && selectedRow()) {
-            OpenWebAdmin();
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            m_connect->trigger();
             return true;
         }
         if (key->key() == Qt::Key_Menu) {
             const QRect rect = selectedRow() ? m_list->visualItemRect(selectedRow()) : QRect();
-            listMouseUp(Qt::RightButton, m_list->viewport()->mapToGlobal(rect.isValid() ? rect.center() : QPoint()));
+            popUpMenuAt(m_list->viewport()->mapToGlobal(rect.isValid() ? rect.center() : QPoint()));
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void StartWindow::listMouseDown(Qt::MouseButton button, const QPoint &pos)
-{
-    selectRowAt(pos);
-    if (!selectedRow()) {
-        for (QAction *item : {m_connect, m_delete, m_mFilter, m_Bdelete})
-            item->setEnabled(false);
-        return;
-    }
-    if (button == Qt::LeftButton) {
-        for (QAction *item : {m_Mload, m_setip, m_connect, m_mconnect, m_mFilter, m_delete, m_Bdelete})
-            item->setEnabled(true);
-    }
-}
-
-void StartWindow::listMouseUp(Qt::MouseButton button, const QPoint &globalPos)
-{
-    if (button != Qt::RightButton)
-        return;
-    if (!selectedRow()) {
-        for (QAction *item : {m_mDownload, m_Mload, m_pFilter, m_mFilter, m_connect, m_delete, m_Bdelete})
-            item->setEnabled(false);
-        m_all->exec(globalPos);
-        return;
-    }
-    for (QAction *item : {m_mDownload, m_Mload, m_setip, m_Msetip, m_delete, m_connect, m_mconnect, m_mFilter,
-                          m_pFilter, m_Bdelete})
-        item->setEnabled(true);
-    m_pop->exec(globalPos);
-}
-
 // ---- commands ----
-
-void StartWindow::disableRowCommands()
-{
-    for (QAction *item : {m_delete, m_allItem, m_Bdelete, m_connect, m_mconnect})
-        item->setEnabled(false);
-}
 
 void StartWindow::deleteSelectedRow()
 {
-    QTreeWidgetItem *row = selectedRow();
-    if (!row)
-        return;
-    delete m_list->takeTopLevelItem(m_list->indexOfTopLevelItem(row));
-    if (m_list->topLevelItemCount() == 0)
-        disableRowCommands();
+    // The device table keeps the entry; only the list forgets it.
+    if (QTreeWidgetItem *row = selectedRow())
+        delete m_list->takeTopLevelItem(m_list->indexOfTopLevelItem(row));
+    updateActions();
 }
 
 void StartWindow::deleteAllRows()
 {
     m_list->clear();
-    disableRowCommands();
-}
-
-void StartWindow::toggleToolbar()
-{
-    // The action's check mark has already been inverted by the click.
-    m_functionBar->setVisible(m_toolbar->isChecked());
-}
-
-void StartWindow::toolbarClicked(QAction *button)
-{
-    if (button == m_Bdelete) {
-        deleteSelectedRow();
-    } else if (button == m_Bsearch) {
-        m_Bdelete->setEnabled(false);
-        RunSearch();
-    }
+    updateActions();
 }
 
 void StartWindow::openDeviceDialog(DeviceDialog kind)
 {
     const QTreeWidgetItem *row = selectedRow();
     const DialogFactory &factory = m_dialogFactories[std::size_t(kind)];
-    // Without a selected row there is no device to act on; the menus never offer it then.
-    if (!row || !factory)
+    if (!row || !factory || m_session.isActive())
         return;
     const QString address = row->text(IpAddressColumn);
     qint16 deviceIndex = -1;
@@ -516,101 +410,41 @@ void StartWindow::OpenWebAdmin()
 void StartWindow::openHelp()
 {
     const QUrl index = HelpIndexUrl();
-    if (index.isEmpty() || !m_platform.openUrl(index)) {
+    if (index.isEmpty() || !m_platform.openUrl(index))
         QMessageBox::information(this, m_state.AppTitle, text(StringId::HelpMissing));
-    }
-}
-
-void StartWindow::showAbout()
-{
-    AboutDialog::showModal(this);
 }
 
 // ---- search ----
 
 void StartWindow::RunSearch()
 {
-    if (m_search.isActive())
-        return; // a search is already collecting; its progress dialog is up
-    m_search.begin();
-    m_Bdelete->setEnabled(false);
-    clearSearchSockets();
+    m_session.start();
+}
 
-    m_adaptersOk = true;
-    takeInventoryAndSockets();
-    if (!m_adaptersOk || m_state.AdapterCount == 0) {
-        // The table is empty now, so rows of the last search would lead nowhere.
-        m_search.finish();
+void StartWindow::showSearchStep(int step)
+{
+    if (!m_pending) {
+        // Requests are out: the rows of the last search would lead to emptied entries.
         m_list->clear();
-        emit searchFinished();
-        return;
+        updateActions();
+        m_pending = new PendingDialog(SearchSession::StepCount, this);
+        connect(m_pending, &PendingDialog::cancelRequested, &m_session, &SearchSession::cancel);
+        m_pending->show();
+        m_pending->raise();
     }
-    m_list->clear();
-    setUpSearchSockets();
-    sendSearchRequests();
+    m_pending->setStep(step);
+}
 
-    PendingDialog pending(this, m_wait);
-    m_pending = &pending;
-    pending.run();
-    m_pending = nullptr;
-
-    m_search.finish();
-    rebuildList();
+void StartWindow::endSearch(SearchSession::Outcome outcome)
+{
+    // Cancel only raises a flag that the next step reads, so the dialog never ends in its own handler.
+    delete m_pending;
+    if (outcome == SearchSession::Outcome::NoAdapters)
+        m_list->clear(); // the table is empty now, so old rows would lead nowhere
+    else
+        rebuildList();
+    updateActions();
     emit searchFinished();
-}
-
-void StartWindow::takeInventoryAndSockets()
-{
-    const AdapterInventoryResult result = TakeAdapterInventory(m_state.OsVersionCode, m_platform, m_state.AdapterTable,
-                                                               m_state.AdapterCount, m_adaptersOk);
-    for (int i = int(m_udpPeerA.size()); i < result.searchSockets && i < AppState::AdapterCapacity; ++i) {
-        auto *peer = new UdpPeer(this);
-        connect(peer, &UdpPeer::dataArrival, this, [this, i] { searchDatagram(i); });
-        connect(peer, &UdpPeer::error, this, [](int, const QString &, bool &cancel) { cancel = true; });
-        m_udpPeerA.push_back(peer);
-    }
-    for (int id : result.messages)
-        showPlainMessage(this, text(id));
-}
-
-void StartWindow::setUpSearchSockets()
-{
-    for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
-        UdpPeer *peer = m_udpPeerA[std::size_t(i)];
-        const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(i)];
-        peer->close();
-        peer->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-        peer->setRemotePort(DevicePort);
-        peer->bind(0, adapter.IpAddress, adapter.InterfaceIndex);
-    }
-}
-
-void StartWindow::sendSearchRequests()
-{
-    m_search.nextSequence();
-    for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
-        UdpPeer *peer = m_udpPeerA[std::size_t(i)];
-        if (peer->localAddress() == QLatin1StringView("0.0.0.0"))
-            continue;
-        const QByteArray request = m_search.buildRequest(i, m_state.AdapterTable[std::size_t(i)].Mac);
-        peer->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-        peer->sendData(request);
-    }
-}
-
-void StartWindow::searchDatagram(int adapterIndex)
-{
-    if (adapterIndex < 0 || adapterIndex >= int(m_udpPeerA.size()))
-        return;
-    const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
-    if (m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp()) == DeviceSearch::Verdict::Accepted)
-        enableDeviceCommands();
-}
-
-void StartWindow::enableDeviceCommands()
-{
-    for (QAction *item : {m_delete, m_allItem, m_connect, m_mconnect, m_Mload, m_setip, m_mFilter, m_pFilter})
-        item->setEnabled(true);
 }
 
 void StartWindow::rebuildList()
@@ -618,22 +452,10 @@ void StartWindow::rebuildList()
     m_list->clear();
     const QIcon icon = Icons::Device();
     for (qint16 i = 0; i < m_state.DeviceCount; ++i) {
-        m_Bdelete->setEnabled(true);
         auto *row = new QTreeWidgetItem(DeviceRowTexts(m_state.DeviceTable[std::size_t(i)]));
         row->setIcon(0, icon);
         row->setData(0, Qt::UserRole, RowIconKey);
         m_list->addTopLevelItem(row);
-    }
-}
-
-void StartWindow::clearSearchSockets()
-{
-    // Element 0 stays; the others belong to the previous inventory.
-    while (m_udpPeerA.size() > 1) {
-        UdpPeer *peer = m_udpPeerA.back();
-        m_udpPeerA.pop_back();
-        peer->close();
-        delete peer;
     }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "discovery/devicesearch.h"
+#include "discovery/searchsession.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <array>
 #include <functional>
-#include <vector>
 
 class QAction;
 class QDialog;
@@ -20,9 +21,11 @@ namespace farlight {
 class AppState;
 class PendingDialog;
 class Platform;
-class UdpPeer;
 
-/// @brief The main window: the device list, its menus, toolbar and context menus, and the search.
+/// @brief The main window: the device list, its menus, toolbar and context menus.
+///
+/// It runs no exchange itself: the search is a SearchSession that it starts and shows, and the
+/// per-device commands open dialogs made by factories that main() plugs in.
 class StartWindow : public QMainWindow
 {
     Q_OBJECT
@@ -31,22 +34,19 @@ public:
     enum class DeviceDialog { SetIp, Download, MacFilter };
     /// Creates the dialog for the device at @p deviceIndex of the device table.
     using DialogFactory = std::function<QDialog *(qint16 deviceIndex, QWidget *parent)>;
-    /// Waits the given seconds while events keep being processed.
-    using WaitFunction = std::function<void(float)>;
+
+    static constexpr std::chrono::milliseconds StartUpPause{500};
 
     StartWindow(AppState &state, Platform &platform, QWidget *parent = nullptr);
     ~StartWindow() override;
 
-    /// @brief Plugs in the dialog a per-device command opens; a command without one does nothing.
+    /// @brief Plugs in the dialog a per-device command opens; a command without one stays disabled.
     void setDialogFactory(DeviceDialog kind, DialogFactory factory);
-    /// @brief Replaces the waits of start-up and of the search's progress dialog (tests shorten them).
-    void setWaitFunction(WaitFunction wait);
 
     /// @brief The start-up tail: a short pause so the window paints, then the first search.
     void startUp();
 
-    /// @brief Empties the device table, takes the adapter inventory, broadcasts a search request
-    /// from every adapter, collects replies behind the progress dialog and lists the devices.
+    /// @brief Starts a search (unless one is running) and returns; searchFinished() follows.
     void RunSearch();
 
     /// @brief Opens the selected device's web page after clearing its ARP entry.
@@ -55,9 +55,7 @@ public:
     /// @brief Opens a device dialog for the selected row, found by its IP address text.
     void openDeviceDialog(DeviceDialog kind);
 
-    bool searchActive() const { return m_search.isActive(); }
-    /// @brief The search sockets, one per adapter of the last inventory (element 0 always exists).
-    const std::vector<UdpPeer *> &searchSockets() const { return m_udpPeerA; }
+    SearchSession &searchSession() { return m_session; }
 
 signals:
     /// @brief A search has ended and the list shows its devices.
@@ -74,71 +72,45 @@ private:
     void createMenus();
     void createToolBar();
     void createList();
-    void applyInitialStates();
     void layoutList();
+    void updateActions();
 
     QTreeWidgetItem *selectedRow() const;
     void selectRowAt(const QPoint &viewportPos);
-    void listMouseDown(Qt::MouseButton button, const QPoint &pos);
-    void listMouseUp(Qt::MouseButton button, const QPoint &globalPos);
+    void popUpMenuAt(const QPoint &globalPos);
     void deleteSelectedRow();
     void deleteAllRows();
-    void disableRowCommands();
-    void toggleToolbar();
-    void toolbarClicked(QAction *button);
     void openHelp();
-    void showAbout();
 
-    void takeInventoryAndSockets();
-    void setUpSearchSockets();
-    void sendSearchRequests();
-    void searchDatagram(int adapterIndex);
-    void enableDeviceCommands();
+    void showSearchStep(int step);
+    void endSearch(SearchSession::Outcome outcome);
     void rebuildList();
-    void clearSearchSockets();
 
     AppState &m_state;
     Platform &m_platform;
-    DeviceSearch m_search;
-    bool m_adaptersOk = false;
-    WaitFunction m_wait;
-    std::vector<UdpPeer *> m_udpPeerA;
-    PendingDialog *m_pending = nullptr; ///< the progress dialog of the search under way, if any
+    SearchSession m_session;
+    QPointer<PendingDialog> m_pending; ///< the progress dialog of the search under way, if any
     std::array<DialogFactory, 3> m_dialogFactories{};
 
     QTreeWidget *m_list = nullptr;
     QFrame *m_line = nullptr;
     QWidget *m_client = nullptr;
     QToolBar *m_functionBar = nullptr;
+    QMenu *m_pop = nullptr; ///< context menu of a device row
+    QMenu *m_allMenu = nullptr; ///< context menu of the empty list
 
-    QMenu *m_file = nullptr;
-    QMenu *m_edit = nullptr;
-    QMenu *m_view = nullptr;
-    QMenu *m_admin = nullptr;
-    QMenu *m_help = nullptr;
-    QMenu *m_pop = nullptr;
-    QMenu *m_all = nullptr;
-
-    // Menu items, named as the commands are known throughout the program.
+    // One action per command, shared by menus, context menus and toolbar.
     QAction *m_mFilter = nullptr;
     QAction *m_connect = nullptr;
     QAction *m_mexit = nullptr;
     QAction *m_delete = nullptr;
-    QAction *m_allItem = nullptr;
-    QAction *m_searchItem = nullptr;
+    QAction *m_deleteAll = nullptr;
+    QAction *m_search = nullptr;
     QAction *m_toolbar = nullptr;
     QAction *m_setip = nullptr;
     QAction *m_Mload = nullptr;
     QAction *m_mHelpTopic = nullptr;
     QAction *m_Mabout = nullptr;
-    QAction *m_pFilter = nullptr;
-    QAction *m_mconnect = nullptr;
-    QAction *m_Msetip = nullptr;
-    QAction *m_mDownload = nullptr;
-    QAction *m_Mdelete = nullptr;
-    QAction *m_Mdelall = nullptr;
-    QAction *m_Bsearch = nullptr;
-    QAction *m_Bdelete = nullptr;
 };
 
 } // namespace farlight

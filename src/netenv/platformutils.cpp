@@ -1,9 +1,5 @@
 #include "netenv/platformutils.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTime>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -37,39 +33,6 @@ qint32 GetOsVersionCode()
     static constexpr int PlatformNt = 2;
     static constexpr int CurrentMajor = 10;
     return OsVersionCodeFor(PlatformNt, CurrentMajor, 0, true);
-}
-
-float SecondsSinceMidnight()
-{
-    return float(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
-}
-
-void ProcessEventsFor(int maxMs)
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (maxMs <= 0)
-        return;
-    // Sleep in the event loop rather than spin: the timer wakes it if nothing else does.
-    QEventLoop loop;
-    QTimer::singleShot(maxMs, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void WaitSeconds(float seconds, const std::function<float()> &clock, const std::function<void(int)> &pump)
-{
-    static constexpr float SecondsPerDay = 86400.0f;
-    static constexpr int MaxSliceMs = 20;
-    const float start = clock();
-    for (;;) {
-        float now = clock();
-        if (now < start)
-            now += SecondsPerDay;
-        const float elapsed = now - start;
-        if (elapsed > seconds)
-            return;
-        const float remainingMs = (seconds - elapsed) * 1000.0f;
-        pump(int(std::clamp(std::ceil(remainingMs), 1.0f, float(MaxSliceMs))));
-    }
 }
 
 QString AddressToText(const std::array<quint8, 4> &bytes)

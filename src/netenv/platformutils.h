@@ -4,7 +4,6 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 
 namespace farlight {
 
@@ -25,20 +24,6 @@ qint32 OsVersionCodeFor(int platformId, int major, int minor, bool queryOk);
 
 /// @brief The code of the running system. Linux and current Windows are "later releases".
 qint32 GetOsVersionCode();
-
-/// @brief Seconds since local midnight, with a fractional part.
-float SecondsSinceMidnight();
-
-/// @brief Lets pending events run, sleeping at most @p maxMs while none arrive.
-void ProcessEventsFor(int maxMs);
-
-/// @brief Returns once strictly more than @p seconds have passed, processing events meanwhile.
-///
-/// Time is read from a seconds-since-midnight clock, and a reading below the start counts as
-/// the next day, so a wait that spans midnight lasts as long as any other. The clock and the
-/// event pump can be replaced for tests.
-void WaitSeconds(float seconds, const std::function<float()> &clock = SecondsSinceMidnight,
-                 const std::function<void(int)> &pump = ProcessEventsFor);
 
 /// @brief Dotted decimal text of four address bytes in wire order: C0 A8 01 0A gives "192.168.1.10".
 QString AddressToText(const std::array<quint8, 4> &bytes);

@@ -1,7 +1,6 @@
 #include "netenv/platformutils.h"
 
 #include <QTest>
-#include <QTimer>
 
 #include <cmath>
 
@@ -14,10 +13,6 @@ class TestPlatformUtils : public QObject
 private slots:
     void osVersionCode_data();
     void osVersionCode();
-    void waitSeconds_data();
-    void waitSeconds();
-    void waitSecondsZeroReturnsOnFirstAdvance();
-    void waitSecondsProcessesEvents();
     void addressToText_data();
     void addressToText();
     void trimAtNul_data();
@@ -56,62 +51,6 @@ void TestPlatformUtils::osVersionCode()
     QFETCH(bool, queryOk);
     QFETCH(int, code);
     QCOMPARE(OsVersionCodeFor(platformId, major, minor, queryOk), code);
-}
-
-void TestPlatformUtils::waitSeconds_data()
-{
-    QTest::addColumn<float>("start");
-    QTest::addColumn<float>("seconds");
-
-    QTest::newRow("noon") << 43200.0f << 0.5f;
-    QTest::newRow("just before midnight") << 86399.8f << 0.5f;
-    QTest::newRow("crossing midnight, long") << 86398.0f << 4.5f;
-    QTest::newRow("just after midnight") << 0.0f << 0.5f;
-}
-
-// A fake clock that advances by a fixed step each time the wait pumps events, wrapping at midnight.
-void TestPlatformUtils::waitSeconds()
-{
-    QFETCH(float, start);
-    QFETCH(float, seconds);
-    static constexpr float Step = 0.125f;
-    double elapsed = 0; // true elapsed time, kept in double so the check does not share the code's rounding
-    float clockValue = start;
-    int pumps = 0;
-    WaitSeconds(
-        seconds, [&] { return clockValue; },
-        [&](int maxMs) {
-            QVERIFY(maxMs > 0);
-            ++pumps;
-            elapsed += Step;
-            clockValue = float(std::fmod(double(start) + elapsed, 86400.0));
-        });
-    // It returns on the first reading strictly past the wait, whatever the hour.
-    QVERIFY(elapsed > seconds);
-    QVERIFY(elapsed - Step <= seconds + 0.01);
-    QCOMPARE(pumps, int(std::floor(seconds / Step)) + 1);
-}
-
-void TestPlatformUtils::waitSecondsZeroReturnsOnFirstAdvance()
-{
-    float clockValue = 100.0f;
-    int pumps = 0;
-    WaitSeconds(
-        0.0f, [&] { return clockValue; },
-        [&](int) {
-            ++pumps;
-            if (pumps == 3)
-                clockValue += 0.01f; // the clock advances only on the third pump
-        });
-    QCOMPARE(pumps, 3);
-}
-
-void TestPlatformUtils::waitSecondsProcessesEvents()
-{
-    bool fired = false;
-    QTimer::singleShot(10, this, [&] { fired = true; });
-    WaitSeconds(0.2f);
-    QVERIFY(fired);
 }
 
 void TestPlatformUtils::addressToText_data()

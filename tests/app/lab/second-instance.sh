@@ -7,12 +7,19 @@ runtime=$(mktemp -d)
 trap 'kill "$first" 2>/dev/null; wait "$first" 2>/dev/null; rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
 
-"$farlight" >"$runtime/first.out" 2>&1 &
+# The program runs as the user who started the tests with sudo, as it would on their desktop.
+as_user=
+if [ "$(id -u)" = 0 ] && [ "${SUDO_UID:-0}" != 0 ]; then
+    as_user="setpriv --reuid=$SUDO_UID --regid=$SUDO_GID --init-groups env HOME=$(getent passwd "$SUDO_UID" | cut -d: -f6)"
+    chown "$SUDO_UID:$SUDO_GID" "$runtime"
+fi
+
+$as_user "$farlight" >"$runtime/first.out" 2>&1 &
 first=$!
 sleep 2
 kill -0 "$first" 2>/dev/null || { echo "FAIL: the first copy did not keep running"; cat "$runtime/first.out"; exit 1; }
 
-timeout 20 "$farlight" >"$runtime/second.out" 2>&1
+timeout 20 $as_user "$farlight" >"$runtime/second.out" 2>&1
 status=$?
 [ "$status" -eq 0 ] || { echo "FAIL: the second copy ended with status $status"; exit 1; }
 if grep -v -e 'XDG_RUNTIME_DIR' -e 'propagateSizeHints' "$runtime/second.out" | grep -q .; then

@@ -1,0 +1,143 @@
+#include "discovery/searchsession.h"
+
+#include "netenv/adapterinventory.h"
+#include "netenv/platform.h"
+#include "netenv/udppeer.h"
+#include "protocol/packetheader.h"
+#include "session/appstate.h"
+
+namespace farlight {
+
+SearchSession::SearchSession(AppState &state, Platform &platform, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_platform(platform)
+    , m_search(std::span<DeviceRecord, DeviceSearch::MaxDevices>(state.DeviceTable), state.DeviceCount)
+{
+    m_timer.setInterval(StepInterval);
+    connect(&m_timer, &QTimer::timeout, this, &SearchSession::tick);
+    addSocket();
+}
+
+SearchSession::~SearchSession()
+{
+    for (UdpPeer *peer : m_udpPeerA)
+        peer->close();
+}
+
+UdpPeer *SearchSession::addSocket()
+{
+    const int index = int(m_udpPeerA.size());
+    auto *peer = new UdpPeer(this);
+    connect(peer, &UdpPeer::dataArrival, this, [this, index] { takeDatagram(index); });
+    // Socket errors are never shown; the search goes on with the other adapters.
+    connect(peer, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
+    m_udpPeerA.push_back(peer);
+    return peer;
+}
+
+void SearchSession::removeExtraSockets()
+{
+    while (m_udpPeerA.size() > 1) {
+        UdpPeer *peer = m_udpPeerA.back();
+        m_udpPeerA.pop_back();
+        peer->close();
+        delete peer;
+    }
+}
+
+bool SearchSession::start()
+{
+    if (isActive())
+        return false;
+    m_search.begin();
+    m_cancelRequested = false;
+    removeExtraSockets();
+
+    bool adaptersOk = true;
+    const AdapterInventoryResult inventory = TakeAdapterInventory(m_platform, m_state.AdapterTable, m_state.AdapterCount, adaptersOk);
+    while (int(m_udpPeerA.size()) < std::min(inventory.searchSockets, int(m_state.AdapterTable.size())))
+        addSocket();
+    for (int id : inventory.messages)
+        emit inventoryMessage(id);
+    if (!adaptersOk || m_state.AdapterCount == 0) {
+        end(Outcome::NoAdapters);
+        return true;
+    }
+
+    setUpSockets();
+    sendRequests();
+    m_step = 0;
+    m_timer.start();
+    emit progress(m_step);
+    return true;
+}
+
+void SearchSession::cancel()
+{
+    m_cancelRequested = isActive();
+}
+
+void SearchSession::stop()
+{
+    if (isActive())
+        end(Outcome::Stopped);
+}
+
+void SearchSession::tick()
+{
+    if (m_cancelRequested) {
+        end(Outcome::Cancelled);
+        return;
+    }
+    if (++m_step >= StepCount) {
+        end(Outcome::Completed);
+        return;
+    }
+    emit progress(m_step);
+}
+
+void SearchSession::end(Outcome outcome)
+{
+    m_timer.stop();
+    m_search.finish();
+    m_cancelRequested = false;
+    emit finished(outcome);
+}
+
+void SearchSession::setUpSockets()
+{
+    for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
+        UdpPeer *peer = m_udpPeerA[std::size_t(i)];
+        const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(i)];
+        peer->close();
+        peer->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+        peer->setRemotePort(DevicePort);
+        peer->bind(0, adapter.IpAddress, adapter.InterfaceIndex);
+    }
+}
+
+void SearchSession::sendRequests()
+{
+    m_search.nextSequence();
+    for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
+        UdpPeer *peer = m_udpPeerA[std::size_t(i)];
+        // An adapter without an address has nowhere to send from.
+        if (peer->localAddress() == QLatin1StringView("0.0.0.0"))
+            continue;
+        const QByteArray request = m_search.buildRequest(i, m_state.AdapterTable[std::size_t(i)].Mac);
+        peer->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+        peer->sendData(request);
+    }
+}
+
+void SearchSession::takeDatagram(int adapterIndex)
+{
+    if (adapterIndex < 0 || adapterIndex >= int(m_udpPeerA.size()))
+        return;
+    const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
+    if (m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp()) == DeviceSearch::Verdict::Accepted)
+        emit deviceFound(m_state.DeviceCount - 1);
+}
+
+} // namespace farlight

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "discovery/devicesearch.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <vector>
+
+namespace farlight {
+
+class AppState;
+class Platform;
+class UdpPeer;
+
+/// @brief One device search from start to end, without any window: the adapter inventory, one
+/// socket per adapter, the requests, and 15 steps of 0.3 s during which replies fill the
+/// device table.
+///
+/// A window shows it (progress, messages, the list), a command-line tool prints it, a test
+/// drives it; all of them see the same signals. The search sockets (element 0 always exists,
+/// the others follow the adapters of the last inventory) stay open between searches, so a late
+/// reply is dropped by the reply rules rather than by a closed socket.
+class SearchSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int StepCount = 15;
+    static constexpr std::chrono::milliseconds StepInterval{300};
+
+    enum class Outcome {
+        Completed,  ///< all steps counted
+        Cancelled,  ///< cancel() ended it after the step in progress
+        Stopped,    ///< stop() ended it at once
+        NoAdapters, ///< the inventory left no adapter with an address; nothing was sent
+    };
+    Q_ENUM(Outcome)
+
+    SearchSession(AppState &state, Platform &platform, QObject *parent = nullptr);
+    ~SearchSession() override;
+
+    /// @brief Empties the device table, takes the inventory, sends the requests and starts
+    /// counting. Inventory messages are emitted before it returns. False when a search is
+    /// already running.
+    bool start();
+    /// @brief Ends the search at the end of the step in progress, as the Cancel button does.
+    void cancel();
+    /// @brief Ends the search at once (the program is closing).
+    void stop();
+
+    bool isActive() const { return m_search.isActive(); }
+
+    /// @brief Length of one step; tests shorten it.
+    void setStepInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }
+
+    /// @brief The search sockets, element i serving adapter i of the last inventory.
+    const std::vector<UdpPeer *> &sockets() const { return m_udpPeerA; }
+
+signals:
+    /// @brief The inventory has something to say: string id of a message for the user.
+    void inventoryMessage(int textId);
+    /// @brief Step @p step (0 to StepCount - 1) of the collection has begun.
+    void progress(int step);
+    /// @brief A reply was accepted into entry @p deviceIndex of the device table.
+    void deviceFound(int deviceIndex);
+    /// @brief The search is over; the device table holds what it found.
+    void finished(farlight::SearchSession::Outcome outcome);
+
+private:
+    UdpPeer *addSocket();
+    void removeExtraSockets();
+    void setUpSockets();
+    void sendRequests();
+    void takeDatagram(int adapterIndex);
+    void tick();
+    void end(Outcome outcome);
+
+    AppState &m_state;
+    Platform &m_platform;
+    DeviceSearch m_search;
+    std::vector<UdpPeer *> m_udpPeerA;
+    QTimer m_timer;
+    int m_step = 0;
+    bool m_cancelRequested = false;
+};
+
+} // namespace farlight

@@ -1,0 +1,230 @@
+#include "discovery/searchsession.h"
+#include "netenv/fakeplatform.h"
+#include "netenv/udppeer.h"
+#include "protocol/searchcodec.h"
+#include "session/appstate.h"
+#include "resources/strings.h"
+
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUdpSocket>
+
+using namespace farlight;
+using Outcome = SearchSession::Outcome;
+
+// The search engine alone, in a private network namespace with loopback only: the adapters come
+// from a scripted platform and sit on loopback addresses; the "devices" are sockets of the test.
+namespace {
+
+const MacAddress Mac0{0x02, 0, 0, 0, 0, 0x10};
+const MacAddress Mac1{0x02, 0, 0, 0, 0, 0x11};
+constexpr auto FastStep = std::chrono::milliseconds(20);
+
+struct Fixture
+{
+    explicit Fixture(int adapters = 1)
+    {
+        for (int i = 0; i < adapters; ++i)
+            platform.addAdapter(QStringLiteral("lo"), i ? Mac1 : Mac0, 1, QStringLiteral("127.0.0.%1").arg(i + 1),
+                                QStringLiteral("255.0.0.0"), QStringLiteral("0.0.0.0"));
+        session.setStepInterval(FastStep);
+        QObject::connect(&session, &SearchSession::progress, [this](int step) {
+            steps.append(step);
+            if (onStep)
+                onStep(step);
+        });
+        QObject::connect(&session, &SearchSession::inventoryMessage, [this](int id) { messages.append(id); });
+        QObject::connect(&session, &SearchSession::deviceFound, [this](int index) { found.append(index); });
+    }
+
+    Outcome run()
+    {
+        QSignalSpy finished(&session, &SearchSession::finished);
+        steps.clear();
+        if (!session.start())
+            return Outcome::Stopped;
+        if (finished.isEmpty() && !finished.wait(5000))
+            return Outcome::Stopped;
+        return finished.at(0).at(0).value<Outcome>();
+    }
+
+    // A device at @p address answers the current search through adapter @p adapter's socket.
+    bool reply(const QString &address, int adapter, quint16 sequence, const QByteArray &name = "AP")
+    {
+        SearchReplyFields f;
+        f.sequence = sequence;
+        f.requesterMac = adapter ? Mac1 : Mac0;
+        f.deviceMac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, quint8(address.section(u'.', 3).toInt())};
+        f.hostName = name;
+        QUdpSocket device;
+        return device.bind(QHostAddress(address), 0)
+            && device.writeDatagram(BuildSearchReply(f), QHostAddress(QStringLiteral("127.0.0.%1").arg(adapter + 1)),
+                                    session.sockets().at(std::size_t(adapter))->localPort()) > 0;
+    }
+
+    FakePlatform platform;
+    AppState state;
+    SearchSession session{state, platform};
+    QList<int> steps;
+    QList<int> messages;
+    QList<int> found;
+    std::function<void(int)> onStep;
+};
+
+} // namespace
+
+class TestSearchSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requestsLeaveEveryAdapter();
+    void collectsForFifteenSteps();
+    void cancelEndsAfterTheStep_data();
+    void cancelEndsAfterTheStep();
+    void inventoryFailures_data();
+    void inventoryFailures();
+    void socketsFollowTheAdapters();
+};
+
+// Each adapter broadcasts one request to port 4000 from its own address, all with the search's number.
+void TestSearchSession::requestsLeaveEveryAdapter()
+{
+    QUdpSocket listener;
+    QVERIFY(listener.bind(QHostAddress::AnyIPv4, 4000, QUdpSocket::ShareAddress));
+    Fixture f(2);
+    QList<QNetworkDatagram> seen;
+    f.onStep = [&](int step) {
+        if (step == 0)
+            QTest::qWait(50);
+        while (listener.hasPendingDatagrams())
+            seen.append(listener.receiveDatagram());
+    };
+    QCOMPARE(f.run(), Outcome::Completed);
+    QCOMPARE(seen.size(), 2);
+    QStringList senders;
+    for (const QNetworkDatagram &d : seen) {
+        senders.append(d.senderAddress().toString());
+        QCOMPARE(d.destinationAddress(), QHostAddress(QHostAddress::Broadcast));
+        const MacAddress &mac = d.senderAddress().toString().endsWith(u'1') ? Mac0 : Mac1;
+        QCOMPARE(d.data(), BuildSearchRequest(mac, 1));
+    }
+    senders.sort();
+    QCOMPARE(senders, (QStringList{"127.0.0.1", "127.0.0.2"}));
+}
+
+void TestSearchSession::collectsForFifteenSteps()
+{
+    Fixture f;
+    bool sent = false;
+    f.onStep = [&](int step) {
+        if (step == 3)
+            sent = f.reply("127.0.0.21", 0, 1, "one") && f.reply("127.0.0.22", 0, 1, "two")
+                && f.reply("127.0.0.21", 0, 1, "again") && f.reply("127.0.0.23", 0, 2, "other search");
+    };
+    QCOMPARE(f.run(), Outcome::Completed);
+    QVERIFY(sent);
+    QCOMPARE(f.steps, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    QCOMPARE(f.found, (QList<int>{0, 1}));
+    QCOMPARE(f.state.DeviceTable[0].HostName, QStringLiteral("one"));
+    QCOMPARE(f.state.DeviceTable[1].IpAddress, QStringLiteral("127.0.0.22"));
+    QVERIFY(!f.session.isActive());
+
+    // A reply after the end is dropped; the next search starts from an empty table.
+    QVERIFY(f.reply("127.0.0.24", 0, 1));
+    QTest::qWait(50);
+    QCOMPARE(f.state.DeviceCount, qint16(2));
+    f.onStep = {};
+    QCOMPARE(f.run(), Outcome::Completed);
+    QCOMPARE(f.state.DeviceCount, qint16(0));
+    QCOMPARE(f.state.DeviceTable[0].HostName, QString());
+}
+
+void TestSearchSession::cancelEndsAfterTheStep_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<QList<int>>("steps");
+    QTest::newRow("cancel in step 0") << false << Outcome::Cancelled << QList<int>{0};
+    QTest::newRow("stop in step 0") << true << Outcome::Stopped << QList<int>{0};
+}
+
+// Cancel lets the step in progress run out, so a reply arriving in it is still taken; stop
+// ends at once.
+void TestSearchSession::cancelEndsAfterTheStep()
+{
+    QFETCH(bool, stop);
+    QFETCH(Outcome, outcome);
+    QFETCH(QList<int>, steps);
+    Fixture f;
+    f.session.setStepInterval(std::chrono::milliseconds(200));
+    f.onStep = [&](int step) {
+        if (step != 0)
+            return;
+        stop ? f.session.stop() : f.session.cancel();
+        f.reply("127.0.0.21", 0, 1);
+    };
+    QCOMPARE(f.run(), outcome);
+    QCOMPARE(f.steps, steps);
+    QTest::qWait(50);
+    QCOMPARE(f.state.DeviceCount, qint16(stop ? 0 : 1));
+}
+
+void TestSearchSession::inventoryFailures_data()
+{
+    QTest::addColumn<bool>("listFails");
+    QTest::addColumn<QString>("address"); // of the only adapter; empty for none
+    QTest::addColumn<QList<int>>("messages");
+    QTest::newRow("system cannot list adapters") << true << QString() << QList<int>{StringId::AdapterStatusError};
+    QTest::newRow("no adapter") << false << QString() << QList<int>{StringId::NoAdapter};
+    QTest::newRow("adapter without address") << false << "0.0.0.0" << QList<int>{StringId::IpAddressNotSet};
+}
+
+// Nothing is sent; the table of the previous search is emptied all the same.
+void TestSearchSession::inventoryFailures()
+{
+    QFETCH(bool, listFails);
+    QFETCH(QString, address);
+    QFETCH(QList<int>, messages);
+    Fixture f;
+    f.onStep = [&](int step) {
+        if (step == 0)
+            f.reply("127.0.0.21", 0, 1);
+    };
+    QCOMPARE(f.run(), Outcome::Completed);
+    QTRY_COMPARE(f.state.DeviceCount, qint16(1));
+    f.platform.adapterList.clear();
+    f.platform.adapterListFails = listFails;
+    if (!address.isEmpty())
+        f.platform.addAdapter("eth0", Mac0, 2, address, "0.0.0.0", "0.0.0.0");
+    QCOMPARE(f.run(), Outcome::NoAdapters);
+    QCOMPARE(f.messages, messages);
+    QCOMPARE(f.steps, QList<int>());
+    QCOMPARE(f.state.DeviceCount, qint16(0));
+    QVERIFY(!f.session.isActive());
+}
+
+// Element 0 always exists; the others come and go with the adapters, and a second start while
+// one search runs is refused.
+void TestSearchSession::socketsFollowTheAdapters()
+{
+    Fixture f(3);
+    QCOMPARE(f.session.sockets().size(), std::size_t(1));
+    bool secondStart = true;
+    f.onStep = [&](int step) {
+        if (step == 0)
+            secondStart = f.session.start();
+    };
+    QCOMPARE(f.run(), Outcome::Completed);
+    QVERIFY(!secondStart);
+    QCOMPARE(f.session.sockets().size(), std::size_t(3));
+    QCOMPARE(f.session.sockets().at(2)->localAddress(), QStringLiteral("127.0.0.3"));
+    f.platform.adapterList.removeLast();
+    f.onStep = {};
+    QCOMPARE(f.run(), Outcome::Completed);
+    QCOMPARE(f.session.sockets().size(), std::size_t(2));
+}
+
+QTEST_GUILESS_MAIN(TestSearchSession)
+#include "tst_searchsession.moc"
