@@ -11,12 +11,6 @@ AppState::AppState()
 {
 }
 
-void AppState::clearDevices()
-{
-    DeviceTable.fill(DeviceRecord{});
-    DeviceCount = 0;
-}
-
 std::optional<AuthTarget> AppState::authTarget(int deviceIndex) const
 {
     if (deviceIndex < 0 || deviceIndex >= DeviceCapacity)

@@ -45,9 +45,6 @@ public:
     SetIpRequest LastSetIpRequest;
     FilterRequestHeader LastFilterRequest;
 
-    /// @brief Empties the device table (every entry back to its empty state) and DeviceCount.
-    void clearDevices();
-
     /// @brief Key material of a changing request for device @p deviceIndex, or nothing when the
     /// index or its adapter index lies outside the filled tables.
     std::optional<AuthTarget> authTarget(int deviceIndex) const;
