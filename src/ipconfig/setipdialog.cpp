@@ -4,9 +4,8 @@
 #include "dialogs/logindialog.h"
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/staticsettings.h"
-#include "netenv/udppeer.h"
+#include "netenv/adapterrecord.h"
 #include "protocol/packetheader.h"
-#include "protocol/setiprequest.h"
 #include "resources/strings.h"
 #include "widgets/twips.h"
 #include "widgets/velmoipaddress.h"
@@ -26,7 +25,6 @@ namespace {
 constexpr qreal FallbackDpi = 96;
 // The address field the administrator completes: the device's host part.
 constexpr int HostField = 3;
-constexpr quint16 AnyLocalPort = 0;
 
 // Caption ids of the controls.
 constexpr int FrameCaption = StringId::SetIp;
@@ -50,8 +48,6 @@ const QRect Option2Twips(240, 2040, 255, 195);
 const QRect Label1Twips(840, 2040, 1935, 255);
 const QRect Command2Twips(840, 3000, 1095, 375);
 const QRect Command1Twips(2760, 3000, 1095, 375);
-
-const QString NoAdapterAddress = QStringLiteral("0.0.0.0");
 
 QLabel *makeLabel(const char *name, int captionId, QWidget *parent)
 {
@@ -121,8 +117,7 @@ void SetIpDialog::createControls()
     m_command1 = new QPushButton(text(StringId::Cancel), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
 
-    m_sock1 = new UdpPeer(this);
-    m_sock1->setObjectName(QStringLiteral("sock1"));
+    m_exchange = new SetIpExchange(m_state, m_deviceIndex, this);
 
     m_label3->installEventFilter(this);
     m_label1->installEventFilter(this);
@@ -130,9 +125,7 @@ void SetIpDialog::createControls()
     connect(m_option2, &QRadioButton::toggled, this, &SetIpDialog::selectDhcp);
     connect(m_command2, &QPushButton::clicked, this, &SetIpDialog::ValidateAndSend);
     connect(m_command1, &QPushButton::clicked, this, &SetIpDialog::reject);
-    connect(m_sock1, &UdpPeer::dataArrival, this, &SetIpDialog::sock1DataArrival);
-    // Socket errors are expected (a send on a closed network) and never shown.
-    connect(m_sock1, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
+    connect(m_exchange, &SetIpExchange::replied, this, &SetIpDialog::showReply);
 }
 
 void SetIpDialog::placeControls()
@@ -162,28 +155,18 @@ void SetIpDialog::placeControls()
 
 bool SetIpDialog::load()
 {
-    if (m_deviceIndex < 0 || m_deviceIndex >= m_state.DeviceCount || m_deviceIndex >= AppState::DeviceCapacity)
+    const AdapterRecord *adapter = m_exchange->adapter();
+    if (!adapter)
         return false;
-    const qint16 a = m_state.DeviceTable[std::size_t(m_deviceIndex)].AdapterIndex;
-    if (a < 0 || a >= m_state.AdapterCount || a >= AppState::AdapterCapacity)
-        return false;
-    const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(a)];
 
     // Proposed: the adapter's network with the host part left for the administrator to type.
-    m_velmoIPAddress1->setIpAddress(adapter.IpAddress);
+    m_velmoIPAddress1->setIpAddress(adapter->IpAddress);
     m_velmoIPAddress1->setIPValue(HostField, VelmoIPAddress::EmptyFieldValue);
     m_velmoIPAddress1->SetIPFocus(HostField);
-    m_velmoIPAddress2->setIpAddress(adapter.SubnetMask);
-    m_velmoIPAddress3->setIpAddress(adapter.Gateway);
+    m_velmoIPAddress2->setIpAddress(adapter->SubnetMask);
+    m_velmoIPAddress3->setIpAddress(adapter->Gateway);
     m_option1->setChecked(true);
-
-    m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-    m_sock1->setRemotePort(DevicePort);
-    // An adapter without an address cannot send the request from anywhere the device could
-    // answer; the socket would otherwise be bound to no adapter at all.
-    if (adapter.IpAddress.isEmpty() || adapter.IpAddress == NoAdapterAddress)
-        return false;
-    return m_sock1->bind(AnyLocalPort, adapter.IpAddress, adapter.InterfaceIndex);
+    return m_exchange->open();
 }
 
 void SetIpDialog::selectStatic(bool checked)
@@ -213,20 +196,14 @@ void SetIpDialog::askPassword()
 
 void SetIpDialog::ValidateAndSend()
 {
-    // Once the login dialog is up a new request replaces the one sent before; its reply, which
-    // could no longer be matched once the new request is built, is not taken meanwhile either.
     if (m_loadFailed)
         return;
 
-    quint8 flag = Flag::SetIpDhcp;
+    const bool isStatic = m_option1->isChecked();
     quint32 address = 0;
     quint32 mask = 0;
     quint32 gateway = 0;
-    if (!m_option1->isChecked()) {
-        m_awaitingReply = false;
-        askPassword();
-        m_mode = DhcpMode;
-    } else {
+    if (isStatic) {
         const QString addressText = m_velmoIPAddress1->ipAddress();
         const QString maskText = m_velmoIPAddress2->ipAddress();
         const QString gatewayText = m_velmoIPAddress3->ipAddress();
@@ -241,60 +218,35 @@ void SetIpDialog::ValidateAndSend()
             showMessage(this, QMessageBox::Warning, m_state.AppTitle, *failure);
             return;
         }
-        m_awaitingReply = false;
-        askPassword();
-        m_mode = StaticMode;
-        flag = Flag::SetIpStatic;
     }
 
-    // The number is used whether or not the request goes out.
-    const bool built = m_state.BuildSetIpRequest(m_deviceIndex, flag, address, mask, gateway);
-    if (!m_state.LoginOk)
-        return;
-    m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-    if (!built || !m_sock1->sendData(m_state.LastSetIpRequest.datagram())) {
+    // Once the login dialog is up a new request replaces the one sent before; its reply, which
+    // could no longer be matched once the new request is built, is not taken meanwhile either.
+    m_exchange->cancelPending();
+    askPassword();
+    m_mode = isStatic ? StaticMode : DhcpMode;
+    if (!m_exchange->send(isStatic ? Flag::SetIpStatic : Flag::SetIpDhcp, address, mask, gateway))
         showMessage(this, QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
-        return;
-    }
-    m_awaitingReply = true;
 }
 
-void SetIpDialog::sock1DataArrival(int bytesTotal)
+void SetIpDialog::showReply(SetIpExchange::Status status)
 {
-    if (bytesTotal < SetIpReply::MinimumSize)
-        return;
-    const QByteArray reply = m_sock1->getData();
-    const std::optional<quint16> status = SetIpReply::status(reply);
-    if (!status || !m_state.IsSetIpReply(reply) || !m_awaitingReply)
-        return;
-
-    const QPointer<SetIpDialog> alive(this);
-    switch (*status) {
-    case SetIpReply::StatusOk: {
-        m_awaitingReply = false;
-        const std::optional<QByteArray> confirmation = m_state.BuildConfirmRequest(m_deviceIndex);
+    const bool isStatic = m_mode == StaticMode;
+    switch (status) {
+    case SetIpExchange::Ok: {
+        const QPointer<SetIpDialog> alive(this);
         showMessage(this, QMessageBox::Information, text(StringId::ProductName),
-                    text(m_mode == StaticMode ? StringId::SetIpOk : StringId::SetDhcpOk));
-        if (!alive)
-            return;
-        if (confirmation) {
-            m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-            m_sock1->setRemotePort(DevicePort);
-            m_sock1->sendData(*confirmation);
-        }
-        accept();
+                    text(isStatic ? StringId::SetIpOk : StringId::SetDhcpOk));
+        if (alive)
+            accept();
         break;
     }
-    case SetIpReply::StatusFailure:
-        m_awaitingReply = false;
+    case SetIpExchange::Failure:
         showMessage(this, QMessageBox::Information, text(StringId::ProductName),
-                    text(m_mode == StaticMode ? StringId::SetIpFailure : StringId::SetDhcpFailure));
+                    text(isStatic ? StringId::SetIpFailure : StringId::SetDhcpFailure));
         break;
-    case SetIpReply::StatusBadPassword:
-        m_awaitingReply = false;
+    case SetIpExchange::InvalidPassword:
         showMessage(this, QMessageBox::NoIcon, ApplicationTitle, text(StringId::InvalidPassword));
-        break;
-    default:
         break;
     }
 }
@@ -311,8 +263,8 @@ int SetIpDialog::exec()
 
 void SetIpDialog::done(int result)
 {
-    m_awaitingReply = false;
-    m_sock1->close();
+    // Called while a success is being reported, this still lets its confirmation out first.
+    m_exchange->close();
     QDialog::done(result);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ipconfig/setipexchange.h"
+
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
@@ -12,7 +14,6 @@ class QRadioButton;
 namespace farlight {
 
 class AppState;
-class UdpPeer;
 class VelmoIPAddress;
 
 /// @brief The Set IP dialog Setips: gives one device a static address, mask and gateway, or
@@ -20,7 +21,7 @@ class VelmoIPAddress;
 ///
 /// The dialog proposes the addresses of the local adapter through which the device was found
 /// (the last address field left empty for the device's own part), checks a static choice,
-/// asks for the password and broadcasts the set-IP request from a socket bound to that adapter.
+/// asks for the password and hands the request to a SetIpExchange bound to that adapter.
 /// The device's reply decides: success is reported, confirmed with one confirmation request,
 /// and closes the dialog; a failure or a wrong password is reported and the dialog stays open.
 ///
@@ -51,13 +52,13 @@ public:
     /// @brief True when loading failed; the dialog then only reports the failure when shown.
     bool loadFailed() const { return m_loadFailed; }
 
-    /// @brief The OK button: validates a static choice, asks for the password, builds and
-    /// broadcasts the set-IP request. The dialog stays open waiting for the reply.
+    /// @brief The OK button: validates a static choice, asks for the password and sends the
+    /// set-IP request. The dialog stays open waiting for the reply.
     void ValidateAndSend();
 
     /// @brief Reports a load failure instead of running; otherwise runs the dialog modally.
     int exec() override;
-    /// @brief Closes the socket as the dialog closes, whatever closes it.
+    /// @brief Releases the socket as the dialog closes, whatever closes it.
     void done(int result) override;
     /// @brief Refuses to become visible after a load failure, reporting it instead.
     void setVisible(bool visible) override;
@@ -72,7 +73,7 @@ private:
     bool load();
     void selectStatic(bool checked);
     void selectDhcp(bool checked);
-    void sock1DataArrival(int bytesTotal);
+    void showReply(SetIpExchange::Status status);
     void reportLoadFailure();
     void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message);
 
@@ -81,9 +82,6 @@ private:
     Mode m_mode = NoRequest;
     bool m_loadFailed = false;
     bool m_loadFailureReported = false;
-    // True from a successful send until a reply with a known status has been taken; a reply
-    // outside that window (a copy, or one arriving while its message is still shown) is ignored.
-    bool m_awaitingReply = false;
 
     QGroupBox *m_frame1 = nullptr;
     QRadioButton *m_option1 = nullptr;
@@ -98,7 +96,7 @@ private:
     QLabel *m_label1 = nullptr;
     QPushButton *m_command2 = nullptr;
     QPushButton *m_command1 = nullptr;
-    UdpPeer *m_sock1 = nullptr;
+    SetIpExchange *m_exchange = nullptr;
 };
 
 } // namespace farlight

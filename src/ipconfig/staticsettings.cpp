@@ -10,6 +10,7 @@ namespace {
 // 127.0.0.1 in the first-octet-high convention of InetAddr.
 constexpr quint32 LoopbackAddress = 0x7F000001u;
 constexpr quint32 NoGateway = 0;
+constexpr int MaxFieldValue = 255;
 
 bool isBadAddress(const QString &address)
 {
@@ -21,10 +22,15 @@ bool isBadAddress(const QString &address)
 
 bool isBadGateway(const QString &gateway, const GatewayFields &fields)
 {
-    if (InetAddr(gateway) == NoGateway)
+    const quint32 value = InetAddr(gateway);
+    if (value == NoGateway)
         return false;
+    // A field above 255 (pasted or dropped text) makes the text no address at all, which would
+    // otherwise go out as 255.255.255.255.
+    if (value == InetAddrNone)
+        return true;
     for (const int field : fields) {
-        if (field == 0 || field == 255)
+        if (field <= 0 || field >= MaxFieldValue)
             return true;
     }
     return false;

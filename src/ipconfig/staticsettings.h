@@ -21,7 +21,8 @@ using GatewayFields = std::array<int, 4>;
 ///
 /// @param address the address control's text, e.g. "192.168.1.10"
 /// @param mask the mask control's text; it must be one of @p subnetMaskTable character for character
-/// @param gateway the gateway control's text; "0.0.0.0" means no gateway and always passes
+/// @param gateway the gateway control's text; "0.0.0.0" means no gateway and always passes;
+/// any other gateway must be a dotted address whose four fields all lie in 1..254
 /// @param gatewayFields the gateway control's four field values, checked only for a gateway other than 0.0.0.0
 /// @param subnetMaskTable the accepted masks, AppState::SubnetMaskTable
 std::optional<QString> ValidateStaticSettings(const QString &address, const QString &mask, const QString &gateway,

@@ -52,6 +52,9 @@ void TestStaticSettings::validate_data()
     QTest::newRow("gateway 10.255.1.1") << address << mask << "10.255.1.1" << badGateway("10.255.1.1");
     QTest::newRow("gateway last field 255") << address << mask << "192.168.1.255" << badGateway("192.168.1.255");
     QTest::newRow("gateway with empty field") << address << mask << "192.168..1" << badGateway("192.168..1");
+    // Pasted text can hold more than a field takes; it must not reach the request as FF FF FF FF.
+    QTest::newRow("gateway field above 255") << address << mask << "10.1.1.300" << badGateway("10.1.1.300");
+    QTest::newRow("gateway first field above 255") << address << mask << "256.1.1.1" << badGateway("256.1.1.1");
     QTest::newRow("gateway outside the subnet") << address << mask << "172.16.5.1" << "";
 
     QTest::newRow("bad address and bad mask") << "192.168.1.0" << "255.255.0.1" << gateway << badAddress("192.168.1.0");

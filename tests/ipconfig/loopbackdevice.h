@@ -1,0 +1,74 @@
+#pragma once
+
+// A device on loopback, for tests that run in a private network namespace with only lo: the
+// workstation's adapter is 127.0.0.1, broadcasts to 255.255.255.255:4000 reach the listener,
+// and the device answers from 127.0.0.2.
+#include "session/appstate.h"
+
+#include <QDeadlineTimer>
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <net/if.h>
+
+namespace testsupport {
+
+struct LoopbackDevice
+{
+    static inline const QString AdapterAddress = QStringLiteral("127.0.0.1");
+    static inline const QByteArray DeviceMac = QByteArray::fromHex("000A1B2C3D4E");
+    static inline const QByteArray AdapterMac = QByteArray::fromHex("02005E100001");
+
+    QUdpSocket listener;
+    QUdpSocket device;
+
+    bool bind()
+    {
+        return listener.bind(QHostAddress::AnyIPv4, 4000) && device.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);
+    }
+
+    /// One adapter on lo and the device AP-Lobby found through it, at index 0 of both tables.
+    static void fill(farlight::AppState &state)
+    {
+        state.AdapterTable[0] = {.IpAddress = AdapterAddress, .SubnetMask = QStringLiteral("255.0.0.0"),
+                                 .Gateway = QStringLiteral("127.1.1.254"), .Mac = {},
+                                 .InterfaceIndex = int(if_nametoindex("lo")), .HasAddress = 1};
+        std::copy(AdapterMac.cbegin(), AdapterMac.cend(), state.AdapterTable[0].Mac.begin());
+        state.AdapterCount = 1;
+        state.DeviceTable[0].HostName = QStringLiteral("AP-Lobby");
+        std::copy(DeviceMac.cbegin(), DeviceMac.cend(), state.DeviceTable[0].Mac.begin());
+        state.DeviceCount = 1;
+    }
+
+    /// The next datagram broadcast to the device, or none after @p timeoutMs.
+    QByteArray nextRequest(int timeoutMs = 5000)
+    {
+        for (const QDeadlineTimer deadline(timeoutMs); !listener.hasPendingDatagrams() && !deadline.hasExpired();)
+            QTest::qWait(5);
+        return listener.hasPendingDatagrams() ? listener.receiveDatagram().data() : QByteArray();
+    }
+
+    /// Drops what a test left unread, so that it is not taken for the next test's request.
+    void drain()
+    {
+        while (listener.hasPendingDatagrams())
+            listener.receiveDatagram();
+    }
+
+    void answer(const QByteArray &reply, quint16 port)
+    {
+        device.writeDatagram(reply, QHostAddress(AdapterAddress), port);
+    }
+};
+
+/// A set-IP reply to the first request of a run, as the device sends it: magic, opcode, a flag,
+/// the sequence, the requesting adapter's MAC, six bytes not examined, the status, a spare byte.
+inline QByteArray setIpReply(const char *statusHex, const char *sequenceHex = "0000",
+                             const QByteArray &mac = LoopbackDevice::AdapterMac)
+{
+    return QByteArray::fromHex("876543212111") + QByteArray::fromHex(sequenceHex) + mac + QByteArray(6, '\0')
+        + QByteArray::fromHex(statusHex) + '\0';
+}
+
+} // namespace testsupport
