@@ -1,9 +1,5 @@
 #include "netenv/platformutils.h"
 
-
-#include <algorithm>
-#include <cmath>
-
 namespace farlight {
 
 qint32 OsVersionCodeFor(int platformId, int major, int minor, bool queryOk)
@@ -43,17 +39,6 @@ QString AddressToText(const std::array<quint8, 4> &bytes)
 QString AddressToText(quint32 address)
 {
     return AddressToText({quint8(address >> 24), quint8(address >> 16), quint8(address >> 8), quint8(address)});
-}
-
-QString CStringToText(const char *text)
-{
-    return text ? QString::fromLatin1(text) : QString();
-}
-
-QString TrimAtNul(const QString &text)
-{
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul < 0 ? text : text.first(nul);
 }
 
 } // namespace farlight

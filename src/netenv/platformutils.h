@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QString>
 
 #include <array>
+
 
 namespace farlight {
 
@@ -30,11 +30,5 @@ QString AddressToText(const std::array<quint8, 4> &bytes);
 
 /// @brief Dotted decimal text of a numeric address: 0xC0A8010A gives "192.168.1.10".
 QString AddressToText(quint32 address);
-
-/// @brief A NUL-terminated single-byte string as text; a null pointer gives the empty text.
-QString CStringToText(const char *text);
-
-/// @brief The text before its first NUL character, or all of it when it has none.
-QString TrimAtNul(const QString &text);
 
 } // namespace farlight

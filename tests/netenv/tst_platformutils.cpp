@@ -2,8 +2,6 @@
 
 #include <QTest>
 
-#include <cmath>
-
 using namespace farlight;
 
 class TestPlatformUtils : public QObject
@@ -15,9 +13,6 @@ private slots:
     void osVersionCode();
     void addressToText_data();
     void addressToText();
-    void trimAtNul_data();
-    void trimAtNul();
-    void cStringToText();
 };
 
 void TestPlatformUtils::osVersionCode_data()
@@ -28,7 +23,6 @@ void TestPlatformUtils::osVersionCode_data()
     QTest::addColumn<bool>("queryOk");
     QTest::addColumn<int>("code");
 
-    QTest::newRow("Windows 95") << 1 << 4 << 0 << true << 4000;
     QTest::newRow("Windows 98") << 1 << 4 << 10 << true << 4500;
     QTest::newRow("Windows Me") << 1 << 4 << 90 << true << 4800;
     QTest::newRow("NT 4.0") << 2 << 4 << 0 << true << 4400;
@@ -36,11 +30,9 @@ void TestPlatformUtils::osVersionCode_data()
     QTest::newRow("Windows XP") << 2 << 5 << 1 << true << 5100;
     QTest::newRow("Server 2003") << 2 << 5 << 2 << true << 5100;
     QTest::newRow("Vista") << 2 << 6 << 0 << true << 0;
-    QTest::newRow("Windows 10") << 2 << 10 << 0 << true << 0;
     QTest::newRow("NT 3.51") << 2 << 3 << 51 << true << 0;
     QTest::newRow("query failed") << 2 << 5 << 1 << false << 9999;
     QTest::newRow("Win32s") << 0 << 3 << 1 << true << 9999;
-    QTest::newRow("CE") << 3 << 5 << 0 << true << 9999;
 }
 
 void TestPlatformUtils::osVersionCode()
@@ -58,7 +50,6 @@ void TestPlatformUtils::addressToText_data()
     QTest::addColumn<quint32>("address");
     QTest::addColumn<QString>("text");
     QTest::newRow("private") << quint32(0xC0A8010A) << QStringLiteral("192.168.1.10");
-    QTest::newRow("zero") << quint32(0) << QStringLiteral("0.0.0.0");
     QTest::newRow("broadcast") << quint32(0xFFFFFFFF) << QStringLiteral("255.255.255.255");
     QTest::newRow("no leading zeros") << quint32(0x0A000105) << QStringLiteral("10.0.1.5");
 }
@@ -68,34 +59,6 @@ void TestPlatformUtils::addressToText()
     QFETCH(quint32, address);
     QFETCH(QString, text);
     QCOMPARE(AddressToText(address), text);
-    const std::array<quint8, 4> bytes{quint8(address >> 24), quint8(address >> 16), quint8(address >> 8),
-                                      quint8(address)};
-    QCOMPARE(AddressToText(bytes), text);
-}
-
-void TestPlatformUtils::trimAtNul_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("no NUL") << QStringLiteral("192.168.1.1") << QStringLiteral("192.168.1.1");
-    QTest::newRow("starts with NUL") << QString(QChar(u'\0')) + QStringLiteral("abc") << QString();
-    QTest::newRow("NUL inside") << QStringLiteral("10.0.0.1") + QChar(u'\0') + QStringLiteral("junk")
-                                << QStringLiteral("10.0.0.1");
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void TestPlatformUtils::trimAtNul()
-{
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    QCOMPARE(TrimAtNul(input), expected);
-}
-
-void TestPlatformUtils::cStringToText()
-{
-    const char bytes[] = {'A', 'P', '\xE9', '\0', 'x', '\0'};
-    QCOMPARE(CStringToText(bytes), QStringLiteral(u"AP\u00E9"));
-    QCOMPARE(CStringToText(nullptr), QString());
 }
 
 QTEST_GUILESS_MAIN(TestPlatformUtils)
