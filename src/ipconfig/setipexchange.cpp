@@ -35,12 +35,7 @@ SetIpExchange::~SetIpExchange() = default;
 
 const AdapterRecord *SetIpExchange::adapter() const
 {
-    if (m_deviceIndex < 0 || m_deviceIndex >= m_state.DeviceCount || m_deviceIndex >= AppState::DeviceCapacity)
-        return nullptr;
-    const qint16 a = m_state.DeviceTable[std::size_t(m_deviceIndex)].AdapterIndex;
-    if (a < 0 || a >= m_state.AdapterCount || a >= AppState::AdapterCapacity)
-        return nullptr;
-    return &m_state.AdapterTable[std::size_t(a)];
+    return m_state.adapterOf(m_deviceIndex);
 }
 
 bool SetIpExchange::open()

@@ -11,6 +11,21 @@ AppState::AppState()
 {
 }
 
+const DeviceRecord *AppState::device(int deviceIndex) const
+{
+    if (deviceIndex < 0 || deviceIndex >= DeviceCount || deviceIndex >= DeviceCapacity)
+        return nullptr;
+    return &DeviceTable[std::size_t(deviceIndex)];
+}
+
+const AdapterRecord *AppState::adapterOf(int deviceIndex) const
+{
+    const DeviceRecord *entry = device(deviceIndex);
+    if (!entry || entry->AdapterIndex < 0 || entry->AdapterIndex >= AdapterCount || entry->AdapterIndex >= AdapterCapacity)
+        return nullptr;
+    return &AdapterTable[std::size_t(entry->AdapterIndex)];
+}
+
 std::optional<AuthTarget> AppState::authTarget(int deviceIndex) const
 {
     if (deviceIndex < 0 || deviceIndex >= DeviceCapacity)

@@ -45,6 +45,12 @@ public:
     SetIpRequest LastSetIpRequest;
     FilterRequestHeader LastFilterRequest;
 
+    /// @brief Entry @p deviceIndex of the device table, or null outside its filled part.
+    const DeviceRecord *device(int deviceIndex) const;
+    /// @brief The adapter through which device @p deviceIndex was found, or null when either
+    /// index lies outside the filled tables.
+    const AdapterRecord *adapterOf(int deviceIndex) const;
+
     /// @brief Key material of a changing request for device @p deviceIndex, or nothing when the
     /// index or its adapter index lies outside the filled tables.
     std::optional<AuthTarget> authTarget(int deviceIndex) const;
