@@ -1,9 +1,14 @@
-// The simulator's request handling, datagram in, datagrams out, with no socket involved.
+// The simulator's own decisions, datagram in, datagrams out: how it judges passwords, whom it
+// answers, the faults it injects and the input it must ignore. Requests are built with the
+// program's own builders, whose bytes the protocol tests pin down.
 
+#include "protocol/filterrequest.h"
+#include "protocol/packetheader.h"
+#include "protocol/searchcodec.h"
+#include "protocol/setiprequest.h"
 #include "simulatorcore.h"
-#include "wirebytes.h"
 
-#include <QRandomGenerator>
+#include <QJsonArray>
 #include <QTest>
 
 using namespace farlight;
@@ -11,59 +16,54 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray LobbyMac = wire::hex("00 0A 1B 2C 3D 4E");
-const QByteArray BranchMac = wire::hex("00 0A 1B 2C 3D 60");
-const QByteArray AdapterMac = wire::hex("02 46 4C 00 01 0A");
-const QByteArray LongName = "Warehouse-North-Building-A-AP-01";
+const MacAddress Adapter{0x02, 0x46, 0x4C, 0x00, 0x01, 0x0A};
 const QHostAddress Workstation(u"192.168.77.10"_s);
 constexpr quint16 WorkstationPort = 50000;
+const QList<QByteArray> HostNames{"AP-Lobby", "AP-Branch", "X"};
 
-DeviceConfig device(const QByteArray &name, const QByteArray &macBytes, const char *ip, const char *password,
-                    ReplyMode reply = ReplyMode::Unicast)
+// Lobby: unicast, a password, one filter entry. Branch: broadcast, no password. X: a 1-character
+// host name and a filter list that only the password may read. Their MACs end in 4E, 4F and 50.
+SimulatorCore simulator(const QByteArray &faults = "{}")
 {
-    DeviceConfig d;
-    d.hostName = name;
-    for (int i = 0; i < 6; ++i)
-        d.mac[std::size_t(i)] = quint8(macBytes[i]);
-    d.ip = QHostAddress(QString::fromLatin1(ip));
-    d.password = password;
-    d.reply = reply;
-    return d;
+    SimConfig config;
+    const bool loaded = config.load(R"({"devices": [
+        {"host_name": "AP-Lobby", "mac": "000A1B2C3D4E", "ip": "192.168.77.21", "password": "admin",
+         "filter": ["001122334455"]},
+        {"host_name": "AP-Branch", "mac": "000A1B2C3D4F", "ip": "10.99.0.5", "reply": "broadcast"},
+        {"host_name": "X", "mac": "000A1B2C3D50", "ip": "192.168.77.24", "password": "admin",
+         "filter": ["AABBCC000009"], "read_needs_password": true}], "faults": )"
+                                    + faults + "}");
+    if (!loaded)
+        qFatal("%s", qPrintable(config.errorString()));
+    return SimulatorCore(config.devices(), config.faults());
 }
 
-// Lobby: unicast, WEP on, one filter entry. Branch: foreign subnet, broadcast, no password.
-// Then a 32-character and a 1-character host name.
-QList<DeviceConfig> fleet()
+// Index 3 names a MAC that no simulated device has.
+AuthTarget target(int index)
 {
-    DeviceConfig lobby = device("AP-Lobby", LobbyMac, "192.168.77.21", "admin");
-    lobby.ssid = "lobby";
-    lobby.wep = 1;
-    lobby.filter = {MacAddress{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
-    DeviceConfig branch = device("AP-Branch", BranchMac, "10.99.0.5", "", ReplyMode::Broadcast);
-    branch.channel = 11;
-    DeviceConfig longName = device(LongName, wire::hex("00 0A 1B 2C 3D 50"), "192.168.77.23", "admin");
-    longName.ssid = "WAREHOUSE-NORTH-WIRELESS-NETWORK";
-    return {lobby, branch, longName, device("X", wire::hex("00 0A 1B 2C 3D 51"), "192.168.77.24", "admin")};
+    return {{0x00, 0x0A, 0x1B, 0x2C, 0x3D, quint8(0x4E + index)}, Adapter, HostNames.value(index, "AP-Lobby")};
 }
 
-QByteArray macOf(const DeviceConfig &d)
+QByteArray setIp(int index, const char *password, quint8 flag = Flag::SetIpStatic, quint32 address = 0xC0A80114)
 {
-    return QByteArray(reinterpret_cast<const char *>(d.mac.data()), 6);
+    SequenceCounters counters;
+    SetIpRequest request;
+    request.build(target(index), QString::fromLatin1(password), flag, address, 0xFFFFFF00, 0, counters);
+    return request.datagram();
 }
 
-InboundDatagram from(const QByteArray &data)
+QByteArray filter(int index, const char *password, std::optional<QList<MacAddress>> write = {})
 {
-    return InboundDatagram{data, Workstation, WorkstationPort, QHostAddress(QHostAddress::Broadcast), 4000, 0};
+    SequenceCounters counters;
+    FilterRequestHeader header;
+    header.build(target(index), QString::fromLatin1(password), write ? Flag::FilterWrite : Flag::FilterRead, counters);
+    return write ? header.writeRequest(*write) : header.readRequest();
 }
 
-QByteArray request(int index, quint8 opcode, quint8 flag, quint16 sequence, const QByteArray &password,
-                   const QByteArray &body = {})
+InboundDatagram from(const QByteArray &data, const QHostAddress &sender = Workstation)
 {
-    const DeviceConfig d = fleet()[index];
-    return wire::authRequest(opcode, flag, sequence, password, macOf(d), AdapterMac, d.hostName, body);
+    return InboundDatagram{data, sender, WorkstationPort, QHostAddress(QHostAddress::Broadcast), DevicePort, 0};
 }
-
-const QByteArray StaticBody = wire::address("192.168.1.20") + wire::address("255.255.255.0") + wire::zeros(4);
 
 } // namespace
 
@@ -72,242 +72,119 @@ class TestSimulatorCore : public QObject
     Q_OBJECT
 
 private slots:
-    void searchReplies_data();
-    void searchReplies();
-    void setIp_data();
-    void setIp();
-    void filter_data();
-    void filter();
-    void ignoredDatagrams_data();
-    void ignoredDatagrams();
-    void ownBroadcastEchoIsIgnored();
-    void dropFollowsSeed();
-    void forcedStatusFault();
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QByteArray>("faults");
+        // Where the reply goes, its status and listed MACs | the device's address, DHCP and filter list afterwards.
+        QTest::addColumn<QString>("outcome");
+
+        const MacAddress a{0xAA, 0xBB, 0xCC, 0, 0, 1}, b{0xAA, 0xBB, 0xCC, 0, 0, 2}, all{255, 255, 255, 255, 255, 255};
+        const QByteArray none = "{}", forced = R"({"status": 1, "devices": ["000A1B2C3D4E"]})";
+        const QString lobby = u" | 192.168.77.21 001122334455"_s;
+        QTest::newRow("right password") << setIp(0, "admin") << none << "unicast 0 | 192.168.1.20 001122334455";
+        QTest::newRow("wrong password") << setIp(0, "admim") << none << "unicast 255" + lobby;
+        QTest::newRow("one character too many") << setIp(0, "admin1") << none << "unicast 255" + lobby;
+        QTest::newRow("empty password, device has one") << setIp(0, "") << none << "unicast 255" + lobby;
+        QTest::newRow("no password, device has none, answers by broadcast")
+            << setIp(1, "") << none << "255.255.255.255 0 | 192.168.1.20";
+        QTest::newRow("1-character host name") << setIp(2, "admin") << none << "unicast 0 | 192.168.1.20 AABBCC000009";
+        QTest::newRow("DHCP")
+            << setIp(0, "admin", Flag::SetIpDhcp) << none << "unicast 0 | 192.168.77.21 dhcp 001122334455";
+        QTest::newRow("DHCP, wrong password") << setIp(0, "x", Flag::SetIpDhcp) << none << "unicast 255" + lobby;
+        QTest::newRow("address 0.0.0.0 refused")
+            << setIp(0, "admin", Flag::SetIpStatic, 0) << none << "unicast 1" + lobby;
+        QTest::newRow("forced status: settings taken, answer wrong")
+            << setIp(0, "admin") << forced << "unicast 1 | 192.168.1.20 001122334455";
+        QTest::newRow("forced status spares other devices")
+            << setIp(2, "admin") << forced << "unicast 0 | 192.168.1.20 AABBCC000009";
+        QTest::newRow("filter read, no password needed") << filter(0, "") << none << "unicast 0 001122334455" + lobby;
+        QTest::newRow("filter read, wrong password where needed")
+            << filter(2, "x") << none << "unicast 255 | 192.168.77.24 AABBCC000009";
+        QTest::newRow("filter read, right password")
+            << filter(2, "admin") << none << "unicast 0 AABBCC000009 | 192.168.77.24 AABBCC000009";
+        QTest::newRow("filter write skips empty, broadcast and repeated slots")
+            << filter(0, "admin", QList<MacAddress>{b, {}, a, all, b}) << none
+            << "unicast 0 AABBCC000002 AABBCC000001 | 192.168.77.21 AABBCC000002 AABBCC000001";
+        QTest::newRow("filter write, wrong password keeps the list")
+            << filter(0, "nimda", QList<MacAddress>{a}) << none << "unicast 255 001122334455" + lobby;
+    }
+
+    void answers()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QByteArray, faults);
+        QFETCH(QString, outcome);
+        const int index = datagram.at(25) - 0x4E; // the device the request names
+        SimulatorCore core = simulator(faults);
+        const auto out = core.handleManagement(from(datagram));
+        QCOMPARE(out.size(), 1);
+        QCOMPARE(out[0].source, core.device(index).config().ip);
+        QCOMPARE(out[0].destinationPort, WorkstationPort);
+        const auto reply = FilterReply::parse(out[0].data); // reads the status and any list of both reply kinds
+        QVERIFY(reply);
+        QStringList seen{out[0].destination == Workstation ? u"unicast"_s : out[0].destination.toString(),
+                         QString::number(reply->status)};
+        for (const MacAddress &mac : reply->addresses)
+            seen << MacKey(mac);
+        const QJsonObject state = core.stateDocument()[u"devices"_s][index].toObject();
+        seen << u"|"_s << state[u"ip"_s].toString();
+        if (state[u"dhcp"_s].toBool())
+            seen << u"dhcp"_s;
+        for (const QJsonValue &mac : state[u"filter"_s].toArray())
+            seen << mac.toString();
+        QCOMPARE(seen.join(u' '), outcome);
+    }
+
+    void ignored_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("sender");
+
+        const QByteArray search = BuildSearchRequest(Adapter, 1);
+        const QString workstation = Workstation.toString();
+        QByteArray dhcpWithAddresses = setIp(0, "admin");
+        dhcpWithAddresses[PacketHeader::FlagOffset] = char(Flag::SetIpDhcp);
+
+        QTest::newRow("empty") << QByteArray() << workstation;
+        QTest::newRow("search one byte short") << search.left(15) << workstation;
+        QTest::newRow("search one byte long") << search + '\0' << workstation;
+        QTest::newRow("search with wrong magic") << "\x87\x65\x43\x20" + search.mid(4) << workstation;
+        QTest::newRow("static set-IP one byte short") << setIp(0, "admin").left(43) << workstation;
+        QTest::newRow("DHCP set-IP carrying addresses") << dhcpWithAddresses << workstation;
+        QTest::newRow("set-IP for an unknown MAC") << setIp(3, "admin") << workstation;
+        QTest::newRow("filter write one byte long") << filter(0, "admin", QList<MacAddress>{}) + '\0' << workstation;
+        QTest::newRow("largest datagram") << QByteArray(65507, char(0x87)) << workstation;
+        // Broadcast replies loop back into the simulator's namespace; answering them would never end.
+        QTest::newRow("a device's own broadcast") << search << u"10.99.0.5"_s;
+    }
+
+    void ignored()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, sender);
+        SimulatorCore core = simulator();
+        const QJsonDocument before = core.stateDocument();
+        QVERIFY(core.handleManagement(from(datagram, QHostAddress(sender))).isEmpty());
+        QCOMPARE(core.stateDocument(), before);
+    }
+
+    void dropFollowsSeed()
+    {
+        // Which of 200 searches the three devices answered, as 0 to 3.
+        const auto answered = [](const char *seed) {
+            SimulatorCore core = simulator(QByteArray(R"({"drop_rate": 0.5, "seed": )") + seed + "}");
+            QString pattern;
+            for (int i = 0; i < 200; ++i)
+                pattern += QString::number(core.handleManagement(from(BuildSearchRequest(Adapter, quint16(i)))).size());
+            return pattern;
+        };
+        const QString first = answered("42");
+        QCOMPARE(answered("42"), first);
+        QVERIFY(first.contains(u'0') && first.contains(u'3'));
+        QVERIFY(answered("43") != first);
+    }
 };
-
-void TestSimulatorCore::searchReplies_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<bool>("broadcast");
-
-    // Header echoing opcode, sequence and requester; device MAC; host name at 28, SSID at 61,
-    // channel at 94, WEP at 113; 185 bytes in all.
-    const auto reply = [](const char *deviceMac, const QByteArray &host, const QByteArray &ssid, const char *ch,
-                          const char *wep) {
-        return wire::hex("87 65 43 21 12 10 01 02 02 46 4C 00 01 0A") + wire::hex(deviceMac) + wire::zeros(8) + host
-            + wire::zeros(1) + ssid + wire::zeros(1) + wire::hex(ch) + wire::zeros(18) + wire::hex(wep)
-            + wire::zeros(71);
-    };
-    QTest::newRow("unicast, WEP on") << 0 << reply("000A1B2C3D4E", "AP-Lobby" + wire::zeros(24),
-                                                   "lobby" + wire::zeros(27), "06", "01") << false;
-    QTest::newRow("foreign subnet, broadcast")
-        << 1 << reply("000A1B2C3D60", "AP-Branch" + wire::zeros(23), "wireless" + wire::zeros(24), "0B", "00")
-        << true;
-    QTest::newRow("32-character names, no NUL")
-        << 2 << reply("000A1B2C3D50", LongName, "WAREHOUSE-NORTH-WIRELESS-NETWORK", "06", "00") << false;
-}
-
-void TestSimulatorCore::searchReplies()
-{
-    QFETCH(int, index);
-    QFETCH(QByteArray, expected);
-    QFETCH(bool, broadcast);
-    QCOMPARE(expected.size(), 185);
-
-    SimulatorCore core(fleet());
-    const auto out = core.handleManagement(from(wire::searchRequest(0x0102, AdapterMac)));
-    QCOMPARE(out.size(), 4);
-    QCOMPARE(out[index].data.toHex(' '), expected.toHex(' '));
-    QCOMPARE(out[index].source, fleet()[index].ip);
-    QCOMPARE(out[index].sourcePort, quint16(4000));
-    // Unicast goes back to the requester; broadcast to 255.255.255.255, still at the requester's port.
-    QCOMPARE(out[index].destination, broadcast ? QHostAddress(QHostAddress::Broadcast) : Workstation);
-    QCOMPARE(out[index].destinationPort, WorkstationPort);
-}
-
-void TestSimulatorCore::setIp_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("password");
-    QTest::addColumn<quint8>("flag");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QByteArray>("statusBytes");
-
-    QTest::newRow("right password") << 0 << QByteArray("admin") << quint8(0x10) << StaticBody << wire::hex("0000");
-    QTest::newRow("wrong password") << 0 << QByteArray("admim") << quint8(0x10) << StaticBody << wire::hex("00FF");
-    QTest::newRow("one character too many") << 0 << QByteArray("admin1") << quint8(0x10) << StaticBody
-                                            << wire::hex("00FF");
-    QTest::newRow("empty password, device has one") << 0 << QByteArray() << quint8(0x10) << StaticBody
-                                                    << wire::hex("00FF");
-    QTest::newRow("empty password, device has none") << 1 << QByteArray() << quint8(0x10) << StaticBody
-                                                     << wire::hex("0000");
-    QTest::newRow("32-character host name") << 2 << QByteArray("admin") << quint8(0x10) << StaticBody
-                                            << wire::hex("0000");
-    QTest::newRow("1-character host name") << 3 << QByteArray("admin") << quint8(0x10) << StaticBody
-                                           << wire::hex("0000");
-    QTest::newRow("DHCP") << 0 << QByteArray("admin") << quint8(0x11) << QByteArray() << wire::hex("0000");
-    QTest::newRow("DHCP, wrong password") << 0 << QByteArray("x") << quint8(0x11) << QByteArray() << wire::hex("00FF");
-    QTest::newRow("address 0.0.0.0 refused")
-        << 0 << QByteArray("admin") << quint8(0x10) << wire::zeros(4) + StaticBody.mid(4) << wire::hex("0001");
-}
-
-void TestSimulatorCore::setIp()
-{
-    QFETCH(int, index);
-    QFETCH(QByteArray, password);
-    QFETCH(quint8, flag);
-    QFETCH(QByteArray, body);
-    QFETCH(QByteArray, statusBytes);
-
-    SimulatorCore core(fleet());
-    const DeviceConfig config = fleet()[index];
-    const auto out = core.handleManagement(from(request(index, 0x21, flag, 5, password, body)));
-    QCOMPARE(out.size(), 1);
-    // Header with the request's flag and sequence, adapter MAC, device MAC, status, two zero bytes.
-    const QByteArray expected = wire::hex("87 65 43 21 21") + QByteArray(1, char(flag)) + wire::hex("00 05")
-        + AdapterMac + macOf(config) + statusBytes + wire::zeros(2);
-    QCOMPARE(out[0].data.toHex(' '), expected.toHex(' '));
-    QCOMPARE(out[0].source, config.ip);
-    QCOMPARE(out[0].destination,
-             config.reply == ReplyMode::Broadcast ? QHostAddress(QHostAddress::Broadcast) : Workstation);
-
-    const bool ok = statusBytes == wire::hex("0000");
-    QCOMPARE(core.takeStateChanged(), ok);
-    QCOMPARE(core.device(index).dhcp(), ok && flag == 0x11);
-    QCOMPARE(core.device(index).appliedIp().toString(),
-             ok && flag == 0x10 ? u"192.168.1.20"_s : config.ip.toString());
-}
-
-void TestSimulatorCore::filter_data()
-{
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<bool>("readNeedsPassword");
-    QTest::addColumn<QByteArray>("replyHead"); // bytes 4..7 and 20..21
-    QTest::addColumn<QByteArray>("list");
-
-    const QByteArray a = wire::hex("AA BB CC 00 00 01");
-    const QByteArray b = wire::hex("AA BB CC 00 00 02");
-    const QByteArray old = wire::hex("00 11 22 33 44 55");
-    const auto write = [](const char *password, const QByteArray &slotBytes) {
-        return request(0, 0x60, 0x10, 9, password, slotBytes + wire::zeros(768 - slotBytes.size()));
-    };
-    QTest::newRow("read, no password needed") << request(0, 0x60, 0x20, 9, "") << false << wire::hex("60 30 00 09 0000")
-                                              << old;
-    QTest::newRow("read, wrong password") << request(0, 0x60, 0x20, 9, "x") << true << wire::hex("60 30 00 09 00FF")
-                                          << QByteArray();
-    QTest::newRow("read, right password") << request(0, 0x60, 0x20, 9, "admin") << true
-                                          << wire::hex("60 30 00 09 0000") << old;
-    QTest::newRow("write two") << write("admin", a + b) << false << wire::hex("60 00 00 09 0000") << a + b;
-    QTest::newRow("write empty list") << write("admin", {}) << false << wire::hex("60 00 00 09 0000") << QByteArray();
-    QTest::newRow("write skips empty, broadcast and repeated slots")
-        << write("admin", b + wire::zeros(6) + a + wire::hex("FFFFFFFFFFFF") + b) << false
-        << wire::hex("60 00 00 09 0000") << b + a;
-    QTest::newRow("write, wrong password keeps the list") << write("nimda", a) << false
-                                                          << wire::hex("60 00 00 09 00FF") << old;
-}
-
-void TestSimulatorCore::filter()
-{
-    QFETCH(QByteArray, datagram);
-    QFETCH(bool, readNeedsPassword);
-    QFETCH(QByteArray, replyHead);
-    QFETCH(QByteArray, list);
-
-    QList<DeviceConfig> devices = fleet();
-    devices[0].readNeedsPassword = readNeedsPassword;
-    SimulatorCore core(devices);
-    const auto out = core.handleManagement(from(datagram));
-    QCOMPARE(out.size(), 1);
-    // 792 bytes: header, adapter MAC, device MAC, status, two bytes, 128 slots of 6 bytes.
-    const QByteArray expected = wire::Magic + replyHead.left(4) + AdapterMac + LobbyMac + replyHead.mid(4)
-        + wire::zeros(2) + list + wire::zeros(768 - list.size());
-    QCOMPARE(out[0].data.toHex(' '), expected.toHex(' '));
-}
-
-void TestSimulatorCore::ignoredDatagrams_data()
-{
-    QTest::addColumn<QByteArray>("datagram");
-
-    const QByteArray search = wire::searchRequest(1, AdapterMac);
-    QByteArray garbage(1500, '\0');
-    QRandomGenerator random(1234);
-    for (char &c : garbage)
-        c = char(random.bounded(256));
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("magic only") << wire::Magic;
-    QTest::newRow("header only") << search.left(8);
-    QTest::newRow("search one byte short") << search.left(15);
-    QTest::newRow("search one byte long") << search + wire::zeros(1);
-    QTest::newRow("search with wrong magic") << wire::hex("87 65 43 20") + search.mid(4);
-    QTest::newRow("search reply, not a request") << wire::Magic + wire::hex("12 10 00 01") + wire::zeros(177);
-    QTest::newRow("static set-IP one byte short") << request(0, 0x21, 0x10, 1, "admin", StaticBody).left(43);
-    QTest::newRow("DHCP set-IP carrying addresses") << request(0, 0x21, 0x11, 1, "admin", StaticBody);
-    QTest::newRow("set-IP for an unknown MAC")
-        << wire::authRequest(0x21, 0x11, 1, "admin", wire::hex("000A1B2C3D99"), AdapterMac, "AP-Lobby");
-    QTest::newRow("filter write one byte long") << request(0, 0x60, 0x10, 1, "admin", wire::zeros(769));
-    QTest::newRow("unknown opcode") << wire::Magic + wire::hex("33 00 00 01") + wire::zeros(24);
-    QTest::newRow("garbage") << garbage;
-    QTest::newRow("garbage after magic") << wire::Magic + garbage;
-    QTest::newRow("largest datagram") << QByteArray(65507, char(0x87));
-}
-
-void TestSimulatorCore::ignoredDatagrams()
-{
-    QFETCH(QByteArray, datagram);
-    SimulatorCore core(fleet());
-    const QJsonDocument before = core.stateDocument();
-    QVERIFY(core.handleManagement(from(datagram)).isEmpty());
-    QCOMPARE(core.stateDocument(), before);
-    QVERIFY(!core.takeStateChanged());
-    const auto log = core.takeLogEntries();
-    QCOMPARE(log.size(), 1);
-    QVERIFY(!log[0][u"reason"].toString().isEmpty());
-}
-
-void TestSimulatorCore::ownBroadcastEchoIsIgnored()
-{
-    // Broadcast replies loop back into the simulator's namespace; answering them would never end.
-    SimulatorCore core(fleet());
-    InboundDatagram echo = from(wire::searchRequest(1, AdapterMac));
-    echo.sender = fleet()[1].ip;
-    QVERIFY(core.handleManagement(echo).isEmpty());
-}
-
-void TestSimulatorCore::dropFollowsSeed()
-{
-    // Which of 200 searches the lobby device answered, as 1 and 0.
-    const auto answered = [](quint32 seed) {
-        FaultConfig faults;
-        faults.dropRate = 0.5;
-        faults.seed = seed;
-        SimulatorCore core({fleet().first()}, faults);
-        QString pattern;
-        for (int i = 0; i < 200; ++i)
-            pattern += core.handleManagement(from(wire::searchRequest(quint16(i), AdapterMac))).isEmpty() ? u'0' : u'1';
-        return pattern;
-    };
-    const QString first = answered(42);
-    QCOMPARE(answered(42), first);
-    QVERIFY(first.contains(u'0') && first.contains(u'1'));
-    QVERIFY(answered(43) != first);
-}
-
-void TestSimulatorCore::forcedStatusFault()
-{
-    FaultConfig faults;
-    faults.status = 1;
-    faults.devices = {fleet()[0].mac};
-    SimulatorCore core(fleet(), faults);
-    auto out = core.handleManagement(from(request(0, 0x21, 0x10, 1, "admin", StaticBody)));
-    QCOMPARE(out.size(), 1);
-    QCOMPARE(out[0].data.mid(20, 2), wire::hex("0001"));
-    // The device did take the settings: only its answer is wrong.
-    QCOMPARE(core.device(0).appliedIp().toString(), u"192.168.1.20"_s);
-    out = core.handleManagement(from(request(3, 0x21, 0x10, 1, "admin", StaticBody)));
-    QCOMPARE(out.size(), 1);
-    QCOMPARE(out[0].data.mid(20, 2), wire::hex("0000"));
-}
 
 QTEST_GUILESS_MAIN(TestSimulatorCore)
 #include "tst_simulatorcore.moc"
