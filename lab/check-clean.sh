@@ -1,5 +1,7 @@
 #!/bin/bash
-# Checks that labs left nothing behind: no namespace, no simulator process, no temporary folder.
+# Checks that labs left nothing behind: no namespace (farlight-ws-ID, farlight-dev-ID), no veth
+# link of theirs (flw1-ID...) in the machine's own namespace, no simulator or reaper process, no
+# temporary folder.
 # Whatever is found is reported (the check fails) and then removed, so the next run starts clean.
 #
 # Usage: check-clean.sh [--registry DIR]
@@ -19,8 +21,21 @@ lab_require_root
 problems=0
 report() { lab_log "left behind: $*"; problems=$((problems + 1)); }
 
-# Give the reapers of labs that just ended their half second.
-sleep 1
+# Reapers (lab-clean.sh --after OWNER) of labs that just ended get a few seconds to finish; one
+# still waiting for an owner that is gone is a leftover itself.
+reapers_of_ended_labs() {
+    for pid in $(pgrep -f 'lab-clean\.sh --after '); do
+        owner=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | sed -nE 's/.*lab-clean\.sh --after ([0-9]+) .*/\1/p')
+        [ -n "$owner" ] && ! lab_owner_alive "$owner" && echo "$pid"
+    done
+}
+for _ in $(seq 25); do
+    [ -z "$(reapers_of_ended_labs)" ] && break
+    sleep 0.2
+done
+for pid in $(reapers_of_ended_labs); do
+    report "reaper process $pid of an ended lab"
+done
 
 if [ -n "$registry" ] && [ -d "$registry" ]; then
     for record in "$registry"/*; do
@@ -47,7 +62,7 @@ fi
 
 for id in $(lab_existing_ids); do
     if [ -z "$registry" ] || ! lab_owner_alive "$id"; then
-        report "lab $id ($(ip netns list | grep -E -- "-$id( |$)" | cut -d' ' -f1 | tr '\n' ' '))"
+        report "lab $id ($(lab_namespaces "$id"))"
     fi
 done
 
@@ -68,6 +83,11 @@ for pid in $(pgrep -x apsim); do
     esac
 done
 
+for link in $(lab_machine_links); do
+    report "link $link in the machine's own namespace"
+    lab_owner_alive "${link#*-}" || ip link delete "$link" 2>/dev/null
+done
+
 for id in $(lab_purge_stale); do
     lab_log "removed the stale lab $id"
 done
@@ -76,4 +96,4 @@ if [ "$problems" -gt 0 ]; then
     lab_log "$problems leftover(s) found"
     exit 1
 fi
-echo "no lab namespace, link or simulator left"
+echo "no lab namespace, link, simulator or reaper left"

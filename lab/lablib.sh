@@ -31,24 +31,15 @@ lab_require_root() {
     [ "$(id -u)" = 0 ] || lab_die "must run as root: it creates network namespaces (try sudo)"
 }
 
-# Installs the Debian packages that are missing; does nothing when all are present.
+# Stops when Debian packages are missing: scripts/setup.sh installs them. A lab never installs
+# anything itself, so a test run needs no network and changes nothing on the machine.
 lab_require_packages() {
+    command -v dpkg-query >/dev/null 2>&1 || return 0
     missing=
     for pkg in "$@"; do
-        if command -v dpkg-query >/dev/null 2>&1; then
-            dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $pkg"
-        fi
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $pkg"
     done
-    [ -z "$missing" ] && return 0
-    command -v apt-get >/dev/null 2>&1 || lab_die "missing packages:$missing (install them first)"
-    lab_log "installing$missing"
-    # shellcheck disable=SC2086
-    if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null; then
-        DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null || true
-        # shellcheck disable=SC2086
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null \
-            || lab_die "cannot install$missing"
-    fi
+    [ -z "$missing" ] || lab_die "missing packages:$missing (scripts/setup.sh installs them)"
 }
 
 # True when PID $1 is alive and is a lab owner script.
@@ -59,6 +50,17 @@ lab_owner_alive() {
 # Lab ids for which a namespace exists.
 lab_existing_ids() {
     ip netns list 2>/dev/null | sed -nE "s/^$LAB_PREFIX-(ws|dev)-([0-9]+)( .*)?$/\2/p" | sort -u
+}
+
+# The namespaces of lab $1 that exist, on one line.
+lab_namespaces() {
+    ip netns list 2>/dev/null | sed -nE "s/^($LAB_PREFIX-(ws|dev)-$1)( .*)?$/\1/p" | tr '\n' ' '
+}
+
+# Links named like a lab's veth ends (flw1-ID, fld2-ID...) in the caller's network namespace.
+# A lab creates them inside its namespaces only, so in the machine's own namespace there are none.
+lab_machine_links() {
+    ip -o link show 2>/dev/null | sed -nE 's/^[0-9]+: (fl[wd][12]-[0-9]+)[@:].*/\1/p' | tr '\n' ' '
 }
 
 # Ends every process inside namespace $1 (they all belong to the lab) and removes the namespace.

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Prepares a run of lab tests: installs the packages the labs need, removes stale labs, and
-# starts an empty record of the labs the run will create (check-clean.sh reads it afterwards).
+# Prepares a run of lab tests: checks that the packages the labs need are installed (setup.sh
+# installs them), removes stale labs, and starts an empty record of the labs the run will create
+# (check-clean.sh reads it afterwards).
 #
 # Usage: prepare.sh [--registry DIR]
 set -u
@@ -12,7 +13,7 @@ registry=
 [ "${1:-}" = --registry ] && registry=${2:-}
 
 lab_require_root
-lab_require_packages iproute2 procps tftp-hpa
+lab_require_packages iproute2 procps util-linux
 for id in $(lab_purge_stale); do
     lab_log "removed the stale lab $id"
 done

@@ -6,11 +6,21 @@
 # Usage: run-farlight.sh [--config FILE] [--second-adapter] [--apsim PATH] [FARLIGHT]
 #   FARLIGHT  the program (default: build/src/app/farlight of this checkout)
 #   --config  devices to simulate (default: lab/configs/demo.json)
-# Needs root (sudo keeps DISPLAY; XAUTHORITY is taken from the invoking user when unset).
+# The lab needs root: started as a user, the script re-runs itself with sudo. Farlight runs as the
+# user who called sudo (as root only when root started it), with the caller's display.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lablib.sh
 . "$here/lablib.sh"
+
+if [ "$(id -u)" != 0 ]; then
+    command -v sudo >/dev/null 2>&1 || lab_die "needs root for the lab's network namespaces, and sudo is not installed"
+    pass=()
+    for name in DISPLAY XAUTHORITY WAYLAND_DISPLAY XDG_RUNTIME_DIR QT_QPA_PLATFORM; do
+        [ -n "${!name:-}" ] && pass+=("$name=${!name}")
+    done
+    exec sudo env "${pass[@]}" "$here/run-farlight.sh" "$@"
+fi
 
 config=$here/configs/demo.json
 farlight=
@@ -20,7 +30,7 @@ while [ $# -gt 0 ]; do
     --config) config=${2:?--config needs a file}; shift 2 ;;
     --second-adapter) lab_args+=(--second-adapter); shift ;;
     --apsim) lab_args+=(--apsim "${2:?--apsim needs a path}"); shift 2 ;;
-    -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) lab_die "unknown option $1 (see --help)" ;;
     *) farlight=$1; shift ;;
     esac
@@ -47,11 +57,18 @@ case ${DISPLAY:-} in
 "" | :*) ;;
 *) lab_log "warning: DISPLAY=$DISPLAY goes over the network, which the lab cannot reach; use a local display" ;;
 esac
-if [ -z "${XAUTHORITY:-}" ]; then
-    user_home=$HOME
-    [ -n "${SUDO_USER:-}" ] && user_home=$(getent passwd "$SUDO_USER" | cut -d: -f6)
-    [ -r "$user_home/.Xauthority" ] && export XAUTHORITY="$user_home/.Xauthority"
+
+# The window belongs to the user who started the lab with sudo, not to root: it reads that user's
+# display authority from the user's home, and its lock sits in the user's runtime folder.
+program=("$farlight")
+if [ "${SUDO_UID:-0}" != 0 ]; then
+    user_home=$(getent passwd "$SUDO_UID" | cut -d: -f6)
+    user_env=(HOME="$user_home" USER="$SUDO_USER" LOGNAME="$SUDO_USER")
+    if [ -z "${XDG_RUNTIME_DIR:-}" ] && [ "$(stat -c %u "/run/user/$SUDO_UID" 2>/dev/null)" = "$SUDO_UID" ]; then
+        user_env+=(XDG_RUNTIME_DIR="/run/user/$SUDO_UID")
+    fi
+    program=(setpriv --reuid="$SUDO_UID" --regid="$SUDO_GID" --init-groups env "${user_env[@]}" "$farlight")
 fi
 
 lab_log "starting Farlight in a lab with the devices of $config"
-exec "$here/with-lab.sh" "${lab_args[@]}" --config "$config" -- "$farlight"
+exec "$here/with-lab.sh" "${lab_args[@]}" --config "$config" -- "${program[@]}"

@@ -20,7 +20,7 @@ usage() {
 config=
 second=0
 apsim=${FARLIGHT_APSIM:-}
-packages="iproute2 procps"
+packages="iproute2 procps util-linux"
 while [ $# -gt 0 ]; do
     case $1 in
     --config) config=${2:-}; shift 2 || usage ;;

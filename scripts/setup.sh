@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Installs what Farlight needs to build, test and run in the lab (only what is missing), then builds.
+# Installs what Farlight needs to build, test and run in the lab (only what is missing; apt-get
+# through sudo when not root), then builds as the invoking user.
 # Usage: scripts/setup.sh [--asan]   (--asan also builds the AddressSanitizer+UBSan tree in build-asan/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/common.sh"
+fl_back_to_invoker "$0" "$@"
 
 packages=(
+    # building, and fonts for the widget tests
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev
     fonts-dejavu-core
-    iproute2 procps util-linux psmisc tftp-hpa
-    xvfb xauth imagemagick x11-utils
+    # socket and lab tests, the lab: ip, sysctl and pgrep, unshare, setpriv and setsid, tftp,
+    # python3 (the TFTP test reads the simulator's JSON with it)
+    iproute2 procps util-linux tftp-hpa python3
+    # scripts/run.sh without a display: xvfb-run, and import for a screenshot
+    xvfb xauth imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -17,10 +25,8 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fl_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    fl_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 jobs=$(nproc)

@@ -1,30 +1,58 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: unit, widget (offscreen) and lab tests, then the whole
-# suite again under AddressSanitizer and UndefinedBehaviorSanitizer. Needs root for the lab's
-# network namespaces (it re-runs itself with sudo when it has to).
+# Sets up, builds and runs every test: unit and widget tests (offscreen), socket tests in private
+# network namespaces, and lab tests; then the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Builds and tests run as the invoking user; only the lab tests, which
+# create network namespaces, run as root (through sudo), and the socket tests too where this
+# machine allows no unprivileged user namespaces.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    exec sudo --preserve-env=PATH "$0" "$@"
-fi
+# shellcheck source=common.sh
+. "$root/scripts/common.sh"
+fl_back_to_invoker "$0" "$@"
 
 "$root/scripts/setup.sh" --asan
 
-export QT_QPA_PLATFORM=offscreen
 # Qt and fontconfig keep caches for the life of the process; leaks are still reported for our code.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$root/tests/support/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+test_env=(
+    QT_QPA_PLATFORM=offscreen
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    "LSAN_OPTIONS=suppressions=$root/tests/support/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+)
+export "${test_env[@]}"
+
+# Labels of the tests that run as root. Socket tests (netns) enter a private network namespace,
+# which without root takes an unprivileged user namespace.
+root_labels='^lab$'
+if [ "$(id -u)" != 0 ] && ! unshare --user --map-root-user --net true 2>/dev/null; then
+    echo "Unprivileged user namespaces are not allowed here: the socket tests run with sudo."
+    root_labels='^(lab|netns)$'
+fi
 
 status=0
-echo "== Tests (release build)"
-ctest --test-dir "$root/build" --output-on-failure --timeout 600 || status=1
-echo "== Tests (ASan + UBSan build)"
-ctest --test-dir "$root/build-asan" --output-on-failure --timeout 900 || status=1
+# run_tests TITLE BUILD_DIR TIMEOUT
+run_tests() {
+    echo "== Tests ($1)"
+    ctest --test-dir "$2" --output-on-failure --timeout "$3" -LE "$root_labels" || status=1
+    echo "== Tests as root ($1, labels $root_labels)"
+    fl_as_root env "${test_env[@]}" ctest --test-dir "$2" --output-on-failure --timeout "$3" -L "$root_labels" \
+        || status=1
+    # Root's run leaves its logs and the lab record in the build tree: hand them back.
+    [ "$(id -u)" = 0 ] || fl_as_root chown -R --from=0 "$(id -u):$(id -g)" "$2"
+}
+run_tests "release build" "$root/build" 600
+run_tests "ASan + UBSan build" "$root/build-asan" 900
 
-leftover=$(ip netns list 2>/dev/null | grep -E '^fl' || true)
-if [ -n "$leftover" ]; then
-    echo "Network namespaces left behind: $leftover"
+# lab_leaves_nothing checked each run's labs; this also catches a lab of any earlier run whose
+# owner is gone, and a lab link that reached the machine's own network.
+# shellcheck source=../lab/lablib.sh
+. "$root/lab/lablib.sh"
+for id in $(lab_existing_ids); do
+    lab_owner_alive "$id" || { echo "Lab $id left behind: $(lab_namespaces "$id")"; status=1; }
+done
+links=$(lab_machine_links)
+if [ -n "$links" ]; then
+    echo "Lab links on the machine's own network: $links"
     status=1
 fi
 exit $status

@@ -7,8 +7,10 @@
 # starts apsim with CONFIG in the device namespace, runs COMMAND in the workstation namespace with
 # the FARLIGHT_LAB_* variables (lab/README.md), removes the lab whatever happened, and passes on
 # COMMAND's exit status. COMMAND may name a target (an executable built here, a Qt Test for
-# instance); a relative CONFIG is taken from the calling folder. Every lab test has the label
-# "lab", needs root, and is followed by lab_leaves_nothing, which checks that nothing is left.
+# instance); a relative CONFIG is taken from the calling folder. The test fails at once when a
+# REQUIRES package is missing (scripts/setup.sh installs them; a test installs nothing). Every lab
+# test has the label "lab", needs root, and is followed by lab_leaves_nothing, which checks that
+# nothing is left.
 include_guard(GLOBAL)
 
 if(NOT LINUX)
@@ -22,8 +24,8 @@ get_filename_component(FARLIGHT_LAB_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/../../lab 
 set(FARLIGHT_LAB_REGISTRY ${CMAKE_BINARY_DIR}/lab-registry)
 set(FARLIGHT_LAB_DEFAULT_TIMEOUT 180)
 
-# Runs first: installs what the labs need (once, not in parallel), removes stale labs, and starts
-# a fresh record of the labs this run creates.
+# Runs first: checks that what the labs need is installed, removes stale labs, and starts a fresh
+# record of the labs this run creates.
 add_test(NAME lab_prepare COMMAND ${FARLIGHT_LAB_SCRIPTS}/prepare.sh --registry ${FARLIGHT_LAB_REGISTRY})
 set_tests_properties(lab_prepare PROPERTIES FIXTURES_SETUP farlight_lab LABELS lab TIMEOUT 600)
 
