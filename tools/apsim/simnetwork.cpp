@@ -2,7 +2,7 @@
 
 #include "protocol/macaddress.h"
 #include "protocol/packetheader.h"
-#include "tftppacket.h"
+#include "protocol/tftppacket.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "protocol/bytereader.h"
 #include "protocol/packetheader.h"
+#include "protocol/tftppacket.h"
 #include "simreplies.h"
-#include "tftppacket.h"
 
 #include <QJsonArray>
 

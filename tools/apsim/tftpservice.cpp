@@ -1,6 +1,6 @@
 #include "tftpservice.h"
 
-#include "tftppacket.h"
+#include "protocol/tftppacket.h"
 
 #include <QCryptographicHash>
 

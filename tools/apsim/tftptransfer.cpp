@@ -1,7 +1,7 @@
 #include "tftptransfer.h"
 
 #include "protocol/bytereader.h"
-#include "tftppacket.h"
+#include "protocol/tftppacket.h"
 
 #include <QString>
 

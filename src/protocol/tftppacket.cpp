@@ -1,4 +1,4 @@
-#include "tftppacket.h"
+#include "protocol/tftppacket.h"
 
 #include "protocol/bytereader.h"
 
@@ -27,6 +27,32 @@ std::optional<Request> Request::parse(QByteArrayView datagram)
         return std::nullopt;
     // Options after the mode (RFC 2347) are ignored: the server answers as plain RFC 1350.
     return Request{*opcode, text->first(nameEnd).toByteArray(), rest.first(modeEnd).toByteArray()};
+}
+
+std::optional<quint16> AckBlockOf(QByteArrayView datagram)
+{
+    return ByteReader(datagram).u16be(BlockOffset);
+}
+
+QByteArray BuildWriteRequest(QByteArrayView fileName, QByteArrayView mode)
+{
+    const qsizetype modeOffset = RequestTextOffset + fileName.size() + 1;
+    QByteArray bytes(modeOffset + mode.size() + 1, '\0');
+    ByteWriter w(bytes);
+    w.u16be(OpcodeOffset, WriteRequest);
+    w.bytes(RequestTextOffset, fileName);
+    w.bytes(modeOffset, mode);
+    return bytes;
+}
+
+QByteArray BuildData(quint16 block, QByteArrayView payload)
+{
+    QByteArray bytes(HeaderSize + payload.size(), '\0');
+    ByteWriter w(bytes);
+    w.u16be(OpcodeOffset, Data);
+    w.u16be(BlockOffset, block);
+    w.bytes(HeaderSize, payload);
+    return bytes;
 }
 
 QByteArray BuildAck(quint16 block)

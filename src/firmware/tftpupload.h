@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+namespace farlight {
+
+class TftpClient;
+class UdpPeer;
+struct TftpClientStep;
+
+/// @brief One TFTP write transfer of a firmware image to a device, without any window.
+///
+/// It owns the socket (local port 14321 on the device's adapter, remote port 69 of the device)
+/// and the retransmission timer, and reports progress and its end by signals. The dialog shows
+/// them; a command-line tool prints them.
+class TftpUpload : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 LocalPort = 14321;
+    static constexpr quint16 ServerPort = 69;
+    static constexpr std::chrono::milliseconds RetransmitInterval{1000};
+
+    enum class Outcome {
+        Complete,      ///< the last block was acknowledged
+        TimedOut,      ///< five expiries in a row without progress ("Time Out")
+        DeviceError,   ///< the device sent ERROR; errorCode() tells which
+        Refused,       ///< the device sent a read or write request; ERROR 2 went back
+        Illegal,       ///< an unknown opcode; ERROR 4 went back
+        Stalled,       ///< an out-of-sequence acknowledgement; ERROR 0 went back, nothing more is sent
+        SendFailed,    ///< an answer that must go out could not be sent ("IP Address is not set")
+    };
+    Q_ENUM(Outcome)
+
+    explicit TftpUpload(QObject *parent = nullptr);
+    ~TftpUpload() override;
+
+    /// @brief Binds port 14321 on @p localAddress (interface @p interfaceIndex) towards
+    /// @p deviceAddress, port 69. False when the socket cannot be bound.
+    bool open(const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress);
+    /// @brief Sends the write request for @p image and starts the retransmission timer.
+    void start(const QByteArray &image);
+    /// @brief Abandons the transfer: timers off, socket closed, nothing sent to the device.
+    void cancel();
+
+    /// @brief The system's version code; 5000 and 5100 ignore unknown opcodes.
+    void setOsVersionCode(qint32 code) { m_osVersionCode = code; }
+    /// @brief Tests shorten the retransmission interval.
+    void setRetransmitInterval(std::chrono::milliseconds interval);
+
+    bool isRunning() const;
+    /// @brief The error code of the device's ERROR datagram (Outcome::DeviceError).
+    int errorCode() const { return m_errorCode; }
+
+    /// @brief Text of TFTP error @p code (0 to 7), or empty.
+    static QString errorMessage(int code);
+
+signals:
+    /// @brief The share of the image sent before the block now going out, 0 to 100, each time
+    /// it changes (never for images under 50 bytes); 100 once the last block is acknowledged.
+    void progress(int percent);
+    /// @brief The transfer has ended; after Complete the socket stays open until cancel() or
+    /// destruction, as the device may still repeat its last acknowledgement.
+    void finished(farlight::TftpUpload::Outcome outcome);
+
+private:
+    void winsock2DataArrival();
+    void timer1Timer();
+    void carryOut(const TftpClientStep &step);
+
+    qint32 m_osVersionCode = 0;
+    int m_errorCode = -1;
+    UdpPeer *m_winsock2 = nullptr;
+    QTimer m_timer1;
+    QString m_deviceAddress;
+    std::unique_ptr<TftpClient> m_client;
+    int m_shownPercent = -1;
+};
+
+} // namespace farlight
