@@ -1,6 +1,7 @@
 #include "session/appstate.h"
 #include "app/startwindow.h"
 #include "dialogs/applicationicon.h"
+#include "firmware/downloaddialog.h"
 #include "ipconfig/setipdialog.h"
 #include "netenv/systemplatform.h"
 
@@ -23,6 +24,10 @@ int main(int argc, char *argv[])
     window.setDialogFactory(farlight::StartWindow::DeviceDialog::SetIp, [&state](qint16 deviceIndex, QWidget *parent) {
         return new farlight::SetIpDialog(state, deviceIndex, parent);
     });
+    window.setDialogFactory(farlight::StartWindow::DeviceDialog::Download,
+                            [&state, &platform](qint16 deviceIndex, QWidget *parent) {
+                                return new farlight::DownloadDialog(state, *platform, deviceIndex, parent);
+                            });
     window.show();
     QTimer::singleShot(0, &window, &farlight::StartWindow::startUp);
     return app.exec();

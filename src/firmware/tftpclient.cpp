@@ -56,7 +56,8 @@ TftpClient::Step TftpClient::start(const QByteArray &image)
 
 TftpClient::Step TftpClient::receive(QByteArrayView datagram, const QHostAddress &from, quint16 fromPort)
 {
-    if (!isRunning() || !from.isEqual(m_server, QHostAddress::TolerantConversion))
+    // A stalled transfer sends nothing by itself, but still takes what the server says.
+    if ((!isRunning() && m_state != State::Stalled) || !from.isEqual(m_server, QHostAddress::TolerantConversion))
         return {};
     const ByteReader reader(datagram);
     const std::optional<quint8> opcode = reader.u8(Tftp::OpcodeLowByteOffset);
@@ -98,6 +99,8 @@ TftpClient::Step TftpClient::receive(QByteArrayView datagram, const QHostAddress
 
 TftpClient::Step TftpClient::acknowledged(quint16 block)
 {
+    if (m_state == State::Stalled)
+        m_state = m_block == 0 ? State::AwaitingWriteAck : State::Sending;
     if (m_state == State::AwaitingWriteAck) {
         // Only the acknowledgement of the write request starts the data.
         if (block != 0)
@@ -160,6 +163,8 @@ TftpClient::Step TftpClient::expire()
 TftpClient::Step TftpClient::fail(Outcome outcome, Tftp::ErrorCode answer)
 {
     Step step = end(outcome);
+    if (outcome == Outcome::Stalled)
+        m_state = State::Stalled;
     step.sends = {{ErrorDatagram(answer), m_serverPort, true}};
     return step;
 }

@@ -76,7 +76,7 @@ public:
     int errorCode() const { return m_errorCode; }
 
 private:
-    enum class State { Idle, AwaitingWriteAck, Sending, Ended };
+    enum class State { Idle, AwaitingWriteAck, Sending, Stalled, Ended };
 
     Step acknowledged(quint16 block);
     Step nextBlock();

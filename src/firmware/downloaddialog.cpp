@@ -1,0 +1,264 @@
+#include "firmware/downloaddialog.h"
+
+#include "firmware/firmwareimage.h"
+#include "netenv/platform.h"
+#include "netenv/platformutils.h"
+#include "resources/strings.h"
+#include "session/appstate.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <new>
+
+namespace farlight {
+
+namespace {
+
+constexpr int DownloadingCaption = 41;
+constexpr int PathCaption = 42;
+const QString FileFilter = QStringLiteral("BIN FILE (*.bin)");
+
+// The path box opens the file dialog instead of a list of its own.
+class PathBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> browse;
+    void showPopup() override
+    {
+        if (browse)
+            browse();
+    }
+};
+
+// The whole image, or nothing when it cannot be read whole: too large, an I/O error, or no
+// memory for it. Such a file is simply not a valid image.
+std::optional<QByteArray> ReadImage(const QString &path, qint64 maxSize)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSize)
+        return std::nullopt;
+    try {
+        QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError || bytes.size() != file.size())
+            return std::nullopt;
+        return bytes;
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+DownloadDialog::DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent)
+    : QDialog(parent)
+    , m_state(state)
+    , m_platform(platform)
+    , m_deviceIndex(deviceIndex)
+    , m_upload(new TftpUpload(this))
+{
+    setObjectName(QStringLiteral("Download"));
+    setWindowTitle(text(DownloadingCaption));
+    m_upload->setOsVersionCode(state.OsVersionCode);
+
+    m_label2 = new QLabel(text(PathCaption), this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    auto *combo = new PathBox(this);
+    combo->browse = [this] { BrowseForFile(); };
+    m_combo1 = combo;
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo1->setEditable(true);
+    m_combo1->setInsertPolicy(QComboBox::NoInsert);
+    m_combo1->setMinimumWidth(320);
+    m_combo1->setAccessibleName(QString(text(PathCaption)));
+    m_label2->setBuddy(m_combo1);
+    m_combo1->lineEdit()->installEventFilter(this);
+    m_command1 = new QPushButton(text(StringId::Ok), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command2 = new QPushButton(text(StringId::Cancel), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setTextVisible(false);
+    m_progressBar1->setAccessibleName(text(DownloadingCaption));
+    m_progressBar1->hide();
+    m_label1 = new QLabel(this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setAlignment(Qt::AlignCenter);
+    m_label1->hide();
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(m_label2, 0, 0, 1, 2);
+    layout->addWidget(m_combo1, 1, 0, 1, 2);
+    layout->addWidget(m_progressBar1, 2, 0, 1, 2);
+    layout->addWidget(m_label1, 3, 0, 1, 2);
+    layout->addWidget(m_command1, 4, 0);
+    layout->addWidget(m_command2, 4, 1);
+
+    connect(m_command1, &QPushButton::clicked, this, &DownloadDialog::startDownload);
+    connect(m_command2, &QPushButton::clicked, this, &DownloadDialog::reject);
+    connect(m_upload, &TftpUpload::progress, this, &DownloadDialog::showProgress);
+    connect(m_upload, &TftpUpload::finished, this, &DownloadDialog::uploadFinished);
+
+    // The port is checked at load and then given back until OK.
+    m_loadFailed = !openSocket();
+    m_upload->cancel();
+}
+
+DownloadDialog::~DownloadDialog() = default;
+
+bool DownloadDialog::openSocket()
+{
+    const auto device = m_state.device(m_deviceIndex);
+    const auto adapter = m_state.adapterOf(m_deviceIndex);
+    if (!device || !adapter)
+        return false;
+    return m_upload->open(adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress);
+}
+
+int DownloadDialog::exec()
+{
+    if (m_loadFailed) {
+        setVisible(true);
+        return result();
+    }
+    return QDialog::exec();
+}
+
+void DownloadDialog::setVisible(bool visible)
+{
+    if (visible && m_loadFailed) {
+        if (!m_loadFailureReported) {
+            m_loadFailureReported = true;
+            // The dialog itself never appears, so the message stands over whatever opened it.
+            QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet), QMessageBox::Ok,
+                            parentWidget());
+            box.exec();
+        }
+        done(Rejected);
+        return;
+    }
+    QDialog::setVisible(visible);
+}
+
+void DownloadDialog::done(int result)
+{
+    // Every way of closing releases the port and stops the retransmissions; no ERROR is sent.
+    m_upload->cancel();
+    QDialog::done(result);
+}
+
+bool DownloadDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_combo1->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_firmwarePath = m_combo1->currentText();
+            startDownload();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void DownloadDialog::BrowseForFile()
+{
+    m_command1->setFocus(Qt::OtherFocusReason);
+    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QString(), FileFilter);
+    if (chosen.isEmpty())
+        return;
+    m_combo1->setEditText(chosen);
+    m_firmwarePath = chosen;
+}
+
+void DownloadDialog::startDownload()
+{
+    if (!openSocket() && m_state.OsVersionCode != OsVersion::WindowsNt4) {
+        showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
+        return;
+    }
+    // A stale cache entry could send the upload to a device that has since changed its address.
+    if (const auto adapter = m_state.adapterOf(m_deviceIndex))
+        m_platform.removeArpEntry(adapter->InterfaceIndex, m_state.device(m_deviceIndex)->IpAddress);
+
+    const QString path = m_combo1->currentText();
+    if (path.isEmpty())
+        return refuse(StringId::PleaseKeyinPath);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isHidden())
+        return refuse(StringId::FileNotExist);
+    if (!IsFirmwareFileName(path))
+        return refuse(StringId::NotValidFirmware);
+    m_firmwarePath = path;
+    const std::optional<QByteArray> image = ReadImage(path, MaxImageSize);
+    if (!image || !ContainsFirmwareSignature(*image))
+        return refuse(StringId::NotValidFirmware);
+
+    m_combo1->hide();
+    m_label2->hide();
+    m_command1->hide();
+    m_progressBar1->show();
+    m_label1->show();
+    setWindowTitle(text(DownloadingCaption));
+    showProgress(0);
+    m_upload->start(*image);
+}
+
+void DownloadDialog::refuse(int textId)
+{
+    showMessage(QMessageBox::Information, m_state.AppTitle, text(textId));
+    m_combo1->setFocus(Qt::OtherFocusReason);
+}
+
+void DownloadDialog::showProgress(int percent)
+{
+    m_label1->setText(QStringLiteral("%1%").arg(percent));
+    m_progressBar1->setValue(percent);
+}
+
+void DownloadDialog::uploadFinished(TftpUpload::Outcome outcome)
+{
+    using Outcome = TftpUpload::Outcome;
+    switch (outcome) {
+    case Outcome::Complete:
+        showProgress(100);
+        showMessage(QMessageBox::NoIcon, m_state.AppTitle, text(StringId::DataTransmitFinish));
+        QTimer::singleShot(CloseDelay, this, &DownloadDialog::accept);
+        return;
+    case Outcome::TimedOut:
+        showMessage(QMessageBox::NoIcon, m_state.AppTitle, text(StringId::TimeOut));
+        break;
+    case Outcome::DeviceError:
+        if (const QString message = TftpUpload::errorMessage(m_upload->errorCode()); !message.isEmpty())
+            showMessage(QMessageBox::NoIcon, m_state.AppTitle, message);
+        break;
+    case Outcome::SendFailed:
+        showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
+        break;
+    case Outcome::Stalled:
+        return; // the device was told; the administrator cancels
+    case Outcome::Refused:
+    case Outcome::Illegal:
+        break;
+    }
+    reject();
+}
+
+void DownloadDialog::showMessage(QMessageBox::Icon icon, const QString &title, const QString &message)
+{
+    QMessageBox box(icon, title, message, QMessageBox::Ok, this);
+    box.exec();
+}
+
+} // namespace farlight

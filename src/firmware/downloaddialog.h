@@ -1,0 +1,75 @@
+#pragma once
+
+#include "firmware/tftpupload.h"
+
+#include <QDialog>
+#include <QMessageBox>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace farlight {
+
+class AppState;
+class Platform;
+
+/// @brief The firmware upgrade dialog Download: picks an image for one device, checks it and
+/// shows the TFTP upload that TftpUpload runs.
+///
+/// When the device's adapter cannot be bound at load, the dialog never appears: showing it
+/// reports "IP Address is not set. Please recheck." and leaves it closed and rejected.
+class DownloadDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// Images larger than this are refused as not valid rather than read into memory.
+    static constexpr qint64 MaxImageSize = qint64(1) << 30;
+    static constexpr std::chrono::milliseconds CloseDelay{200};
+
+    DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent = nullptr);
+    ~DownloadDialog() override;
+
+    qint16 DeviceIndex() const { return m_deviceIndex; }
+    /// @brief The path last taken from the path box.
+    QString firmwarePath() const { return m_firmwarePath; }
+    TftpUpload &upload() { return *m_upload; }
+
+    /// @brief The OK button: checks the path and the image, then starts the upload.
+    void startDownload();
+    /// @brief The drop-down of the path box: the file dialog.
+    void BrowseForFile();
+
+    int exec() override;
+    void setVisible(bool visible) override;
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool openSocket();
+    void refuse(int textId);
+    void showProgress(int percent);
+    void uploadFinished(TftpUpload::Outcome outcome);
+    void showMessage(QMessageBox::Icon icon, const QString &title, const QString &message);
+
+    AppState &m_state;
+    Platform &m_platform;
+    const qint16 m_deviceIndex;
+    TftpUpload *m_upload = nullptr;
+    QString m_firmwarePath;
+    bool m_loadFailed = false;
+    bool m_loadFailureReported = false;
+
+    QLabel *m_label2 = nullptr;
+    QComboBox *m_combo1 = nullptr;
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QProgressBar *m_progressBar1 = nullptr;
+    QLabel *m_label1 = nullptr;
+};
+
+} // namespace farlight
