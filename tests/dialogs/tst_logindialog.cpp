@@ -27,8 +27,6 @@ private slots:
         QTest::newRow("enter, spaces kept") << " a b " << "enter" << QVariant(" a b ");
         QTest::newRow("thirteenth char dropped") << "abcdefghijklm" << "ok" << QVariant("abcdefghijkl");
         QTest::newRow("cancel") << "other" << "cancel" << QVariant();
-        QTest::newRow("escape as cancel") << "other" << "escape" << QVariant();
-        QTest::newRow("close box as cancel") << "other" << "close" << QVariant();
     }
 
     // Each ask() shows a new dialog; a second showing of the same dialog starts empty as well.
@@ -49,12 +47,10 @@ private slots:
             startedEmpty = field(d)->text().isEmpty();
             QTest::keyClicks(field(d), typed);
             masked = field(d)->displayText();
-            if (how == "ok" || how == "cancel")
-                QTest::mouseClick(button(d, how == "ok"), Qt::LeftButton);
-            else if (how == "close")
-                d->close();
+            if (how == "enter")
+                QTest::keyClick(field(d), Qt::Key_Return);
             else
-                QTest::keyClick(field(d), how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+                QTest::mouseClick(button(d, how == "ok"), Qt::LeftButton);
         });
         const std::optional<QString> result = LoginDialog::ask();
         QVERIFY(startedEmpty);

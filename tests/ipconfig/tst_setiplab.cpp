@@ -4,13 +4,12 @@
 // through the window's Admin > Set IP Address command. Each row belongs to one lab
 // configuration and is skipped under the others.
 #include "../support/modalscript.h"
+#include "setipsupport.h"
 
 #include "app/startwindow.h"
 #include "ipconfig/setipdialog.h"
 #include "netenv/systemplatform.h"
 #include "netenv/udppeer.h"
-#include "session/appstate.h"
-#include "widgets/velmoipaddress.h"
 
 #include <QAction>
 #include <QFile>
@@ -30,136 +29,114 @@ class TestSetIpLab : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("FARLIGHT_LAB_STATE"))
+            QFAIL("FARLIGHT_LAB_STATE is not set: run this test through lab/with-lab.sh (ctest -L lab)");
+        m_platform = CreateSystemPlatform();
+        m_state = std::make_unique<AppState>();
+        m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
+        const auto open = [this](qint16 device, QWidget *parent) { return new SetIpDialog(*m_state, device, parent); };
+        m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp, open);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+
+        // The real inventory and search, with the progress dialog's real wait.
+        ModalScript script;
+        QSignalSpy searched(m_window.get(), &StartWindow::searchFinished);
+        m_window->RunSearch();
+        QVERIFY(searched.wait(10000));
+        QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
+        QCOMPARE(m_state->AdapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
+    }
+
     void cleanupTestCase() { m_window.reset(); }
-    void run_data();
-    void run();
+
+    void run_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QString>("password");
+        // Empty: DHCP. Else address, mask and gateway, each written unless empty; an address
+        // without dots is typed into the proposal's empty host field instead.
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<QString>("message"); // empty: none
+        // What the simulator's state must then hold. It is written before the device answers, and
+        // for a confirmation once that has arrived.
+        QTest::addColumn<QVariantMap>("state");
+
+        const QString lab = QStringLiteral("setip_lab.json");
+        const QString foreignMac = QStringLiteral("setip_lab_foreign_mac.json");
+        const QStringList dhcp;
+        QTest::newRow("static, host part typed")
+            << lab << "00-0A-1B-2C-3D-4E" << "admin" << QStringList{"31", "", "192.168.77.1"} << "Set IP OK"
+            << QVariantMap{{"ip", "192.168.77.31"}, {"gateway", "192.168.77.1"}, {"dhcp", false}, {"confirmations", 1}};
+        QTest::newRow("DHCP") << lab << "00-0A-1B-2C-3D-4F" << "secret" << dhcp << "Set DHCP OK"
+                              << QVariantMap{{"dhcp", true}, {"confirmations", 1}};
+        QTest::newRow("wrong password")
+            << lab << "00-0A-1B-2C-3D-51" << "wrong" << QStringList{"192.168.77.61", "255.255.255.0", "0.0.0.0"}
+            << "Invalid Password" << QVariantMap{{"ip", "192.168.77.24"}};
+        QTest::newRow("foreign subnet, answers by broadcast")
+            << lab << "00-0A-1B-2C-3D-60" << "branch-pw" << QStringList{"10.99.0.50", "255.255.0.0", "10.99.1.1"}
+            << "Set IP OK" << QVariantMap{{"ip", "10.99.0.50"}, {"mask", "255.255.0.0"}, {"confirmations", 1}};
+        // The device answers (and applies the request), but the answer names another adapter.
+        QTest::newRow("another adapter's MAC")
+            << foreignMac << "00-0A-1B-2C-3D-4E" << "admin" << dhcp << "" << QVariantMap{{"dhcp", true}};
+    }
+
+    void run()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, mac);
+        QFETCH(QString, password);
+        QFETCH(QStringList, settings);
+        QFETCH(QString, message);
+        QFETCH(QVariantMap, state);
+        if (config != QFileInfo(qEnvironmentVariable("FARLIGHT_LAB_CONFIG")).fileName())
+            QSKIP("another lab configuration");
+
+        constexpr int MacColumn = 5;
+        auto *list = m_window->findChild<QTreeWidget *>(QStringLiteral("ListView1"));
+        const QList<QTreeWidgetItem *> rows = list->findItems(mac, Qt::MatchExactly, MacColumn);
+        QCOMPARE(rows.size(), 1);
+        list->scrollToItem(rows[0]);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(rows[0]).center());
+
+        int arrivals = 0;
+        ModalScript script(password);
+        testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {
+            // Connected after the dialog's own handler, so it runs once the dialog has dealt with the
+            // answer; a dialog still open then is cancelled.
+            connect(dialog->findChild<UdpPeer *>(QStringLiteral("sock1")), &UdpPeer::dataArrival, dialog, [&, dialog] {
+                if (++arrivals == 1 && dialog->isVisible())
+                    dialog->reject();
+            });
+            testsupport::submitSetIp(dialog, settings);
+        });
+        m_window->findChild<QAction *>(QStringLiteral("setip"))->trigger();
+
+        QCOMPARE(arrivals, 1);
+        const QStringList shown{ModalScript::Login, message};
+        QCOMPARE(script.log(), message.isEmpty() ? shown.first(1) : shown);
+        const auto saw = [&mac](const QString &key) {
+            QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
+            if (!file.open(QIODevice::ReadOnly))
+                return QVariant();
+            for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
+                if (device[u"mac"] == mac)
+                    return device[key].toVariant();
+            }
+            return QVariant();
+        };
+        for (auto it = state.cbegin(); it != state.cend(); ++it)
+            QTRY_COMPARE(saw(it.key()), it.value());
+    }
 
 private:
     std::unique_ptr<Platform> m_platform;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<StartWindow> m_window;
 };
-
-void TestSetIpLab::initTestCase()
-{
-    if (qEnvironmentVariableIsEmpty("FARLIGHT_LAB_STATE"))
-        QFAIL("FARLIGHT_LAB_STATE is not set: run this test through lab/with-lab.sh (ctest -L lab)");
-    m_platform = CreateSystemPlatform();
-    m_state = std::make_unique<AppState>();
-    m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
-    AppState &state = *m_state;
-    m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp, [&state](qint16 deviceIndex, QWidget *parent) {
-        return new SetIpDialog(state, deviceIndex, parent);
-    });
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-
-    // The real inventory and search, with the progress dialog's real wait.
-    ModalScript script;
-    QSignalSpy searched(m_window.get(), &StartWindow::searchFinished);
-    m_window->RunSearch();
-    QVERIFY(searched.wait(10000));
-    QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
-    QCOMPARE(m_state->AdapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
-}
-
-void TestSetIpLab::run_data()
-{
-    QTest::addColumn<QString>("config");
-    QTest::addColumn<QString>("mac");
-    QTest::addColumn<QString>("password");
-    // Empty: DHCP. Else address, mask and gateway, each written unless empty; an address
-    // without dots is typed into the proposal's empty host field instead.
-    QTest::addColumn<QStringList>("settings");
-    QTest::addColumn<QString>("message"); // empty: none
-    // What the simulator's state must then hold. It is written before the device answers, and
-    // for a confirmation once that has arrived.
-    QTest::addColumn<QVariantMap>("state");
-
-    const QString lab = QStringLiteral("setip_lab.json");
-    const QString status1 = QStringLiteral("setip_lab_status.json");
-    const QString foreignMac = QStringLiteral("setip_lab_foreign_mac.json");
-    const QStringList dhcp;
-    const QStringList failing{"192.168.77.61", "255.255.255.0", "0.0.0.0"};
-    QTest::newRow("static, host part typed")
-        << lab << "00-0A-1B-2C-3D-4E" << "admin" << QStringList{"31", "", "192.168.77.1"} << "Set IP OK"
-        << QVariantMap{{"ip", "192.168.77.31"}, {"gateway", "192.168.77.1"}, {"dhcp", false}, {"confirmations", 1}};
-    QTest::newRow("DHCP") << lab << "00-0A-1B-2C-3D-4F" << "secret" << dhcp << "Set DHCP OK"
-                          << QVariantMap{{"dhcp", true}, {"confirmations", 1}};
-    QTest::newRow("wrong password") << lab << "00-0A-1B-2C-3D-51" << "wrong" << failing << "Invalid Password"
-                                    << QVariantMap{{"ip", "192.168.77.24"}};
-    QTest::newRow("foreign subnet, answers by broadcast")
-        << lab << "00-0A-1B-2C-3D-60" << "branch-pw" << QStringList{"10.99.0.50", "255.255.0.0", "10.99.1.1"}
-        << "Set IP OK" << QVariantMap{{"ip", "10.99.0.50"}, {"mask", "255.255.0.0"}, {"confirmations", 1}};
-    QTest::newRow("status 1, static") << status1 << "00-0A-1B-2C-3D-4E" << "admin" << failing << "Set IP Failure"
-                                      << QVariantMap();
-    QTest::newRow("status 1, DHCP") << status1 << "00-0A-1B-2C-3D-4E" << "admin" << dhcp << "Set DHCP Failure"
-                                    << QVariantMap();
-    QTest::newRow("status 1, foreign subnet") << status1 << "00-0A-1B-2C-3D-60" << "branch-pw" << failing
-                                              << "Set IP Failure" << QVariantMap();
-    // The device answers (and applies the request), but the answer names another adapter.
-    QTest::newRow("another adapter's MAC, unicast answer")
-        << foreignMac << "00-0A-1B-2C-3D-4E" << "admin" << dhcp << "" << QVariantMap{{"dhcp", true}};
-    QTest::newRow("another adapter's MAC, broadcast answer")
-        << foreignMac << "00-0A-1B-2C-3D-60" << "branch-pw" << dhcp << "" << QVariantMap{{"dhcp", true}};
-}
-
-void TestSetIpLab::run()
-{
-    QFETCH(QString, config);
-    QFETCH(QString, mac);
-    QFETCH(QString, password);
-    QFETCH(QStringList, settings);
-    QFETCH(QString, message);
-    QFETCH(QVariantMap, state);
-    if (config != QFileInfo(qEnvironmentVariable("FARLIGHT_LAB_CONFIG")).fileName())
-        QSKIP("another lab configuration");
-
-    constexpr int MacColumn = 5;
-    auto *list = m_window->findChild<QTreeWidget *>(QStringLiteral("ListView1"));
-    const QList<QTreeWidgetItem *> rows = list->findItems(mac, Qt::MatchExactly, MacColumn);
-    QCOMPARE(rows.size(), 1);
-    list->scrollToItem(rows[0]);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(rows[0]).center());
-
-    int arrivals = 0;
-    ModalScript script(password);
-    script.onOther([&](QWidget *modal) {
-        auto *dialog = qobject_cast<SetIpDialog *>(modal);
-        // Connected after the dialog's own handler, so it runs once the dialog has dealt with the
-        // answer; a dialog still open then is cancelled.
-        connect(dialog->findChild<UdpPeer *>(QStringLiteral("sock1")), &UdpPeer::dataArrival, dialog, [&, dialog] {
-            if (++arrivals == 1 && dialog->isVisible())
-                dialog->reject();
-        });
-        if (settings.isEmpty())
-            QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("Option2")), Qt::LeftButton);
-        for (int i = 0; i < settings.size(); ++i) {
-            if (settings[i].contains(u'.'))
-                dialog->findChild<VelmoIPAddress *>(QStringLiteral("VelmoIPAddress%1").arg(i + 1))->setIpAddress(settings[i]);
-            else
-                QTest::keyClicks(dialog->focusWidget(), settings[i]);
-        }
-        QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("Command2")), Qt::LeftButton);
-    });
-    m_window->findChild<QAction *>(QStringLiteral("setip"))->trigger();
-
-    QCOMPARE(arrivals, 1);
-    QCOMPARE(script.log(), message.isEmpty() ? QStringList(ModalScript::Login) : (QStringList{ModalScript::Login, message}));
-    const auto saw = [&mac](const QString &key) {
-        QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QVariant();
-        for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
-            if (device[u"mac"] == mac)
-                return device[key].toVariant();
-        }
-        return QVariant();
-    };
-    for (auto it = state.cbegin(); it != state.cend(); ++it)
-        QTRY_COMPARE(saw(it.key()), it.value());
-}
 
 QTEST_MAIN(TestSetIpLab)
 #include "tst_setiplab.moc"

@@ -148,13 +148,11 @@ private slots:
 
         QTest::newRow("empty") << QByteArray() << workstation;
         QTest::newRow("search one byte short") << search.left(15) << workstation;
-        QTest::newRow("search one byte long") << search + '\0' << workstation;
         QTest::newRow("search with wrong magic") << "\x87\x65\x43\x20" + search.mid(4) << workstation;
         QTest::newRow("static set-IP one byte short") << setIp(0, "admin").left(43) << workstation;
         QTest::newRow("DHCP set-IP carrying addresses") << dhcpWithAddresses << workstation;
         QTest::newRow("set-IP for an unknown MAC") << setIp(3, "admin") << workstation;
         QTest::newRow("filter write one byte long") << filter(0, "admin", QList<MacAddress>{}) + '\0' << workstation;
-        QTest::newRow("largest datagram") << QByteArray(65507, char(0x87)) << workstation;
         // Broadcast replies loop back into the simulator's namespace; answering them would never end.
         QTest::newRow("a device's own broadcast") << search << u"10.99.0.5"_s;
     }

@@ -1,8 +1,6 @@
 #pragma once
 
-// A device on loopback, for tests that run in a private network namespace with only lo: the
-// workstation's adapter is 127.0.0.1, broadcasts to 255.255.255.255:4000 reach the listener,
-// and the device answers from 127.0.0.2.
+// What the Set IP tests share: filling the dialog, and a device on loopback.
 #include "session/appstate.h"
 
 #include <QDeadlineTimer>
@@ -14,6 +12,30 @@
 
 namespace testsupport {
 
+// The exchange's own test builds without widgets.
+#ifdef QT_WIDGETS_LIB
+/// Fills a Set IP dialog and clicks its OK. No addresses choose DHCP; else static, and address,
+/// mask and gateway are each written unless empty, one without dots typed where the caret is.
+inline void submitSetIp(QWidget *dialog, const QStringList &addresses)
+{
+    const auto child = [dialog](const QString &name) { return dialog->findChild<QWidget *>(name); };
+    // A click would take the caret away from the field it waits in.
+    QWidget *option = child(addresses.isEmpty() ? QStringLiteral("Option2") : QStringLiteral("Option1"));
+    if (!option->property("checked").toBool())
+        QTest::mouseClick(option, Qt::LeftButton);
+    for (int i = 0; i < addresses.size(); ++i) {
+        if (addresses[i].contains(u'.'))
+            child(QStringLiteral("VelmoIPAddress%1").arg(i + 1))->setProperty("ipAddress", addresses[i]);
+        else
+            QTest::keyClicks(dialog->focusWidget(), addresses[i]);
+    }
+    QTest::mouseClick(child(QStringLiteral("Command2")), Qt::LeftButton);
+}
+#endif
+
+// For tests that run in a private network namespace with only lo: the workstation's adapter is
+// 127.0.0.1, broadcasts to 255.255.255.255:4000 reach the listener, and the device answers from
+// 127.0.0.2.
 struct LoopbackDevice
 {
     static inline const QString AdapterAddress = QStringLiteral("127.0.0.1");
@@ -64,11 +86,9 @@ struct LoopbackDevice
 
 /// A set-IP reply to the first request of a run, as the device sends it: magic, opcode, a flag,
 /// the sequence, the requesting adapter's MAC, six bytes not examined, the status, a spare byte.
-inline QByteArray setIpReply(const char *statusHex, const char *sequenceHex = "0000",
-                             const QByteArray &mac = LoopbackDevice::AdapterMac)
+inline QByteArray setIpReply(const char *statusHex, const QByteArray &mac = LoopbackDevice::AdapterMac)
 {
-    return QByteArray::fromHex("876543212111") + QByteArray::fromHex(sequenceHex) + mac + QByteArray(6, '\0')
-        + QByteArray::fromHex(statusHex) + '\0';
+    return QByteArray::fromHex("8765432121110000") + mac + QByteArray(6, '\0') + QByteArray::fromHex(statusHex) + '\0';
 }
 
 } // namespace testsupport
