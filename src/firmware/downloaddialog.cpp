@@ -61,7 +61,7 @@ std::optional<QByteArray> ReadImage(const QString &path, qint64 maxSize)
 } // namespace
 
 DownloadDialog::DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent)
-    : QDialog(parent)
+    : DeviceDialog(parent)
     , m_state(state)
     , m_platform(platform)
     , m_deviceIndex(deviceIndex)
@@ -112,7 +112,7 @@ DownloadDialog::DownloadDialog(AppState &state, Platform &platform, qint16 devic
     connect(m_upload, &TftpUpload::finished, this, &DownloadDialog::uploadFinished);
 
     // The port is checked at load and then given back until OK.
-    m_loadFailed = !openSocket();
+    setLoadFailed(!openSocket());
     m_upload->cancel();
 }
 
@@ -125,31 +125,6 @@ bool DownloadDialog::openSocket()
     if (!device || !adapter)
         return false;
     return m_upload->open(adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress);
-}
-
-int DownloadDialog::exec()
-{
-    if (m_loadFailed) {
-        setVisible(true);
-        return result();
-    }
-    return QDialog::exec();
-}
-
-void DownloadDialog::setVisible(bool visible)
-{
-    if (visible && m_loadFailed) {
-        if (!m_loadFailureReported) {
-            m_loadFailureReported = true;
-            // The dialog itself never appears, so the message stands over whatever opened it.
-            QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet), QMessageBox::Ok,
-                            parentWidget());
-            box.exec();
-        }
-        done(Rejected);
-        return;
-    }
-    QDialog::setVisible(visible);
 }
 
 void DownloadDialog::done(int result)

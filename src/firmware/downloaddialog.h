@@ -1,8 +1,8 @@
 #pragma once
 
+#include "dialogs/devicedialog.h"
 #include "firmware/tftpupload.h"
 
-#include <QDialog>
 #include <QMessageBox>
 
 class QComboBox;
@@ -16,11 +16,9 @@ class AppState;
 class Platform;
 
 /// @brief The firmware upgrade dialog Download: picks an image for one device, checks it and
-/// shows the TFTP upload that TftpUpload runs.
-///
-/// When the device's adapter cannot be bound at load, the dialog never appears: showing it
-/// reports "IP Address is not set. Please recheck." and leaves it closed and rejected.
-class DownloadDialog : public QDialog
+/// shows the TFTP upload that TftpUpload runs. Its load fails when the device's adapter cannot
+/// be bound (DeviceDialog).
+class DownloadDialog : public DeviceDialog
 {
     Q_OBJECT
 
@@ -42,8 +40,6 @@ public:
     /// @brief The drop-down of the path box: the file dialog.
     void BrowseForFile();
 
-    int exec() override;
-    void setVisible(bool visible) override;
     void done(int result) override;
 
 protected:
@@ -61,8 +57,6 @@ private:
     const qint16 m_deviceIndex;
     TftpUpload *m_upload = nullptr;
     QString m_firmwarePath;
-    bool m_loadFailed = false;
-    bool m_loadFailureReported = false;
 
     QLabel *m_label2 = nullptr;
     QComboBox *m_combo1 = nullptr;

@@ -68,14 +68,14 @@ VelmoIPAddress *makeAddressControl(const char *name, int captionId, QWidget *par
 } // namespace
 
 SetIpDialog::SetIpDialog(AppState &state, qint16 deviceIndex, QWidget *parent)
-    : QDialog(parent)
+    : DeviceDialog(parent)
     , m_state(state)
     , m_deviceIndex(deviceIndex)
 {
     setObjectName(QStringLiteral("Setips"));
     createControls();
     placeControls();
-    m_loadFailed = !load();
+    setLoadFailed(!load());
 }
 
 SetIpDialog::~SetIpDialog() = default;
@@ -196,7 +196,7 @@ void SetIpDialog::askPassword()
 
 void SetIpDialog::ValidateAndSend()
 {
-    if (m_loadFailed)
+    if (loadFailed())
         return;
 
     const bool isStatic = m_option1->isChecked();
@@ -251,31 +251,11 @@ void SetIpDialog::showReply(SetIpExchange::Status status)
     }
 }
 
-int SetIpDialog::exec()
-{
-    if (m_loadFailed) {
-        reportLoadFailure();
-        done(Rejected);
-        return result();
-    }
-    return QDialog::exec();
-}
-
 void SetIpDialog::done(int result)
 {
     // Called while a success is being reported, this still lets its confirmation out first.
     m_exchange->close();
     QDialog::done(result);
-}
-
-void SetIpDialog::setVisible(bool visible)
-{
-    if (visible && m_loadFailed) {
-        reportLoadFailure();
-        done(Rejected);
-        return;
-    }
-    QDialog::setVisible(visible);
 }
 
 bool SetIpDialog::eventFilter(QObject *watched, QEvent *event)
@@ -291,15 +271,6 @@ bool SetIpDialog::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void SetIpDialog::reportLoadFailure()
-{
-    if (m_loadFailureReported)
-        return;
-    m_loadFailureReported = true;
-    // The dialog itself never appeared, so the message stands over whatever opened it.
-    showMessage(parentWidget(), QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
 }
 
 void SetIpDialog::showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message)

@@ -2,7 +2,8 @@
 
 #include "ipconfig/setipexchange.h"
 
-#include <QDialog>
+#include "dialogs/devicedialog.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -25,11 +26,9 @@ class VelmoIPAddress;
 /// The device's reply decides: success is reported, confirmed with one confirmation request,
 /// and closes the dialog; a failure or a wrong password is reported and the dialog stays open.
 ///
-/// Loading happens in the constructor. When it fails (a device index without a table entry, or
-/// an adapter address the socket cannot be bound to) the dialog never appears: showing it,
-/// with exec(), open() or show(), reports "IP Address is not set. Please recheck." and
-/// leaves it closed and rejected.
-class SetIpDialog : public QDialog
+/// Loading happens in the constructor and fails for a device index without a table entry or an
+/// adapter address the socket cannot be bound to (DeviceDialog).
+class SetIpDialog : public DeviceDialog
 {
     Q_OBJECT
 
@@ -49,19 +48,13 @@ public:
     qint16 DeviceIndex() const { return m_deviceIndex; }
     /// @brief What the last request built asked for.
     Mode currentMode() const { return m_mode; }
-    /// @brief True when loading failed; the dialog then only reports the failure when shown.
-    bool loadFailed() const { return m_loadFailed; }
 
     /// @brief The OK button: validates a static choice, asks for the password and sends the
     /// set-IP request. The dialog stays open waiting for the reply.
     void ValidateAndSend();
 
-    /// @brief Reports a load failure instead of running; otherwise runs the dialog modally.
-    int exec() override;
     /// @brief Releases the socket as the dialog closes, whatever closes it.
     void done(int result) override;
-    /// @brief Refuses to become visible after a load failure, reporting it instead.
-    void setVisible(bool visible) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -74,14 +67,11 @@ private:
     void selectStatic(bool checked);
     void selectDhcp(bool checked);
     void showReply(SetIpExchange::Status status);
-    void reportLoadFailure();
     void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message);
 
     AppState &m_state;
     const qint16 m_deviceIndex;
     Mode m_mode = NoRequest;
-    bool m_loadFailed = false;
-    bool m_loadFailureReported = false;
 
     QGroupBox *m_frame1 = nullptr;
     QRadioButton *m_option1 = nullptr;
