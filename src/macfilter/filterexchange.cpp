@@ -14,10 +14,6 @@ namespace farlight {
 
 namespace {
 constexpr quint16 AnyLocalPort = 0;
-constexpr quint8 ReadFlag = 0x20;
-constexpr quint8 WriteFlag = 0x10;
-constexpr quint8 ListReplyFlag = 0x30;
-constexpr quint8 WriteReplyFlag = 0x00;
 const QString NoAdapterAddress = QStringLiteral("0.0.0.0");
 } // namespace
 
@@ -72,7 +68,8 @@ bool FilterExchange::requestList()
 {
     m_awaitingReply = false;
     m_noAnswerTimer->stop();
-    if (!m_state.BuildFilterRequest(m_deviceIndex, ReadFlag))
+    // A device entry past the found ones would still build a request and use up a number.
+    if (!adapter() || !m_state.BuildFilterRequest(m_deviceIndex, Flag::FilterRead))
         return false;
     return broadcast(m_state.LastFilterRequest.readRequest());
 }
@@ -84,7 +81,7 @@ bool FilterExchange::sendList(const QList<MacAddress> &list)
         return true;
     m_awaitingReply = false;
     m_noAnswerTimer->stop();
-    if (!m_state.BuildFilterRequest(m_deviceIndex, WriteFlag))
+    if (!adapter() || !m_state.BuildFilterRequest(m_deviceIndex, Flag::FilterWrite))
         return false;
     if (!broadcast(m_state.LastFilterRequest.writeRequest(list)))
         return false;
@@ -119,7 +116,7 @@ void FilterExchange::macSocketDataArrival(int bytesTotal)
     if (!reply || !m_state.LastFilterRequest.isReply(datagram))
         return;
 
-    if (reply->status == Pass && reply->flag == ListReplyFlag) {
+    if (reply->status == Pass && reply->flag == Flag::FilterListReply) {
         m_awaitingReply = false;
         m_noAnswerTimer->stop();
         QList<MacAddress> addresses;
@@ -130,7 +127,7 @@ void FilterExchange::macSocketDataArrival(int bytesTotal)
         emit listReceived(addresses);
         return;
     }
-    const bool verdict = (reply->status == Pass && reply->flag == WriteReplyFlag) || reply->status == Fail
+    const bool verdict = (reply->status == Pass && reply->flag == Flag::FilterWriteReply) || reply->status == Fail
         || reply->status == InvalidPassword;
     if (!verdict)
         return;

@@ -92,7 +92,9 @@ int MacFile::write(const QString &path, const QList<FilterEntry> &entries)
     if (!file.open(QIODevice::WriteOnly))
         return StringId::PermissionDenied;
     const QByteArray text = format(entries);
-    if (file.write(text) != text.size() || !file.commit())
+    // commit() does not see a failure of the final flush of buffered text (a full disk, a file
+    // size limit) and would put the short file in place, so the text is flushed first.
+    if (file.write(text) != text.size() || !file.flush() || !file.commit())
         return StringId::PermissionDenied;
     return 0;
 }
