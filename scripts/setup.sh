@@ -16,6 +16,8 @@ packages=(
     # socket and lab tests, the lab: ip, sysctl and pgrep, unshare, setpriv and setsid, tftp,
     # python3 (the TFTP test reads the simulator's JSON with it)
     iproute2 procps util-linux tftp-hpa python3
+    # the upload lab test runs tftpd-hpa's in.tftpd itself, inside the lab's device namespace
+    tftpd-hpa
     # scripts/run.sh without a display: xvfb-run, and import for a screenshot
     xvfb xauth imagemagick
 )
@@ -27,6 +29,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     fl_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     fl_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # The package starts a TFTP server on the machine's own interfaces; only the lab's copy is wanted.
+    if [[ " ${missing[*]} " == *" tftpd-hpa "* ]]; then
+        fl_as_root systemctl disable --now tftpd-hpa >/dev/null 2>&1 \
+            || { fl_as_root service tftpd-hpa stop >/dev/null 2>&1; fl_as_root update-rc.d tftpd-hpa disable >/dev/null 2>&1; } \
+            || true
+    fi
 fi
 
 jobs=$(nproc)
