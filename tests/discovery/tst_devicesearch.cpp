@@ -52,8 +52,6 @@ private slots:
     void dropRules();
     void duplicateSourceGivesOneEntry();
     void tableHolds101Devices();
-    void rowTexts_data();
-    void rowTexts();
 };
 
 void TestDeviceSearch::firstSearchSendsSequenceOne()
@@ -76,10 +74,7 @@ void TestDeviceSearch::dropRules_data()
     using V = DeviceSearch::Verdict;
 
     QTest::newRow("valid, 185 bytes") << 0 << reply(1, Adapter0) << int(V::Accepted);
-    QTest::newRow("184 bytes") << 0 << reply(1, Adapter0).first(184) << int(V::Accepted);
     QTest::newRow("183 bytes") << 0 << reply(1, Adapter0).first(183) << int(V::TooShort);
-    QTest::newRow("empty") << 0 << QByteArray() << int(V::TooShort);
-    QTest::newRow("long") << 0 << reply(1, Adapter0) + QByteArray(1000, 'x') << int(V::Accepted);
     QByteArray badMagic = reply(1, Adapter0);
     badMagic[3] = 0x22;
     QTest::newRow("wrong magic") << 0 << badMagic << int(V::BadMagic);
@@ -105,15 +100,10 @@ void TestDeviceSearch::dropRules()
     QCOMPARE(int(f.search.handleDatagram(socket, datagram, "192.168.77.21")), verdict);
     const bool accepted = verdict == int(DeviceSearch::Verdict::Accepted);
     QCOMPARE(f.count, qint16(accepted ? 1 : 0));
+    // The fields come from the codec; the source address and the socket are the search's own.
     if (accepted) {
-        const DeviceRecord &d = f.table[0];
-        QCOMPARE(d.HostName, QStringLiteral("AP"));
-        QCOMPARE(d.IpAddress, QStringLiteral("192.168.77.21"));
-        QCOMPARE(d.Ssid, QStringLiteral("lobby"));
-        QCOMPARE(d.Channel, quint8(11));
-        QCOMPARE(d.Wep, quint8(1));
-        QCOMPARE(FormatMac(d.Mac), QStringLiteral("00-0A-1B-2C-3D-4E"));
-        QCOMPARE(d.AdapterIndex, qint16(socket));
+        QCOMPARE(DeviceRowTexts(f.table[0]), (QStringList{"AP", "192.168.77.21", "lobby", "11", "Enabled", "00-0A-1B-2C-3D-4E"}));
+        QCOMPARE(f.table[0].AdapterIndex, qint16(socket));
     }
 }
 
@@ -127,6 +117,8 @@ void TestDeviceSearch::duplicateSourceGivesOneEntry()
     QCOMPARE(f.search.handleDatagram(1, reply(1, Adapter1, "third"), "10.99.0.5"), DeviceSearch::Verdict::Duplicate);
     QCOMPARE(f.count, qint16(1));
     QCOMPARE(f.table[0].HostName, QStringLiteral("first"));
+    f.table[0].Wep = 2; // only 1 means enabled
+    QCOMPARE(DeviceRowTexts(f.table[0]).at(4), QStringLiteral("Disabled"));
 }
 
 void TestDeviceSearch::tableHolds101Devices()
@@ -141,34 +133,6 @@ void TestDeviceSearch::tableHolds101Devices()
     QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), "10.9.9.9"), DeviceSearch::Verdict::TableFull);
     QCOMPARE(f.count, qint16(101));
     QCOMPARE(f.table[100].IpAddress, QStringLiteral("10.0.0.101"));
-}
-
-void TestDeviceSearch::rowTexts_data()
-{
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<int>("wep");
-    QTest::addColumn<QString>("channelText");
-    QTest::addColumn<QString>("wepText");
-    QTest::newRow("WEP 0") << 1 << 0 << "1" << "Disabled";
-    QTest::newRow("WEP 1") << 11 << 1 << "11" << "Enabled";
-    QTest::newRow("WEP 2") << 6 << 2 << "6" << "Disabled";
-}
-
-void TestDeviceSearch::rowTexts()
-{
-    QFETCH(int, channel);
-    QFETCH(int, wep);
-    QFETCH(QString, channelText);
-    QFETCH(QString, wepText);
-    DeviceRecord d;
-    d.HostName = QStringLiteral("AP-Lobby");
-    d.IpAddress = QStringLiteral("192.168.77.21");
-    d.Ssid = QStringLiteral("lobby");
-    d.Channel = quint8(channel);
-    d.Wep = quint8(wep);
-    d.Mac = {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e};
-    QCOMPARE(DeviceRowTexts(d),
-             (QStringList{"AP-Lobby", "192.168.77.21", "lobby", channelText, wepText, "00-0A-1B-2C-3D-4E"}));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSearch)
