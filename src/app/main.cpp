@@ -3,6 +3,7 @@
 #include "dialogs/applicationicon.h"
 #include "firmware/downloaddialog.h"
 #include "ipconfig/setipdialog.h"
+#include "macfilter/macfilterdialog.h"
 #include "netenv/systemplatform.h"
 
 #include <QApplication>
@@ -28,6 +29,9 @@ int main(int argc, char *argv[])
                             [&state, &platform](qint16 deviceIndex, QWidget *parent) {
                                 return new farlight::DownloadDialog(state, *platform, deviceIndex, parent);
                             });
+    window.setDialogFactory(farlight::StartWindow::DeviceDialog::MacFilter, [&state](qint16 deviceIndex, QWidget *parent) {
+        return new farlight::MacFilterDialog(state, deviceIndex, parent);
+    });
     window.show();
     QTimer::singleShot(0, &window, &farlight::StartWindow::startUp);
     return app.exec();

@@ -1,0 +1,427 @@
+#include "macfilter/macfilterdialog.h"
+
+#include "dialogs/applicationicon.h"
+#include "dialogs/logindialog.h"
+#include "macfilter/macfile.h"
+#include "resources/strings.h"
+#include "session/appstate.h"
+#include "widgets/twips.h"
+
+#include <QBoxLayout>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QValidator>
+
+namespace farlight {
+
+namespace {
+
+constexpr int TitleCaption = 211;
+constexpr int ListCaption = 212;
+constexpr int OpenCaption = 213;
+constexpr int SaveCaption = 214;
+constexpr int AddCaption = 215;
+constexpr int ReplaceCaption = 216;
+constexpr int RemoveCaption = 217;
+constexpr int SendCaption = 218;
+constexpr int ExitCaption = 219;
+constexpr int NumberCaption = 221;
+constexpr int AddressCaption = 106;
+
+constexpr int NumberColumn = 0;
+constexpr int AddressColumn = 1;
+// The number column is a third of the list less this margin; the address takes the rest.
+constexpr int NumberColumnMarginTwips = 60;
+constexpr int PairLength = 2;
+constexpr int ImageSize = 48;
+const QString FileFilter = QStringLiteral("MAC File (*.mac)");
+
+bool IsHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+}
+
+// A box left with fewer than two characters reads as its value with leading zeros.
+QString Normalised(const QString &pair)
+{
+    return (QStringLiteral("00") + pair).right(PairLength).toUpper();
+}
+
+// Whatever reaches a box other than by typing (a paste, a drop) loses its characters that are
+// not hexadecimal, as typed ones do; more than two left is refused like a third typed one.
+class HexPairValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString &input, int &pos) const override
+    {
+        QString kept;
+        int keptBeforeCaret = 0;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (!IsHexDigit(input[i]))
+                continue;
+            kept.append(input[i]);
+            if (i < pos)
+                ++keptBeforeCaret;
+        }
+        if (kept.size() > PairLength)
+            return Invalid;
+        input = kept;
+        pos = keptBeforeCaret;
+        return Acceptable;
+    }
+};
+
+// One byte of the typed address: hexadecimal keys only, its whole text selected on entry, and
+// two digits in upper case once it is left.
+class ByteBox : public QLineEdit
+{
+public:
+    explicit ByteBox(QWidget *parent)
+        : QLineEdit(QStringLiteral("00"), parent)
+    {
+        setValidator(new HexPairValidator(this));
+        setAlignment(Qt::AlignCenter);
+        setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWW")) + 8);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Control characters (Backspace, Tab, Enter, the editing shortcuts) and keys without
+        // text pass; other characters that are not hexadecimal are dropped.
+        const QString typed = event->text();
+        if (typed.size() == 1 && typed[0].isPrint() && !IsHexDigit(typed[0])) {
+            event->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QLineEdit::focusInEvent(event);
+        selectAll();
+        // A click places the caret once focus has arrived; select again after it.
+        if (event->reason() == Qt::MouseFocusReason)
+            QTimer::singleShot(0, this, &QLineEdit::selectAll);
+    }
+
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QLineEdit::focusOutEvent(event);
+        setText(Normalised(text()));
+    }
+};
+
+QPushButton *makeButton(const char *name, int captionId, QWidget *parent)
+{
+    auto *button = new QPushButton(text(captionId), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(text(captionId));
+    return button;
+}
+
+} // namespace
+
+MacFilterDialog::MacFilterDialog(AppState &state, qint16 deviceIndex, QWidget *parent)
+    : DeviceDialog(parent)
+    , m_state(state)
+    , m_deviceIndex(deviceIndex)
+    , m_exchange(new FilterExchange(state, deviceIndex, this))
+{
+    setObjectName(QStringLiteral("MACFilter"));
+    createControls();
+    setRowButtonsEnabled(false);
+    // Ready for an address to be typed.
+    m_mac[0]->setFocus();
+
+    connect(m_exchange, &FilterExchange::listReceived, this, &MacFilterDialog::showList);
+    connect(m_exchange, &FilterExchange::replied, this, &MacFilterDialog::showVerdict);
+    connect(m_exchange, &FilterExchange::noAnswer, this, [this] { m_status->setText(text(StringId::TimeOut)); });
+    setLoadFailed(!m_exchange->open() || !m_exchange->requestList());
+}
+
+MacFilterDialog::~MacFilterDialog() = default;
+
+void MacFilterDialog::createControls()
+{
+    setWindowTitle(text(TitleCaption));
+
+    m_macImg = new QLabel(this);
+    m_macImg->setObjectName(QStringLiteral("MacImg"));
+    m_macImg->setPixmap(ApplicationIcon().pixmap(ImageSize));
+    m_macLbl = new QLabel(text(ListCaption), this);
+    m_macLbl->setObjectName(QStringLiteral("MacLbl"));
+
+    m_macLst = new QTreeWidget(this);
+    m_macLst->setObjectName(QStringLiteral("MacLst"));
+    m_macLst->setAccessibleName(text(ListCaption));
+    m_macLst->setHeaderLabels({text(NumberCaption), text(AddressCaption)});
+    m_macLst->setRootIsDecorated(false);
+    m_macLst->setItemsExpandable(false);
+    m_macLst->setUniformRowHeights(true);
+    m_macLst->setAllColumnsShowFocus(true);
+    m_macLst->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_macLst->header()->setSectionsMovable(false);
+    m_macLst->setMinimumSize(260, 220);
+    m_macLbl->setBuddy(m_macLst);
+    m_macLst->installEventFilter(this);
+    m_macLst->viewport()->installEventFilter(this);
+
+    auto *boxRow = new QHBoxLayout;
+    for (int k = 0; k < ByteBoxCount; ++k) {
+        m_mac[std::size_t(k)] = new ByteBox(this);
+        m_mac[std::size_t(k)]->setObjectName(QStringLiteral("Mac%1").arg(k));
+        m_mac[std::size_t(k)]->setAccessibleName(QStringLiteral("MAC byte %1").arg(k + 1));
+        boxRow->addWidget(m_mac[std::size_t(k)]);
+        if (k + 1 < ByteBoxCount)
+            boxRow->addWidget(new QLabel(QStringLiteral("-"), this));
+    }
+    boxRow->addStretch();
+
+    m_macAdd = makeButton("Mac_add", AddCaption, this);
+    // Enter in a box adds the typed address.
+    m_macAdd->setDefault(true);
+    m_macReplace = makeButton("Mac_replace", ReplaceCaption, this);
+    m_macRemove = makeButton("Mac_remove", RemoveCaption, this);
+    m_openDlg = makeButton("OpenDlg", OpenCaption, this);
+    m_saveDlg = makeButton("SaveDlg", SaveCaption, this);
+    m_sendCmd = makeButton("SendCmd", SendCaption, this);
+    m_exitCmd = makeButton("ExitCmd", ExitCaption, this);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("StatusLbl"));
+
+    // Two typed characters move on to the next box, and from the last one to Add.
+    for (int k = 0; k < ByteBoxCount; ++k) {
+        QWidget *next = k + 1 < ByteBoxCount ? static_cast<QWidget *>(m_mac[std::size_t(k + 1)]) : m_macAdd;
+        connect(m_mac[std::size_t(k)], &QLineEdit::textEdited, next, [next](const QString &typed) {
+            if (typed.size() == PairLength)
+                next->setFocus(Qt::TabFocusReason);
+        });
+    }
+    connect(m_macLst, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (selectedRow() >= 0)
+            setRowButtonsEnabled(true);
+    });
+    connect(m_macAdd, &QPushButton::clicked, this, &MacFilterDialog::addAddress);
+    connect(m_macReplace, &QPushButton::clicked, this, &MacFilterDialog::replaceAddress);
+    connect(m_macRemove, &QPushButton::clicked, this, &MacFilterDialog::removeAddress);
+    connect(m_openDlg, &QPushButton::clicked, this, &MacFilterDialog::openFile);
+    connect(m_saveDlg, &QPushButton::clicked, this, &MacFilterDialog::saveFile);
+    connect(m_sendCmd, &QPushButton::clicked, this, &MacFilterDialog::sendList);
+    connect(m_exitCmd, &QPushButton::clicked, this, &MacFilterDialog::reject);
+
+    auto *editRow = new QHBoxLayout;
+    editRow->addWidget(m_macAdd);
+    editRow->addWidget(m_macReplace);
+    editRow->addWidget(m_macRemove);
+    auto *listSide = new QVBoxLayout;
+    listSide->addWidget(m_macLbl);
+    listSide->addWidget(m_macLst, 1);
+    listSide->addLayout(boxRow);
+    listSide->addLayout(editRow);
+    listSide->addWidget(m_status);
+    auto *commandSide = new QVBoxLayout;
+    commandSide->addWidget(m_openDlg);
+    commandSide->addWidget(m_saveDlg);
+    commandSide->addStretch();
+    commandSide->addWidget(m_sendCmd);
+    commandSide->addWidget(m_exitCmd);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(m_macImg, 0, Qt::AlignTop);
+    layout->addLayout(listSide, 1);
+    layout->addLayout(commandSide);
+}
+
+void MacFilterDialog::done(int result)
+{
+    m_exchange->close();
+    DeviceDialog::done(result);
+}
+
+QString MacFilterDialog::typedKey()
+{
+    // A box still being typed in (Enter reaches the default button without leaving it) is
+    // completed as leaving it would.
+    QString key;
+    for (QLineEdit *box : m_mac) {
+        box->setText(Normalised(box->text()));
+        key += box->text();
+    }
+    return key;
+}
+
+int MacFilterDialog::selectedRow() const
+{
+    const QList<QTreeWidgetItem *> selected = m_macLst->selectedItems();
+    return selected.isEmpty() ? -1 : m_macLst->indexOfTopLevelItem(selected.first());
+}
+
+void MacFilterDialog::rebuildRows()
+{
+    const int count = int(m_table.count());
+    while (m_macLst->topLevelItemCount() > count)
+        delete m_macLst->takeTopLevelItem(m_macLst->topLevelItemCount() - 1);
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem *row = m_macLst->topLevelItem(i);
+        if (!row)
+            row = new QTreeWidgetItem(m_macLst);
+        row->setText(NumberColumn, QString::number(i + 1));
+        row->setText(AddressColumn, m_table.FormatEntry(i));
+    }
+}
+
+void MacFilterDialog::setRowButtonsEnabled(bool enabled)
+{
+    m_macReplace->setEnabled(enabled);
+    m_macRemove->setEnabled(enabled);
+}
+
+void MacFilterDialog::addAddress()
+{
+    if (m_table.isFull()) {
+        m_macAdd->setEnabled(false);
+        return;
+    }
+    const FilterEdit edit = m_table.add(typedKey());
+    if (!edit.accepted()) {
+        if (const int message = edit.message())
+            showMessage(QMessageBox::NoIcon, ApplicationTitle, message);
+        return;
+    }
+    rebuildRows();
+    if (edit.outcome == FilterEdit::Appended)
+        setRowButtonsEnabled(true);
+    if (m_table.isFull())
+        m_macAdd->setEnabled(false);
+}
+
+void MacFilterDialog::replaceAddress()
+{
+    // The buttons are enabled without a selection after a file load; with nothing selected
+    // there is nothing to replace.
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    const FilterEdit edit = m_table.replace(row, typedKey());
+    if (!edit.accepted()) {
+        if (const int message = edit.message())
+            showMessage(QMessageBox::NoIcon, ApplicationTitle, message);
+        return;
+    }
+    // The selection stays on its row position, wherever the address moved.
+    rebuildRows();
+}
+
+void MacFilterDialog::removeAddress()
+{
+    const int row = selectedRow();
+    if (row < 0 || !m_table.remove(row))
+        return;
+    delete m_macLst->takeTopLevelItem(row);
+    m_macLst->setCurrentItem(nullptr);
+    rebuildRows();
+    setRowButtonsEnabled(false);
+    m_macAdd->setEnabled(true);
+}
+
+void MacFilterDialog::openFile()
+{
+    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), m_filePath, FileFilter);
+    if (chosen.isEmpty())
+        return;
+    m_filePath = chosen;
+    const MacFileContents contents = MacFile::read(chosen);
+    if (!contents.ok()) {
+        showMessage(QMessageBox::Information, text(StringId::ProductName), contents.message);
+        return;
+    }
+    m_table.load(contents.entries);
+    m_macLst->clear();
+    rebuildRows();
+    setRowButtonsEnabled(!m_table.isEmpty());
+    m_macAdd->setEnabled(!m_table.isFull());
+}
+
+void MacFilterDialog::saveFile()
+{
+    // The overwrite question is the dialog's own, with its own wording.
+    const QString chosen = QFileDialog::getSaveFileName(this, text(SaveCaption), m_filePath, FileFilter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty())
+        return;
+    m_filePath = chosen;
+    if (QFileInfo::exists(chosen)) {
+        QMessageBox ask(QMessageBox::NoIcon, ApplicationTitle, text(StringId::FileExistsReplace),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+        if (ask.exec() != QMessageBox::Ok)
+            return;
+    }
+    // Written whole or not at all: a failed save leaves the file that was there.
+    if (const int failure = MacFile::write(chosen, m_table.entries()))
+        showMessage(QMessageBox::NoIcon, ApplicationTitle, failure);
+}
+
+void MacFilterDialog::sendList()
+{
+    m_status->clear();
+    // A cancelled login keeps the password confirmed before, and sends nothing.
+    const std::optional<QString> password = LoginDialog::ask(this);
+    m_state.LoginOk = password.has_value();
+    if (password)
+        m_state.AdminPassword = *password;
+    if (!m_exchange->sendList(m_table.macs()))
+        showMessage(QMessageBox::NoIcon, ApplicationTitle, StringId::IpAddressNotSet);
+}
+
+void MacFilterDialog::showList(const QList<MacAddress> &addresses)
+{
+    m_table.loadAddresses(addresses);
+    m_macLst->clear();
+    rebuildRows();
+    if (m_table.isFull())
+        m_macAdd->setEnabled(false);
+}
+
+void MacFilterDialog::showVerdict(FilterExchange::Status status)
+{
+    showMessage(QMessageBox::NoIcon, ApplicationTitle, FilterExchange::message(status));
+}
+
+void MacFilterDialog::listMousePressed(const QPoint &position)
+{
+    // The row under the pointer is selected before the view handles the press; off the rows
+    // nothing stays selected.
+    QTreeWidgetItem *row = m_macLst->itemAt(position);
+    m_macLst->setCurrentItem(row);
+    setRowButtonsEnabled(row != nullptr);
+}
+
+bool MacFilterDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_macLst->viewport() && event->type() == QEvent::MouseButtonPress)
+        listMousePressed(static_cast<QMouseEvent *>(event)->position().toPoint());
+    if (watched == m_macLst && event->type() == QEvent::Resize) {
+        const int margin = TwipsToPixels(NumberColumnMarginTwips, m_macLst->logicalDpiX());
+        m_macLst->setColumnWidth(NumberColumn, qMax(0, m_macLst->width() / 3 - margin));
+    }
+    return DeviceDialog::eventFilter(watched, event);
+}
+
+void MacFilterDialog::showMessage(QMessageBox::Icon icon, const QString &title, int textId)
+{
+    QMessageBox box(icon, title, text(textId), QMessageBox::Ok, this);
+    box.exec();
+}
+
+} // namespace farlight

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "dialogs/devicedialog.h"
+#include "macfilter/filterexchange.h"
+#include "macfilter/filtertable.h"
+
+#include <QMessageBox>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace farlight {
+
+class AppState;
+
+/// @brief The MAC filtering dialog MACFilter: shows one device's MAC filter list, edits it, loads
+/// and saves it as a .MAC file and sends it back to the device.
+///
+/// Loading binds MacSocket to the adapter through which the device was found and asks the device
+/// for its list, which fills the rows when it arrives. When that fails the dialog never appears
+/// (DeviceDialog). An address is typed into six two-character boxes; Add, Replace and Remove
+/// keep the list sorted and free of repeats (FilterTable). "Set Mac filtering" asks for the
+/// password and sends the whole list; the device's verdict is shown as it arrives.
+class MacFilterDialog : public DeviceDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ByteBoxCount = 6;
+
+    /// @brief Loads the dialog for entry @p deviceIndex of the state's device table.
+    MacFilterDialog(AppState &state, qint16 deviceIndex, QWidget *parent = nullptr);
+    ~MacFilterDialog() override;
+
+    /// @brief The device table entry the dialog acts on, fixed when it is created.
+    qint16 DeviceIndex() const { return m_deviceIndex; }
+    /// @brief The file name last chosen for Open or Save; empty until then.
+    QString filePath() const { return m_filePath; }
+    /// @brief The list the rows show.
+    const FilterTable &table() const { return m_table; }
+
+    /// @brief Releases MacSocket as the dialog closes, whatever closes it.
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void addAddress();
+    void replaceAddress();
+    void removeAddress();
+    void openFile();
+    void saveFile();
+    void sendList();
+    void showList(const QList<MacAddress> &addresses);
+    void showVerdict(FilterExchange::Status status);
+
+    QString typedKey();
+    int selectedRow() const;
+    void rebuildRows();
+    void setRowButtonsEnabled(bool enabled);
+    void listMousePressed(const QPoint &position);
+    void showMessage(QMessageBox::Icon icon, const QString &title, int textId);
+
+    AppState &m_state;
+    const qint16 m_deviceIndex;
+    FilterTable m_table;
+    QString m_filePath;
+    FilterExchange *m_exchange = nullptr;
+
+    QLabel *m_macImg = nullptr;
+    QLabel *m_macLbl = nullptr;
+    QTreeWidget *m_macLst = nullptr;
+    std::array<QLineEdit *, ByteBoxCount> m_mac{};
+    QPushButton *m_macAdd = nullptr;
+    QPushButton *m_macReplace = nullptr;
+    QPushButton *m_macRemove = nullptr;
+    QPushButton *m_openDlg = nullptr;
+    QPushButton *m_saveDlg = nullptr;
+    QPushButton *m_sendCmd = nullptr;
+    QPushButton *m_exitCmd = nullptr;
+    QLabel *m_status = nullptr; ///< a quiet note when a write goes unanswered
+};
+
+} // namespace farlight
