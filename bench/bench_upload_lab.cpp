@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
     std::vector<double> engineMs;
     std::vector<double> clientMs;
     for (int run = 0; run < Runs; ++run) {
-        const auto result = upload(Tftpd::address(), image);
+        const auto result = upload(Tftpd::Address, image);
         if (!result || result->outcome != TftpUpload::Outcome::Complete || !arrivedIntact())
             out << "run " << run << ": the engine's upload failed" << Qt::endl;
         else
@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
         client.setProcessChannelMode(QProcess::MergedChannels);
         QElapsedTimer clock;
         clock.start();
-        client.start(u"tftp"_s, {u"-m"_s, u"binary"_s, Tftpd::address(), u"-c"_s, u"put"_s, file.fileName(), u"/"_s});
+        client.start(u"tftp"_s, {u"-m"_s, u"binary"_s, Tftpd::Address, u"-c"_s, u"put"_s, file.fileName(), u"/"_s});
         const bool ended = client.waitForFinished(120'000);
         const double ms = double(clock.nsecsElapsed()) / 1e6;
         // tftp-hpa reports trouble on its output, even where its status is 0.

@@ -35,106 +35,77 @@ private slots:
         m_holder.start("unshare", {"--net", "sh", "-c", "echo ready && exec cat"});
         QVERIFY(m_holder.waitForReadyRead());
         const QString deviceNamespace = QStringLiteral("/proc/%1/ns/net").arg(m_holder.processId());
-        m_ownNamespace = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-        m_deviceNamespace = ::open(deviceNamespace.toLatin1().constData(), O_RDONLY | O_CLOEXEC);
-        QVERIFY(m_ownNamespace >= 0 && m_deviceNamespace >= 0);
 
         const QString holder = QString::number(m_holder.processId());
-        const QString device = "nsenter --net=" + deviceNamespace + " ip";
+        const QString ip = "nsenter --net=" + deviceNamespace + " ip";
         const QStringList commands{"ip link add a0 type veth peer name a1 netns " + holder,
                                    "ip link add b0 type veth peer name b1 netns " + holder,
                                    "ip addr add 10.1.0.1/24 dev a0", "ip addr add 10.1.0.11/24 dev a0",
                                    "ip addr add 10.2.0.1/24 dev b0", "ip link set a0 up", "ip link set b0 up",
-                                   device + " link set lo up", device + " addr add 192.168.50.2/24 dev a1",
-                                   device + " addr add 10.1.0.2/24 dev a1", device + " addr add 10.2.0.2/24 dev b1",
-                                   device + " link set a1 up", device + " link set b1 up"};
+                                   ip + " link set lo up", ip + " addr add 192.168.50.2/24 dev a1",
+                                   ip + " addr add 10.1.0.2/24 dev a1", ip + " addr add 10.2.0.2/24 dev b1",
+                                   ip + " link set a1 up", ip + " link set b1 up"};
         for (const QString &command : commands)
             QVERIFY(Run(command));
         QVERIFY(WaitUntilUp("ip", "a0") && WaitUntilUp("ip", "b0"));
-        QVERIFY(WaitUntilUp(device, "a1") && WaitUntilUp(device, "b1"));
+        QVERIFY(WaitUntilUp(ip, "a1") && WaitUntilUp(ip, "b1"));
         m_a0 = InterfaceIndex("a0");
         m_b0 = InterfaceIndex("b0");
         // The device's socket is made with this thread in the device's namespace, and stays there.
-        QVERIFY(::setns(m_deviceNamespace, CLONE_NEWNET) == 0);
+        const int own = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+        const int device = ::open(deviceNamespace.toLatin1().constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(::setns(device, CLONE_NEWNET) == 0);
         m_a1 = InterfaceIndex("a1");
         m_b1 = InterfaceIndex("b1");
         const bool bound = m_device.bind(QHostAddress::AnyIPv4, DevicePort);
-        QVERIFY(::setns(m_ownNamespace, CLONE_NEWNET) == 0);
+        QVERIFY(::setns(own, CLONE_NEWNET) == 0);
+        ::close(own);
+        ::close(device);
         QVERIFY(bound && m_a0 > 0 && m_b0 > 0 && m_a1 > 0 && m_b1 > 0);
     }
 
     void cleanupTestCase()
     {
-        ::close(m_deviceNamespace);
-        ::close(m_ownNamespace);
         // The device's namespace and its links end with the holder.
         m_holder.closeWriteChannel();
         m_holder.waitForFinished();
     }
 
-    void receives_data()
-    {
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<bool>("toB");
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("source");
-
-        // A device on 192.168.50.0/24 cannot answer 10.1.0.1 directly, so it broadcasts.
-        QTest::newRow("broadcast to A from a device on another subnet")
-            << Broadcast << false << QByteArray("reply from afar") << "192.168.50.2";
-        QTest::newRow("broadcast to B") << Broadcast << true << QByteArray("for B") << "10.2.0.2";
-        QTest::newRow("unicast to A's address, read whole")
-            << "10.1.0.1" << false << QByteArray("0123456789abcdefghijklmnopqrstu").repeated(129) << "10.1.0.2";
-    }
-
-    void receives()
-    {
-        QFETCH(QString, to);
-        QFETCH(bool, toB);
-        QFETCH(QByteArray, payload);
-        QFETCH(QString, source);
-
-        // What each dataArrival() handler saw: size, data, source, destination, interface.
-        QList<QVariantList> arrivals[2];
-        UdpPeer peers[2];
-        for (int i : {0, 1}) {
-            connect(&peers[i], &UdpPeer::dataArrival, this, [&, i](int bytesTotal) {
-                arrivals[i].append({bytesTotal, peers[i].getData(), peers[i].remoteHostIp(),
-                                    peers[i].datagramDestination(), peers[i].datagramInterfaceIndex()});
-            });
-        }
-        QVERIFY(peers[0].bind(0, "10.1.0.1", m_a0));
-        QVERIFY(peers[1].bind(0, "10.2.0.1", m_b0));
-        const int target = toB ? 1 : 0;
-        deviceSend(payload, to, peers[target].localPort(), to != Broadcast ? 0 : toB ? m_b1 : m_a1);
-        // The other socket gets one datagram of its own; a second would be one that went astray.
-        deviceSend("other", Broadcast, peers[1 - target].localPort(), toB ? m_a1 : m_b1);
-        QTRY_COMPARE(arrivals[0].size() + arrivals[1].size(), 2);
-        QCOMPARE(arrivals[1 - target].size(), 1);
-        QCOMPARE(arrivals[target].first(), (QVariantList{int(payload.size()), payload, source, to, toB ? m_b0 : m_a0}));
-        // Outside a handler there is no datagram.
-        QVERIFY(peers[target].getData().isEmpty());
-    }
-
-    void sendLeavesFromAdapter_data()
+    void roundTrip_data()
     {
         QTest::addColumn<QString>("local");
         QTest::addColumn<QString>("remote");
+        QTest::addColumn<QString>("answerTo"); // by the device, from its port 4000
+        QTest::addColumn<QString>("answerFrom");
+        QTest::addColumn<QByteArray>("answer");
 
-        QTest::newRow("broadcast from adapter B") << "10.2.0.1" << Broadcast;
+        QTest::newRow("broadcast from adapter B, answered by broadcast")
+            << "10.2.0.1" << Broadcast << Broadcast << "10.2.0.2" << QByteArray("for B");
         // The system would pick 10.1.0.1 by itself; the adapter's own address must win.
-        QTest::newRow("broadcast from the second address of A") << "10.1.0.11" << Broadcast;
-        QTest::newRow("unicast to the device") << "10.1.0.1" << "10.1.0.2";
-        QTest::newRow("unicast to a device on another subnet") << "10.1.0.1" << "192.168.50.2";
+        QTest::newRow("broadcast from the second address of A")
+            << "10.1.0.11" << Broadcast << "10.1.0.11" << "10.1.0.2" << QByteArray("for A");
+        QTest::newRow("unicast to the device, answer read whole") << "10.1.0.1" << "10.1.0.2" << "10.1.0.1" << "10.1.0.2"
+                                                                  << QByteArray("0123456789abcdefghijklmnopqrstu").repeated(129);
+        // A device on 192.168.50.0/24 cannot answer 10.1.0.1 directly, so it broadcasts.
+        QTest::newRow("unicast to a device on another subnet, answered by broadcast")
+            << "10.1.0.1" << "192.168.50.2" << Broadcast << "192.168.50.2" << QByteArray("reply from afar");
     }
 
-    void sendLeavesFromAdapter()
+    void roundTrip()
     {
         QFETCH(QString, local);
         QFETCH(QString, remote);
+        QFETCH(QString, answerTo);
+        QFETCH(QString, answerFrom);
+        QFETCH(QByteArray, answer);
 
         const bool adapterA = local.startsWith("10.1.");
         UdpPeer peer;
+        QList<QVariantList> arrivals; // what each dataArrival() handler saw
+        connect(&peer, &UdpPeer::dataArrival, this, [&](int bytesTotal) {
+            arrivals.append({bytesTotal, peer.getData(), peer.remoteHostIp(), peer.remoteHostPort(),
+                             peer.datagramDestination(), peer.datagramInterfaceIndex()});
+        });
         QVERIFY(peer.bind(0, local, adapterA ? m_a0 : m_b0));
         peer.setRemoteHost(remote);
         peer.setRemotePort(DevicePort);
@@ -143,10 +114,18 @@ private slots:
 
         QVERIFY(m_device.hasPendingDatagrams() || QSignalSpy(&m_device, &QUdpSocket::readyRead).wait());
         const QNetworkDatagram received = m_device.receiveDatagram();
-        QCOMPARE(received.data(), request);
-        QCOMPARE(received.senderAddress().toString(), local);
-        QCOMPARE(received.senderPort(), int(peer.localPort()));
-        QCOMPARE(int(received.interfaceIndex()), adapterA ? m_a1 : m_b1);
+        QCOMPARE((QVariantList{received.data(), received.senderAddress().toString(), received.senderPort(), received.interfaceIndex()}),
+                 (QVariantList{request, local, int(peer.localPort()), uint(adapterA ? m_a1 : m_b1)}));
+
+        deviceSend(answer, answerTo, peer.localPort(), answerTo == Broadcast ? received.interfaceIndex() : 0);
+        // A second copy of the answer would arrive before this one.
+        deviceSend("end", local, peer.localPort());
+        QTRY_VERIFY(!arrivals.isEmpty() && arrivals.last().at(1).toByteArray() == "end");
+        QCOMPARE(arrivals.size(), 2);
+        QCOMPARE(arrivals.first(), (QVariantList{int(answer.size()), answer, answerFrom, DevicePort, answerTo,
+                                                 adapterA ? m_a0 : m_b0}));
+        // Outside a handler there is no datagram.
+        QVERIFY(peer.getData().isEmpty());
     }
 
     void bind_data()
@@ -219,24 +198,18 @@ private slots:
 
 private:
     // Sends from the device's port 4000, by broadcast out of @p link when one is given.
-    void deviceSend(const QByteArray &data, const QString &to, quint16 port, int link = 0);
+    void deviceSend(const QByteArray &data, const QString &to, quint16 port, int link = 0)
+    {
+        QNetworkDatagram datagram(data, QHostAddress(to), port);
+        datagram.setInterfaceIndex(uint(link));
+        QCOMPARE(m_device.writeDatagram(datagram), qint64(data.size()));
+    }
 
     QProcess m_holder;
     QUdpSocket m_device;
-    int m_ownNamespace = -1;
-    int m_deviceNamespace = -1;
-    int m_a0 = 0;
-    int m_b0 = 0;
-    int m_a1 = 0;
-    int m_b1 = 0;
+    int m_a0 = 0, m_b0 = 0; // the workstation's adapters
+    int m_a1 = 0, m_b1 = 0; // their far ends, in the device's namespace
 };
-
-void TestUdpPeer::deviceSend(const QByteArray &data, const QString &to, quint16 port, int link)
-{
-    QNetworkDatagram datagram(data, QHostAddress(to), port);
-    datagram.setInterfaceIndex(uint(link));
-    QCOMPARE(m_device.writeDatagram(datagram), qint64(data.size()));
-}
 
 QTEST_GUILESS_MAIN(TestUdpPeer)
 #include "tst_udppeer.moc"

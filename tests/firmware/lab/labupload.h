@@ -3,14 +3,12 @@
 // workstation adapter, one upload by the engine, and tftpd-hpa in the lab's device namespace.
 #include "firmware/tftpupload.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QtEndian>
 
@@ -58,18 +56,12 @@ inline std::optional<Result> upload(const QString &device, const QByteArray &ima
     QElapsedTimer clock;
     QObject::connect(&engine, &TftpUpload::finished, &loop, [&](TftpUpload::Outcome outcome) {
         result = Result{outcome, clock.nsecsElapsed()};
-        loop.quit();
+        QTimer::singleShot(drain, &loop, &QEventLoop::quit);
     });
     QTimer::singleShot(2min, &loop, &QEventLoop::quit);
     clock.start();
     engine.start(image);
-    if (!result)
-        loop.exec();
-    if (drain > 0ms) {
-        QEventLoop wait;
-        QTimer::singleShot(drain, &wait, &QEventLoop::quit);
-        wait.exec();
-    }
+    loop.exec();
     return result;
 }
 
@@ -78,7 +70,7 @@ inline std::optional<Result> upload(const QString &device, const QByteArray &ima
 class Tftpd
 {
 public:
-    static constexpr char Address[] = "192.168.77.40";
+    static inline const QString Address = u"192.168.77.40"_s;
 
     ~Tftpd() { stop(); }
 
@@ -86,22 +78,20 @@ public:
     QString start()
     {
         const QString ns = qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS");
-        m_link = u"fld1-"_s + qEnvironmentVariable("FARLIGHT_LAB_ID");
-        if (!m_dir.isValid())
-            return u"no temporary folder"_s;
         // The server runs as "nobody", which must be able to create the image.
-        ::chmod(qPrintable(m_dir.path()), 0777);
         QFile map(m_dir.filePath(u"remap"_s));
-        if (!map.open(QIODevice::WriteOnly) || map.write("r ^/$ image.bin\n") < 0)
+        if (!m_dir.isValid() || ::chmod(qPrintable(m_dir.path()), 0777) != 0 || !map.open(QIODevice::WriteOnly)
+            || map.write("r ^/$ image.bin\n") < 0)
             return u"cannot write the remap rules"_s;
         map.close();
-        if (QProcess::execute(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"add"_s, address() + u"/24"_s, u"dev"_s, m_link}) != 0)
-            return u"cannot add "_s + address() + u" to "_s + m_link;
-        m_addressAdded = true;
+        // The address goes with the lab's namespace.
+        const QString link = u"fld1-"_s + qEnvironmentVariable("FARLIGHT_LAB_ID");
+        if (QProcess::execute(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"add"_s, Address + u"/24"_s, u"dev"_s, link}) != 0)
+            return u"cannot add "_s + Address + u" to "_s + link;
 
         m_server.setProgram(u"ip"_s);
         m_server.setArguments({u"netns"_s, u"exec"_s, ns, u"/usr/sbin/in.tftpd"_s, u"--foreground"_s,
-                               u"--address"_s, address() + u":69"_s, u"--create"_s, u"--secure"_s,
+                               u"--address"_s, Address + u":69"_s, u"--create"_s, u"--secure"_s,
                                u"--map-file"_s, map.fileName(), m_dir.path()});
         m_server.setProcessChannelMode(QProcess::ForwardedChannels);
         m_server.setChildProcessModifier([] {
@@ -111,50 +101,33 @@ public:
             prctl(PR_SET_PDEATHSIG, SIGKILL);
         });
         m_server.start();
-        if (!m_server.waitForStarted())
-            return u"cannot start in.tftpd: "_s + m_server.errorString();
-
-        // Its socket shows in /proc/PID/net/udp, which lists the sockets of PID's namespace.
-        const QByteArray listening = QByteArray::number(qToBigEndian(QHostAddress(address()).toIPv4Address()), 16)
-                                         .toUpper()
-                                         .rightJustified(8, '0')
-                                     + ":0045";
+        // Its socket shows in /proc/PID/net/udp, which lists the sockets of PID's namespace; give it
+        // five seconds.
+        const QByteArray listening =
+            QByteArray::number(qToBigEndian(QHostAddress(Address).toIPv4Address()), 16).toUpper().rightJustified(8, '0')
+            + ":0045";
         QFile sockets(u"/proc/%1/net/udp"_s.arg(m_server.processId()));
-        for (QDeadlineTimer deadline(5s); !deadline.hasExpired(); QThread::msleep(20)) {
-            if (m_server.state() != QProcess::Running)
-                return u"in.tftpd ended at once"_s;
+        for (int wait = 0; wait < 250 && m_server.waitForStarted(); ++wait, ::usleep(20'000)) {
             if (sockets.open(QIODevice::ReadOnly) && sockets.readAll().contains(listening))
                 return {};
             sockets.close();
         }
-        return u"in.tftpd does not listen on "_s + address();
+        return u"in.tftpd does not listen on "_s + Address + u": "_s + m_server.errorString();
     }
 
     void stop()
     {
         if (m_server.state() != QProcess::NotRunning) {
-            const pid_t group = pid_t(m_server.processId());
-            ::kill(-group, SIGTERM);
-            if (!m_server.waitForFinished(3000)) {
-                ::kill(-group, SIGKILL);
-                m_server.waitForFinished(3000);
-            }
-        }
-        if (m_addressAdded) {
-            QProcess::execute(u"ip"_s, {u"-n"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"), u"addr"_s,
-                                         u"del"_s, address() + u"/24"_s, u"dev"_s, m_link});
-            m_addressAdded = false;
+            ::kill(-pid_t(m_server.processId()), SIGKILL);
+            m_server.waitForFinished(3000);
         }
     }
 
-    static QString address() { return QString::fromLatin1(Address); }
     QString imagePath() const { return m_dir.filePath(u"image.bin"_s); }
 
 private:
     QTemporaryDir m_dir;
     QProcess m_server;
-    QString m_link;
-    bool m_addressAdded = false;
 };
 
 } // namespace labupload
