@@ -42,8 +42,6 @@ private slots:
     void init();
     void checks_data();
     void checks();
-    void uploadShowsProgressAndCloses_data();
-    void uploadShowsProgressAndCloses();
     void browseCancelled();
 
 private:
@@ -91,34 +89,42 @@ QByteArray TestDownloadDialog::nextDatagram(int timeoutMs)
 
 void TestDownloadDialog::checks_data()
 {
-    QTest::addColumn<QString>("name");    // file written; empty for none
+    QTest::addColumn<QString>("name");     // file written; empty for none
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("typed");   // path typed: "%1" stands for the file's full path
-    QTest::addColumn<bool>("enter");      // Enter in the path box instead of OK
-    QTest::addColumn<QString>("message"); // empty: the upload starts
+    QTest::addColumn<QString>("typed");    // path typed: "%1" stands for the file's full path
+    QTest::addColumn<bool>("enter");       // Enter in the path box instead of OK
+    QTest::addColumn<QByteArray>("answer"); // the device's answer to block 1, once the upload runs
+    QTest::addColumn<QString>("message");
 
-    const QByteArray image = QByteArray(700, 'x') + Signature.toLower() + QByteArray(300, 'y');
-    QTest::newRow("upper-case .BIN and a blank, as typed") << "fw.BIN " << image << "%1" << false << "";
-    QTest::newRow("signature at the very end, Enter") << "fw.bin" << QByteArray(9, 'z') + Signature << "%1" << true << "";
-    QTest::newRow("empty path") << "" << QByteArray() << "" << false << "Please keyin Path.";
-    QTest::newRow("no such file") << "" << QByteArray() << "/nonexistent/fw.bin" << false << "This file not exist.";
-    QTest::newRow("a folder") << "" << QByteArray() << m_dir.path() << false << "This file not exist.";
-    QTest::newRow("not .bin") << "fw.img" << image << "%1" << false << "This is not valid firmware for Farlight";
-    QTest::newRow("no signature") << "fw.bin" << QByteArray(2000, 'x') << "%1" << true
-                                  << "This is not valid firmware for Farlight";
-    QTest::newRow("empty file") << "fw.bin" << QByteArray() << "%1" << false << "This is not valid firmware for Farlight";
+    const QByteArray image = QByteArray(100, 'x') + Signature.toLower() + QByteArray(100, 'y');
+    const QString invalid = QStringLiteral("This is not valid firmware for Farlight");
+    QTest::newRow("upper-case .BIN and a blank, as typed") << "fw.BIN " << image << "%1" << false << ack(1)
+                                                           << "Data transmit finish";
+    QTest::newRow("Enter; device error 1") << "fw.bin" << QByteArray(9, 'z') + Signature << "%1" << true
+                                           << QByteArray::fromHex("000500016e6f00") << "File not found.";
+    QTest::newRow("device error 9 closes silently") << "fw.bin" << image << "%1" << false
+                                                    << QByteArray::fromHex("00050009") << "";
+    QTest::newRow("empty path") << "" << QByteArray() << "" << false << QByteArray() << "Please keyin Path.";
+    QTest::newRow("no such file") << "" << QByteArray() << "/nonexistent/fw.bin" << false << QByteArray()
+                                  << "This file not exist.";
+    QTest::newRow("a folder") << "" << QByteArray() << m_dir.path() << false << QByteArray() << "This file not exist.";
+    QTest::newRow("not .bin") << "fw.img" << image << "%1" << false << QByteArray() << invalid;
+    QTest::newRow("no signature") << "fw.bin" << QByteArray(2000, 'x') << "%1" << true << QByteArray() << invalid;
 }
 
-// Every OK first clears the device's ARP entry; a refused file leaves the dialog as it was.
+// Every OK first clears the device's ARP entry; a refused file leaves the dialog as it was, an
+// accepted one is uploaded with the progress shown, and the device's last answer closes the dialog.
 void TestDownloadDialog::checks()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, typed);
     QFETCH(bool, enter);
+    QFETCH(QByteArray, answer);
     QFETCH(QString, message);
     const QString path = name.isEmpty() ? QString() : write(name, bytes);
     DownloadDialog dialog(m_state, m_platform, 0);
+    QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.show();
     auto *combo = dialog.findChild<QComboBox *>("Combo1");
     QTest::keyClicks(combo, typed.contains("%1") ? typed.arg(path) : typed);
@@ -128,51 +134,25 @@ void TestDownloadDialog::checks()
     else
         QTest::mouseClick(dialog.findChild<QPushButton *>("Command1"), Qt::LeftButton);
     QCOMPARE(m_platform.arpRemovals, (QList<FakePlatform::ArpRemoval>{{m_state.AdapterTable[0].InterfaceIndex, DeviceAddress}}));
-    if (message.isEmpty()) {
-        QCOMPARE(nextDatagram().toHex(' '), QByteArray("00 02 2f 00 6f 63 74 65 74 00"));
-        QVERIFY(combo->isHidden() && dialog.findChild<QProgressBar *>("ProgressBar1")->isVisible());
-        QCOMPARE(dialog.findChild<QLabel *>("Label1")->text(), QStringLiteral("0%"));
-        QCOMPARE(script.log(), QStringList());
-    } else {
+    auto *label = dialog.findChild<QLabel *>("Label1");
+    if (answer.isEmpty()) {
         QTRY_COMPARE(script.log(), QStringList{message});
         QCOMPARE(script.boxes()[0].title, QStringLiteral("Farlight"));
         QVERIFY(combo->isVisible() && dialog.isVisible());
         QCOMPARE(nextDatagram(50), QByteArray());
+        return;
     }
-}
-
-void TestDownloadDialog::uploadShowsProgressAndCloses_data()
-{
-    QTest::addColumn<QByteArray>("answer"); // after block 1: an ACK of it, or an ERROR
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<int>("result");
-    QTest::newRow("complete") << ack(1) << QStringList{"Data transmit finish"} << int(QDialog::Accepted);
-    QTest::newRow("device error 1") << QByteArray::fromHex("000500016e6f00") << QStringList{"File not found."}
-                                    << int(QDialog::Rejected);
-    QTest::newRow("device error 9, silent") << QByteArray::fromHex("00050009") << QStringList{} << int(QDialog::Rejected);
-}
-
-void TestDownloadDialog::uploadShowsProgressAndCloses()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(QStringList, log);
-    QFETCH(int, result);
-    const QString path = write("small.bin", Signature + QByteArray(300, 'x'));
-    DownloadDialog dialog(m_state, m_platform, 0);
-    QSignalSpy finished(&dialog, &QDialog::finished);
-    dialog.show();
-    dialog.findChild<QComboBox *>("Combo1")->setEditText(path);
-    ModalScript script;
-    QTest::mouseClick(dialog.findChild<QPushButton *>("Command1"), Qt::LeftButton);
-    QCOMPARE(nextDatagram().left(2), QByteArray::fromHex("0002"));
+    QCOMPARE(nextDatagram().toHex(' '), QByteArray("00 02 2f 00 6f 63 74 65 74 00"));
+    QVERIFY(combo->isHidden() && label->isVisible());
+    QCOMPARE(label->text(), QStringLiteral("0%"));
     m_device.writeDatagram(ack(0), QHostAddress(QStringLiteral("127.0.0.1")), m_clientPort);
-    QCOMPARE(nextDatagram().size(), 4 + Signature.size() + 300);
+    QCOMPARE(nextDatagram().mid(4), bytes);
     m_device.writeDatagram(answer, QHostAddress(QStringLiteral("127.0.0.1")), m_clientPort);
     QVERIFY(finished.wait(3000));
-    QCOMPARE(script.log(), log);
-    QCOMPARE(finished.at(0).at(0).toInt(), result);
-    if (result == QDialog::Accepted)
-        QCOMPARE(dialog.findChild<QLabel *>("Label1")->text(), QStringLiteral("100%"));
+    QCOMPARE(script.log(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(finished.at(0).at(0).toInt(), int(answer == ack(1) ? QDialog::Accepted : QDialog::Rejected));
+    if (answer == ack(1))
+        QCOMPARE(label->text(), QStringLiteral("100%"));
 }
 
 // Cancelling the file dialog changes nothing.
