@@ -34,7 +34,9 @@ private slots:
         QTest::newRow("address with empty field") << "192.168.1." << mask << gateway << badAddress("192.168.1.");
         QTest::newRow("address inner zero octet") << "10.0.0.1" << mask << gateway << "";
 
-        // The masks allowed are the table's, pinned by the program state's test.
+        // The masks allowed are the table's: one to thirty leading one-bits.
+        QTest::newRow("mask 128.0.0.0, the first") << address << "128.0.0.0" << gateway << "";
+        QTest::newRow("mask 255.255.255.252, the last") << address << "255.255.255.252" << gateway << "";
         QTest::newRow("mask 255.255.0.1") << address << "255.255.0.1" << gateway << badMask("255.255.0.1");
         QTest::newRow("mask 255.255.255.254") << address << "255.255.255.254" << gateway << badMask("255.255.255.254");
         QTest::newRow("mask 0.0.0.0") << address << "0.0.0.0" << gateway << badMask("0.0.0.0");

@@ -10,31 +10,10 @@ class TestAppState : public QObject
     Q_OBJECT
 
 private slots:
-    void subnetMaskTable_data();
-    void subnetMaskTable();
     void requestsUseTheDeviceAndItsAdapter();
     void badIndexBuildsNothing_data();
     void badIndexBuildsNothing();
 };
-
-void TestAppState::subnetMaskTable_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("mask");
-    QTest::newRow("first") << 0 << "128.0.0.0";
-    QTest::newRow("octet boundary") << 8 << "255.128.0.0";
-    QTest::newRow("/24") << 23 << "255.255.255.0";
-    QTest::newRow("last") << 29 << "255.255.255.252";
-}
-
-void TestAppState::subnetMaskTable()
-{
-    QFETCH(int, index);
-    QFETCH(QString, mask);
-    AppState state;
-    QCOMPARE(state.SubnetMaskTable.size(), 30);
-    QCOMPARE(state.SubnetMaskTable.at(index), mask);
-}
 
 static void addLobby(AppState &state)
 {
