@@ -11,28 +11,21 @@
 
 namespace farlight::test {
 
-/// @brief Runs @p program and waits for it; true when it exits with status 0. Its standard
-/// output goes to @p output when given; its error output is printed on failure.
-inline bool RunProgram(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    const bool ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-    if (!ok) {
-        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
-                 process.readAllStandardError().constData());
-    }
-    if (output)
-        *output = process.readAllStandardOutput();
-    return ok;
-}
-
-/// @brief Runs @p commandLine, whose words are separated by single spaces.
+/// @brief Runs @p commandLine, whose words are separated by single spaces, and waits for it; true
+/// when it exits with status 0. Its standard output goes to @p output when given; its error output
+/// is printed on failure.
 inline bool Run(const QString &commandLine, QByteArray *output = nullptr)
 {
     const QStringList words = commandLine.split(u' ');
-    return RunProgram(words.first(), words.mid(1), output);
+    QProcess process;
+    process.start(words.first(), words.mid(1));
+    const bool ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    if (!ok)
+        qWarning("%s failed: %s", qPrintable(commandLine), process.readAllStandardError().constData());
+    if (output)
+        *output = process.readAllStandardOutput();
+    return ok;
 }
 
 /// @brief The index of interface @p name in the calling thread's network namespace, or 0.

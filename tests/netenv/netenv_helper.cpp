@@ -10,17 +10,12 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.size() == 3 && arguments[1] == QLatin1String("claim")) {
-        farlight::LinuxPlatform platform(arguments[2]);
-        if (!platform.claimSingleInstance())
-            return std::puts("running"), 3;
-        std::puts("claimed");
-        std::fflush(stdout);
-        while (std::getchar() != EOF) {
-        }
-        return 0;
+    farlight::LinuxPlatform platform(app.arguments().value(2));
+    if (!platform.claimSingleInstance())
+        return std::puts("running"), 3;
+    std::puts("claimed");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
     }
-    std::puts("usage: netenv_helper claim <lock file>");
-    return 2;
+    return 0;
 }

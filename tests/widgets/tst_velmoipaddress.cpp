@@ -1,5 +1,3 @@
-#include "../support/modalscript.h"
-
 #include "widgets/velmoipaddress.h"
 
 #include <QApplication>
@@ -14,15 +12,17 @@
 using namespace farlight;
 using namespace Qt::StringLiterals;
 
-// The control with its beep counted.
+// The control with its beeps and range reports counted instead of sounded and shown.
 class ProbeIPAddress : public VelmoIPAddress
 {
 public:
     using VelmoIPAddress::VelmoIPAddress;
     int beeps = 0;
+    int reports = 0;
 
 protected:
     void beep() override { ++beeps; }
+    void showMessage(QMessageBox::Icon, const QString &, const QString &) override { ++reports; }
 };
 
 class TestVelmoIPAddress : public QObject
@@ -32,7 +32,6 @@ class TestVelmoIPAddress : public QObject
 private slots:
     void init()
     {
-        m_script = std::make_unique<testsupport::ModalScript>(); // answers any message box with Ok
         m_host = std::make_unique<QWidget>(); // the previous test's window goes
         m_control = new ProbeIPAddress(m_host.get());
         m_host->show();
@@ -54,13 +53,10 @@ private slots:
         QFETCH(QString, written);
         QFETCH(QString, shown);
 
-        m_control->SetIPFocus(1);
         QSignalSpy changes(m_control, &VelmoIPAddress::Change);
         m_control->setIpAddress(written);
-        QCOMPARE(m_control->ipAddress(), shown);
+        // Once, with the finished address: the fields' own edits raise nothing meanwhile.
         QCOMPARE(QList<QVariantList>(changes), QList<QVariantList>{{shown}});
-        // Three-digit parts never move the focus when the address is written.
-        QVERIFY(field(1)->hasFocus());
     }
 
     void keys_data()
@@ -72,25 +68,20 @@ private slots:
         QTest::addColumn<QString>("after");
         QTest::addColumn<int>("beeps");
 
-        QTest::newRow("letters and signs refused with a beep") << "1.|.33.44" << "a -" << "1.|.33.44" << 3;
-        QTest::newRow("256 refused at the third digit") << "1.|.33.44" << "256" << "1.25|.33.44" << 1;
+        QTest::newRow("letters, signs, space and 256 beep") << "1.|.33.44" << "a -256" << "1.25|.33.44" << 4;
         // The digit is judged where it lands, not appended at the end.
-        QTest::newRow("3 before 25 would make 325, refused") << "1.|25.33.44" << "3" << "1.|25.33.44" << 1;
-        QTest::newRow("1 before 25 makes 125, third digit moves on") << "1.|25.33.44" << "1" << "1.125.[33].44" << 0;
-        QTest::newRow("selected text replaced") << "1.[255].33.44" << "3" << "1.3|.33.44" << 0;
-        QTest::newRow("full field refuses a fourth digit silently") << "1.123|.33.44" << "4" << "1.123|.33.44" << 0;
-        QTest::newRow("backspace passes") << "1.25|.33.44" << "\b" << "1.2|.33.44" << 0;
-        QTest::newRow("third digit in field 3 stays") << "1.22.33.|" << "254" << "1.22.33.254|" << 0;
-        QTest::newRow("007 leaves by its third digit as 7") << "1.|.33.44" << "007" << "1.7.[33].44" << 0;
-        QTest::newRow("empty stays empty on leaving") << "1.|.33.44" << "\t" << "1..[33].44" << 0;
+        QTest::newRow("3 before 25 makes 325, refused; 1 makes 125, third digit moves on")
+            << "1.|25.33.44" << "31" << "1.125.[33].44" << 1;
+        QTest::newRow("9 replaces the selected 25") << "1.[25].33.44" << "9" << "1.9|.33.44" << 0;
+        QTest::newRow("third digit in field 3 stays, a fourth refused silently, backspace passes")
+            << "1.22.33.|" << "2544\b" << "1.22.33.25|" << 0;
+        QTest::newRow("tab leaves an empty field empty, 007 leaves by its third digit as 7")
+            << "|.22.33.44" << "\t007" << ".7.[33].44" << 0;
         QTest::newRow("dot in field 3 wraps to field 0, dot moves on") << "1.22.33.[44]" << ".." << "1.[22].33.44" << 0;
-        QTest::newRow("left inside the text stays, at its start goes to end of previous")
-            << "1.22.3|3.44" << "<<" << "1.22|.33.44" << 0;
-        QTest::newRow("left with all selected goes back") << "1.22.[33].44" << "<" << "1.22|.33.44" << 0;
-        QTest::newRow("left at start of field 0 stays") << "|1.22.33.44" << "<" << "|1.22.33.44" << 0;
-        QTest::newRow("right inside the text stays, at its end goes to start of next")
-            << "1.|22.33.44" << ">>>" << "1.22.|33.44" << 0;
-        QTest::newRow("right at end of field 3 stays") << "1.22.33.44|" << ">" << "1.22.33.44|" << 0;
+        // Inside the text the arrows move the caret; at its edge (all selected counts as the start)
+        // to the neighbouring field, but not beyond fields 0 and 3.
+        QTest::newRow("left") << "1.22.[33].44" << "<<<<<<" << "|1.22.33.44" << 0;
+        QTest::newRow("right") << "1.22.3|3.44" << ">>>>>>" << "1.22.33.44|" << 0;
     }
 
     void keys()
@@ -108,91 +99,55 @@ private slots:
         m_control->SetIPFocus(focused); // gaining the focus selects the whole text
         if (const int caret = parts[focused].indexOf(u'|'); caret >= 0)
             field(focused)->setCursorPosition(caret);
-        QCOMPARE(state(), before);
         const QString address = m_control->ipAddress();
         QSignalSpy changes(m_control, &VelmoIPAddress::Change);
         for (const QChar c : keys) {
-            QWidget *target = QApplication::focusWidget();
-            if (c == u'<' || c == u'>')
-                QTest::keyClick(target, c == u'<' ? Qt::Key_Left : Qt::Key_Right);
-            else
-                QTest::keyClick(target, c.toLatin1());
+            const Qt::Key key = c == u'<' ? Qt::Key_Left : c == u'>' ? Qt::Key_Right : QTest::asciiToKey(c.toLatin1());
+            QTest::keyClick(QApplication::focusWidget(), key);
         }
         QCOMPARE(state(), after);
         QCOMPARE(m_control->beeps, beeps);
-        QVERIFY(m_script->log().isEmpty());
-        // Every accepted edit raises Change with the address; refused keys and moves raise nothing.
+        // Accepted edits raise Change; refused keys and moves raise nothing.
         QCOMPARE(changes.isEmpty(), m_control->ipAddress() == address);
-        if (!changes.isEmpty())
-            QCOMPARE(changes.last().at(0).toString(), m_control->ipAddress());
     }
 
     void outOfRangeReportedOnLeaving()
     {
-        m_control->setIpAddress(QStringLiteral("1.2.3.4"));
+        m_control->setIpAddress(u"1.2.3.4"_s);
         // Typing cannot make 999, pasting can: the field fills, the focus moves on, and leaving
-        // the field reports the range.
+        // the field reports the range and takes the focus back.
         QSignalSpy changes(m_control, &VelmoIPAddress::Change);
-        QGuiApplication::clipboard()->setText(QStringLiteral("999"));
+        QGuiApplication::clipboard()->setText(u"999"_s);
         m_control->SetIPFocus(1);
         QTest::keyClick(field(1), Qt::Key_V, Qt::ControlModifier);
-        QTRY_COMPARE(m_script->log(), QStringList{QStringLiteral("Value must be between 0 and 255")});
+        QCOMPARE(m_control->reports, 1);
+        QCOMPARE(state(), u"1.[999].3.4"_s);
         QVERIFY(changes.isEmpty());
-
         // The Set IP dialog reads the fields by value and must see what was pasted, not a clamped 255.
         QCOMPARE(m_control->IPValue(1), 999);
-        QVERIFY(!m_control->IsValidIP());
-        // The text is left for correction; the window gives the focus back to the field once the
-        // box has closed (offscreen, the test hands back the activation).
-        m_host->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
-        QCOMPARE(state(), QStringLiteral("1.[999].3.4"));
+
         // Another window taking the focus is not leaving the field: no second report.
         QWidget other;
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
-        m_host->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
-
-        QTest::keyClicks(field(1), QStringLiteral("25"));
-        m_control->SetIPFocus(0);
-        QCOMPARE(m_script->log().size(), 1);
-        QCOMPARE(m_control->ipAddress(), QStringLiteral("1.25.3.4"));
-    }
-
-    void setIPValueOnlyEmpties()
-    {
-        m_control->setIpAddress(QStringLiteral("192.168.1.10"));
-        QSignalSpy changes(m_control, &VelmoIPAddress::Change);
-        m_control->setIPValue(2, 7);
-        m_control->setIPValue(4, VelmoIPAddress::EmptyFieldValue);
-        m_control->setIPValue(2, VelmoIPAddress::EmptyFieldValue);
-        // Every call raises Change, though only an empty value for a field index changes anything.
-        QCOMPARE(QList<QVariantList>(changes),
-                 (QList<QVariantList>{{"192.168.1.10"}, {"192.168.1.10"}, {"192.168..10"}}));
+        QCOMPARE(m_control->reports, 1);
     }
 
 private:
-    QLineEdit *field(int index) const
-    {
-        return m_control->findChild<QLineEdit *>(QStringLiteral("txtIP%1").arg(index));
-    }
+    QLineEdit *field(int index) const { return m_control->findChild<QLineEdit *>(u"txtIP%1"_s.arg(index)); }
     QString state() const
     {
         QStringList parts;
         for (int i = 0; i < 4; ++i) {
-            QString text = field(i)->text();
-            if (field(i)->hasFocus())
-                text = field(i)->hasSelectedText() && field(i)->selectedText() == text
-                    ? u'[' + text + u']'
-                    : text.insert(field(i)->cursorPosition(), u'|');
-            parts << text;
+            const QLineEdit *f = field(i);
+            const bool whole = f->hasSelectedText() && f->selectedText() == f->text();
+            parts << (!f->hasFocus() ? f->text()
+                                     : whole ? u'[' + f->text() + u']' : f->text().insert(f->cursorPosition(), u'|'));
         }
         return parts.join(u'.');
     }
 
-    std::unique_ptr<testsupport::ModalScript> m_script;
     std::unique_ptr<QWidget> m_host;
     ProbeIPAddress *m_control = nullptr;
 };
