@@ -10,18 +10,6 @@ namespace {
 constexpr qsizetype PairLength = 2;
 const QString EmptyKey = QStringLiteral("000000000000");
 const QString BroadcastKey = QStringLiteral("FFFFFFFFFFFF");
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
 } // namespace
 
 int FilterEdit::message() const
@@ -40,7 +28,7 @@ quint8 FilterTable::PairValue(QStringView pair)
 {
     int value = 0;
     for (QChar c : pair.first(qMin(pair.size(), PairLength))) {
-        const int digit = hexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             break;
         value = value * 16 + digit;

@@ -44,11 +44,6 @@ constexpr int PairLength = 2;
 constexpr int ImageSize = 48;
 const QString FileFilter = QStringLiteral("MAC File (*.mac)");
 
-bool IsHexDigit(QChar c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-}
-
 // A box left with fewer than two characters reads as its value with leading zeros.
 QString Normalised(const QString &pair)
 {
@@ -67,7 +62,7 @@ public:
         QString kept;
         int keptBeforeCaret = 0;
         for (qsizetype i = 0; i < input.size(); ++i) {
-            if (!IsHexDigit(input[i]))
+            if (HexDigitValue(input[i]) < 0)
                 continue;
             kept.append(input[i]);
             if (i < pos)
@@ -100,7 +95,7 @@ protected:
         // Control characters (Backspace, Tab, Enter, the editing shortcuts) and keys without
         // text pass; other characters that are not hexadecimal are dropped.
         const QString typed = event->text();
-        if (typed.size() == 1 && typed[0].isPrint() && !IsHexDigit(typed[0])) {
+        if (typed.size() == 1 && typed[0].isPrint() && HexDigitValue(typed[0]) < 0) {
             event->accept();
             return;
         }

@@ -33,7 +33,7 @@ QString MacKey(const MacAddress &mac)
     return joinHex(mac, u"");
 }
 
-static int hexValue(QChar c)
+int HexDigitValue(QChar c)
 {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9')
@@ -62,8 +62,8 @@ std::optional<MacAddress> ParseMac(QStringView text)
                 return std::nullopt;
             ++pos;
         }
-        const int hi = hexValue(text[pos]);
-        const int lo = hexValue(text[pos + 1]);
+        const int hi = HexDigitValue(text[pos]);
+        const int lo = HexDigitValue(text[pos + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         mac[i] = static_cast<quint8>(hi * 16 + lo);

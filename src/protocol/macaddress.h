@@ -20,6 +20,9 @@ QString FormatMac(const MacAddress &mac);
 /// @brief "000A1B2C3D4E": the form of the filter list keys and .MAC files.
 QString MacKey(const MacAddress &mac);
 
+/// @brief The value of one hexadecimal digit, either case, or -1 for any other character.
+int HexDigitValue(QChar c);
+
 /// @brief Accepts "00-0A-1B-2C-3D-4E", "00:0a:1b:2c:3d:4e" and "000A1B2C3D4E"; nothing else.
 std::optional<MacAddress> ParseMac(QStringView text);
 
