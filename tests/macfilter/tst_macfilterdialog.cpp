@@ -110,10 +110,11 @@ private slots:
         QTest::newRow("open a file, save it over itself")
             << a << "file aabbccddeeff,hall\r\n001122AABBCC | OpenDlg | SaveDlg"
             << "2 rows 111: 1 00-11-22-AA-BB-CC" + replace + " | file 001122AABBCC\r\naabbccddeeff,hall\r\n";
-        QTest::newRow("open an empty file, Cancel saving over it") << a << "file  | OpenDlg | cancel box | SaveDlg"
-                                                                   << "0 rows 100" + replace + " | file ";
-        QTest::newRow("open a bad line: 314") << a << "file 0A0B0C0D0E0 | OpenDlg" << shownA
-            + " | Farlight: This is not valid MAC address filtering file for Farlight | file 0A0B0C0D0E0";
+        QTest::newRow("open an empty file") << a << "file  | OpenDlg" << "0 rows 100 | file ";
+        QTest::newRow("open a bad line: 314; Cancel saving over it")
+            << a << "file 0A0B0C0D0E0 | OpenDlg | cancel box | SaveDlg"
+            << shownA + " | Farlight: This is not valid MAC address filtering file for Farlight" + replace
+                   + " | file 0A0B0C0D0E0";
         QTest::newRow("save a new file") << a << "SaveDlg" << shownA + " | file " + a + "\r\n";
 
         const QString sent = QStringLiteral(" | sent 0a0b0c0d0e0f00");
