@@ -20,6 +20,8 @@ packages=(
     tftpd-hpa
     # scripts/run.sh without a display: xvfb-run, and import for a screenshot
     xvfb xauth imagemagick
+    # the fuzz targets (fuzz/, FARLIGHT_FUZZ=ON): clang and its libFuzzer and sanitizer runtimes
+    clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do
