@@ -31,6 +31,8 @@ struct FaultConfig
     std::optional<MacAddress> replyMac;
     /// TFTP error code with which a write request is refused.
     std::optional<quint16> tftpError;
+    /// How many write requests per device tftpError refuses; none means every one.
+    std::optional<int> tftpErrorCount;
     /// Devices the faults apply to; empty means every device.
     QList<MacAddress> devices;
     /// Request kinds the faults apply to; empty means every kind.

@@ -53,9 +53,13 @@ std::optional<MacAddress> FaultInjector::replyMac(const MacAddress &device, Requ
     return applies(device, kind) ? m_config.replyMac : std::nullopt;
 }
 
-std::optional<quint16> FaultInjector::tftpError(const MacAddress &device) const
+std::optional<quint16> FaultInjector::tftpError(const MacAddress &device)
 {
-    return applies(device, RequestKind::Tftp) ? m_config.tftpError : std::nullopt;
+    if (!applies(device, RequestKind::Tftp) || !m_config.tftpError)
+        return std::nullopt;
+    if (m_config.tftpErrorCount && m_tftpRefusals[device]++ >= *m_config.tftpErrorCount)
+        return std::nullopt;
+    return m_config.tftpError;
 }
 
 } // namespace farlight

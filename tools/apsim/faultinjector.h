@@ -2,6 +2,7 @@
 
 #include "faultconfig.h"
 
+#include <map>
 #include <random>
 
 namespace farlight {
@@ -26,7 +27,9 @@ public:
     int delayMs(const MacAddress &device, RequestKind kind) const;
     std::optional<quint16> status(const MacAddress &device, RequestKind kind) const;
     std::optional<MacAddress> replyMac(const MacAddress &device, RequestKind kind) const;
-    std::optional<quint16> tftpError(const MacAddress &device) const;
+    /// @brief The error that refuses this write request; each call for an affected device
+    /// consumes one refusal of a limited count.
+    std::optional<quint16> tftpError(const MacAddress &device);
 
     const FaultConfig &config() const { return m_config; }
 
@@ -34,6 +37,7 @@ private:
     FaultConfig m_config;
     std::mt19937 m_random;
     quint64 m_fixedCount = 0;
+    std::map<MacAddress, int> m_tftpRefusals;
 };
 
 } // namespace farlight

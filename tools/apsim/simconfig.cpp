@@ -213,7 +213,7 @@ FaultConfig parseFaults(const QJsonValue &value, const QList<DeviceConfig> &devi
     const QJsonObject o = value.toObject();
     checkKeys(o, where,
               {u"seed"_s, u"drop_rate"_s, u"drop_mode"_s, u"duplicate"_s, u"delay_ms"_s, u"status"_s,
-               u"reply_mac"_s, u"tftp_error"_s, u"devices"_s, u"requests"_s, u"comment"_s});
+               u"reply_mac"_s, u"tftp_error"_s, u"tftp_error_count"_s, u"devices"_s, u"requests"_s, u"comment"_s});
 
     FaultConfig f;
     if (o.contains(u"seed"))
@@ -238,6 +238,8 @@ FaultConfig parseFaults(const QJsonValue &value, const QList<DeviceConfig> &devi
         f.replyMac = mac(o[u"reply_mac"], path(where, u"reply_mac"_s));
     if (o.contains(u"tftp_error"))
         f.tftpError = quint16(integer(o[u"tftp_error"], path(where, u"tftp_error"_s), 0, 0xFFFF));
+    if (o.contains(u"tftp_error_count"))
+        f.tftpErrorCount = int(integer(o[u"tftp_error_count"], path(where, u"tftp_error_count"_s), 0, 1000000));
     if (o.contains(u"devices")) {
         const QString listPath = path(where, u"devices"_s);
         const QJsonArray list = array(o[u"devices"], listPath);
