@@ -20,6 +20,9 @@ packages=(
     tftpd-hpa
     # scripts/run.sh without a display: xvfb-run, and import for a screenshot
     xvfb xauth imagemagick
+    # the install test and the Debian package: validators of the desktop entry and the AppStream
+    # metadata, and dpkg-shlibdeps (dpkg-dev) with file for CPack's dependency computation
+    desktop-file-utils appstream dpkg-dev file
     # the fuzz targets (fuzz/, FARLIGHT_FUZZ=ON): clang and its libFuzzer and sanitizer runtimes
     clang libclang-rt-dev
 )

@@ -41,6 +41,8 @@ run_tests() {
     [ "$(id -u)" = 0 ] || fl_as_root chown -R --from=0 "$(id -u):$(id -g)" "$2"
 }
 run_tests "release build" "$root/build" 600
+echo "== Debian package (release build)"
+"$root/tests/install/check_deb.sh" "$root/build" || status=1
 run_tests "ASan + UBSan build" "$root/build-asan" 900
 
 # lab_leaves_nothing checked each run's labs; this also catches a lab of any earlier run whose
