@@ -21,7 +21,7 @@ QStringList HelpSearchDirs()
     if (QCoreApplication::instance() != nullptr) {
         const QDir appDir(QCoreApplication::applicationDirPath());
         dirs << QDir::cleanPath(appDir.filePath(QStringLiteral("help")));
-        dirs << QDir::cleanPath(appDir.filePath(QStringLiteral("../share/") + DataSubdir));
+        dirs << QDir::cleanPath(appDir.filePath(QStringLiteral(FARLIGHT_HELP_DIR_FROM_BIN)));
     }
 #ifdef FARLIGHT_HELP_BUILD_DIR
     dirs << QStringLiteral(FARLIGHT_HELP_BUILD_DIR);

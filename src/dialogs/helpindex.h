@@ -17,8 +17,8 @@ inline const QString HelpFileName = QStringLiteral("QM735XLE.HLP");
 inline const QString HelpIndexFileName = QStringLiteral("index.html");
 
 /// @brief The folders searched for the help page, most specific first: a "help" folder next to the
-/// executable, the installed layout (<prefix>/share/farlight/help beside <prefix>/bin), the build
-/// tree's copy, then the system's data folders.
+/// executable, the installed layout (the installation's help folder, reached from the executable's
+/// folder, e.g. ../share/farlight/help), the build tree's copy, then the system's data folders.
 QStringList HelpSearchDirs();
 
 /// @brief A file URL of the first index.html found in @p dirs, or an empty URL when none exists.
