@@ -61,10 +61,16 @@ TftpClient::Step TftpClient::receive(QByteArrayView datagram, const QHostAddress
         return {};
     const ByteReader reader(datagram);
     const std::optional<quint8> opcode = reader.u8(Tftp::OpcodeLowByteOffset);
-    // The server's first answer names the port of the transfer, which may be a fresh one.
+    // The server's first answer names the port of the transfer, which may be a fresh one. Only
+    // an acknowledgement or an error answers: a stray datagram from another port of the server's
+    // host must not send the write request's resends and the data there.
+    const bool answer = (opcode == Tftp::Ack && reader.has(Tftp::BlockOffset, 2))
+        || (opcode == Tftp::Error && reader.has(Tftp::ErrorCodeLowByteOffset, 1));
     if (!m_portLatched) {
-        m_serverPort = fromPort;
-        m_portLatched = true;
+        if (answer) {
+            m_serverPort = fromPort;
+            m_portLatched = true;
+        }
     } else if (fromPort != m_serverPort) {
         // A stranger on the server's host is told so and the transfer goes on; an ERROR is
         // never answered, so that two confused peers cannot keep each other busy.

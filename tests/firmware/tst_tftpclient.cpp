@@ -113,6 +113,8 @@ private slots:
             "D1/512@1234 0% T+ | D2/512@1234 43% T+ | D2/512@1234");
         row("another port is told, the transfer goes on", {"ack 0@1234", "ack 1@69", "0005 0001@69", "ack 1@1234"},
             "D1/512@1234 0% T+ | E5@69 | - | D2/512@1234 43% T+");
+        row("a stray datagram from another port takes nothing", {"0003 0001@1234", "expire", "ack 0@1235"},
+            "- | W@69 | D1/512@1235 0% T+");
         row("another host is ignored", {"ack 0@192.168.77.99:69", "0005 0001@10.0.0.1:1234", "ack 0@1234"},
             "- | - | D1/512@1234 0% T+");
     }
