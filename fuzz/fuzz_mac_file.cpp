@@ -1,0 +1,57 @@
+// A .MAC file's bytes, as a user might receive them from anyone: a file that is read gives at
+// most 128 entries of 12 hexadecimal characters with an optional ",note", writing them back
+// reads the same again, and the list loaded from them, edited as the list editor does, stays
+// sorted, unique and within 128 entries.
+#include "filtertablecheck.h"
+
+#include "macfilter/macfile.h"
+
+using namespace farlight;
+
+namespace {
+
+// Edits are tried with the first few keys only; each is checked against the whole list.
+constexpr qsizetype EditedKeys = 8;
+
+bool sameEntries(const QList<FilterEntry> &a, const QList<FilterEntry> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const FilterEntry &x, const FilterEntry &y) {
+        return x.Key == y.Key && x.Mac == y.Mac && x.Tail == y.Tail;
+    });
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView file(reinterpret_cast<const char *>(data), qsizetype(size));
+    const std::optional<QList<FilterEntry>> entries = MacFile::parse(file);
+    if (!entries)
+        return 0;
+    FUZZ_CHECK(entries->size() <= MacFile::MaxLines);
+    for (const FilterEntry &entry : *entries) {
+        FUZZ_CHECK(entry.Key.size() == MacFile::KeyLength);
+        FUZZ_CHECK(std::all_of(entry.Key.begin(), entry.Key.end(), [](QChar c) { return HexDigitValue(c) >= 0; }));
+        FUZZ_CHECK(entry.Tail.isEmpty() || entry.Tail.startsWith(u','));
+        FUZZ_CHECK(ParseMac(entry.Key) == entry.Mac);
+    }
+    const std::optional<QList<FilterEntry>> again = MacFile::parse(MacFile::format(*entries));
+    FUZZ_CHECK(again && sameEntries(*again, *entries));
+
+    FilterTable table;
+    table.load(*entries);
+    fuzz::CheckFilterTable(table);
+    for (qsizetype i = 0; i < qMin(entries->size(), EditedKeys); ++i) {
+        const QString &key = (*entries)[i].Key;
+        table.add(key.toUpper());
+        fuzz::CheckFilterTable(table);
+        if (!table.isEmpty()) {
+            table.replace(i % table.count(), key.toLower());
+            fuzz::CheckFilterTable(table);
+        }
+        if (i % 3 == 2)
+            table.remove(i % (table.count() + 1));
+    }
+    fuzz::CheckFilterTable(table);
+    return 0;
+}
