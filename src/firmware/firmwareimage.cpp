@@ -1,8 +1,14 @@
 #include "firmware/firmwareimage.h"
 
+#include "resources/strings.h"
+
+#include <QFile>
+#include <QFileInfo>
+
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <new>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -114,6 +120,30 @@ bool ContainsFirmwareSignature(QByteArrayView image)
     size -= scanned;
 #endif
     return ContainsScalar(data, size);
+}
+
+FirmwareFile LoadFirmwareImage(const QString &path, qint64 maxSize)
+{
+    if (path.isEmpty())
+        return {{}, StringId::PleaseKeyinPath};
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isHidden())
+        return {{}, StringId::FileNotExist};
+    if (!IsFirmwareFileName(path))
+        return {{}, StringId::NotValidFirmware};
+    // An image that cannot be read whole (too large, an I/O error, no memory for it) is simply
+    // not a valid image.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSize)
+        return {{}, StringId::NotValidFirmware};
+    try {
+        QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError || bytes.size() != file.size() || !ContainsFirmwareSignature(bytes))
+            return {{}, StringId::NotValidFirmware};
+        return {std::move(bytes), 0};
+    } catch (const std::bad_alloc &) {
+        return {{}, StringId::NotValidFirmware};
+    }
 }
 
 } // namespace farlight

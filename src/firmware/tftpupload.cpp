@@ -1,10 +1,12 @@
 #include "firmware/tftpupload.h"
 
 #include "firmware/tftpclient.h"
-#include "netenv/udppeer.h"
+#include "firmware/tftpport.h"
 #include "resources/strings.h"
 
 #include <QPointer>
+
+#include <utility>
 
 namespace farlight {
 
@@ -15,25 +17,39 @@ constexpr int ErrorTextCount = 8;
 
 TftpUpload::TftpUpload(QObject *parent)
     : QObject(parent)
-    , m_winsock2(new UdpPeer(this))
 {
-    m_winsock2->setObjectName(QStringLiteral("Winsock2"));
-    connect(m_winsock2, &UdpPeer::dataArrival, this, &TftpUpload::winsock2DataArrival);
-    // Socket errors are never shown: a lost datagram is the retransmission timer's business.
-    connect(m_winsock2, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
     m_timer1.setInterval(RetransmitInterval);
     connect(&m_timer1, &QTimer::timeout, this, &TftpUpload::timer1Timer);
 }
 
-TftpUpload::~TftpUpload() = default;
+TftpUpload::~TftpUpload()
+{
+    cancel();
+}
 
 bool TftpUpload::open(const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress)
 {
     cancel();
+    if (!m_ownPort)
+        m_ownPort = new TftpPort(this);
+    return m_ownPort->bind(localAddress, interfaceIndex) && attach(*m_ownPort, localAddress, interfaceIndex, deviceAddress);
+}
+
+bool TftpUpload::open(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress)
+{
+    cancel();
+    return attach(port, localAddress, interfaceIndex, deviceAddress);
+}
+
+bool TftpUpload::attach(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress)
+{
+    if (!port.isBound() || !port.attach(this, deviceAddress))
+        return false;
+    m_port = &port;
+    m_localAddress = localAddress;
+    m_interfaceIndex = interfaceIndex;
     m_deviceAddress = deviceAddress;
-    m_winsock2->setRemoteHost(deviceAddress);
-    m_winsock2->setRemotePort(ServerPort);
-    return m_winsock2->bind(LocalPort, localAddress, interfaceIndex);
+    return true;
 }
 
 void TftpUpload::start(const QByteArray &image)
@@ -49,7 +65,10 @@ void TftpUpload::start(const QByteArray &image)
 void TftpUpload::cancel()
 {
     m_timer1.stop();
-    m_winsock2->close();
+    if (m_port)
+        std::exchange(m_port, nullptr)->detach(this);
+    if (m_ownPort)
+        m_ownPort->close();
     if (m_client)
         m_client->cancel();
 }
@@ -71,11 +90,10 @@ QString TftpUpload::errorMessage(int code)
     return text(FirstErrorTextId + code);
 }
 
-void TftpUpload::winsock2DataArrival()
+void TftpUpload::receive(const QByteArray &datagram, const QHostAddress &from, quint16 fromPort)
 {
     if (m_client)
-        carryOut(m_client->receive(m_winsock2->getData(), QHostAddress(m_winsock2->remoteHostIp()),
-                                   m_winsock2->remoteHostPort()));
+        carryOut(m_client->receive(datagram, from, fromPort));
 }
 
 void TftpUpload::timer1Timer()
@@ -89,9 +107,9 @@ void TftpUpload::carryOut(const TftpClientStep &step)
     std::optional<Outcome> outcome = step.outcome;
     TftpClientStep::Timer timer = step.timer;
     for (const TftpClientStep::Send &send : step.sends) {
-        m_winsock2->setRemotePort(send.port);
         // Other failures are covered by the retransmission timer.
-        if (!m_winsock2->sendData(send.datagram) && send.mustSucceed) {
+        const bool sent = m_port && m_port->send(send.datagram, m_localAddress, m_interfaceIndex, m_deviceAddress, send.port);
+        if (!sent && send.mustSucceed) {
             const TftpClientStep failed = m_client->sendFailed();
             outcome = failed.outcome;
             timer = failed.timer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -11,14 +12,14 @@
 namespace farlight {
 
 class TftpClient;
-class UdpPeer;
+class TftpPort;
 struct TftpClientStep;
 
 /// @brief One TFTP write transfer of a firmware image to a device, without any window.
 ///
-/// It owns the socket (local port 14321 on the device's adapter, remote port 69 of the device)
-/// and the retransmission timer, and reports progress and its end by signals. The dialog shows
-/// them; a command-line tool prints them.
+/// It talks through local port 14321 (its own, or one shared by uploads to several devices) to
+/// port 69 of the device, owns the retransmission timer, and reports progress and its end by
+/// signals. The dialog shows them; a command-line tool prints them.
 class TftpUpload : public QObject
 {
     Q_OBJECT
@@ -45,9 +46,12 @@ public:
     /// @brief Binds port 14321 on @p localAddress (interface @p interfaceIndex) towards
     /// @p deviceAddress, port 69. False when the socket cannot be bound.
     bool open(const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress);
+    /// @brief As open(), through @p port, which must be bound and outlive the transfer's use of
+    /// it. False when another upload on that port talks to the same device address.
+    bool open(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress);
     /// @brief Sends the write request for @p image and starts the retransmission timer.
     void start(const QByteArray &image);
-    /// @brief Abandons the transfer: timers off, socket closed, nothing sent to the device.
+    /// @brief Abandons the transfer: timers off, port released, nothing sent to the device.
     void cancel();
 
     /// @brief The system's version code; 5000 and 5100 ignore unknown opcodes.
@@ -71,14 +75,21 @@ signals:
     void finished(farlight::TftpUpload::Outcome outcome);
 
 private:
-    void winsock2DataArrival();
+    friend class TftpPort;
+
+    bool attach(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress);
+    void receive(const QByteArray &datagram, const QHostAddress &from, quint16 fromPort);
     void timer1Timer();
     void carryOut(const TftpClientStep &step);
 
     qint32 m_osVersionCode = 0;
     int m_errorCode = -1;
-    UdpPeer *m_winsock2 = nullptr;
+    TftpPort *m_ownPort = nullptr;
+    // The port in use: m_ownPort or a shared one, whose destructor clears this.
+    TftpPort *m_port = nullptr;
     QTimer m_timer1;
+    QString m_localAddress;
+    qint32 m_interfaceIndex = 0;
     QString m_deviceAddress;
     std::unique_ptr<TftpClient> m_client;
     int m_shownPercent = -1;

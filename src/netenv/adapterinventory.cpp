@@ -33,6 +33,7 @@ AdapterInventoryResult TakeAdapterInventory(Platform &platform, AdapterArray &ta
         entry.Gateway = adapter.gateway;
         entry.Mac = adapter.mac;
         entry.InterfaceIndex = adapter.index;
+        entry.Name = adapter.name;
         entry.HasAddress = adapter.ipAddress.startsWith(NoAddress) ? 0 : 1;
         table[std::size_t(count)] = entry;
         ++count;

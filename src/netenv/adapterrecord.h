@@ -15,6 +15,7 @@ struct AdapterRecord
     MacAddress Mac{};
     qint32 InterfaceIndex = 0;
     qint16 HasAddress = 0;
+    QString Name; ///< the system's name of the adapter, as reports show it
 };
 
 } // namespace farlight

@@ -119,6 +119,16 @@ bool UdpPeer::bind(quint16 localPort, const QString &localAddress, qint32 interf
     return true;
 }
 
+bool UdpPeer::setSendingAdapter(const QString &localAddress, qint32 interfaceIndex)
+{
+    QHostAddress address;
+    if (!isBound() || !ParseLocalAddress(localAddress, address))
+        return false;
+    m_boundAddress = address;
+    m_interfaceIndex = interfaceIndex;
+    return true;
+}
+
 QString UdpPeer::localAddress() const
 {
     if (!isBound())

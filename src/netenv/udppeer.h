@@ -47,6 +47,11 @@ public:
     /// address is not one of this machine's, or the port is taken.
     bool bind(quint16 localPort, const QString &localAddress, qint32 interfaceIndex = 0);
 
+    /// @brief Makes later sends leave from another adapter of this machine, without reopening
+    /// the socket: one socket on a fixed port can so serve devices behind several adapters.
+    /// False, with nothing changed, when the socket is closed or the text is not IPv4.
+    bool setSendingAdapter(const QString &localAddress, qint32 interfaceIndex);
+
     /// @brief Dotted text of the adapter address the socket was bound for; "0.0.0.0" when it was
     /// bound for none or is closed.
     QString localAddress() const;

@@ -1,0 +1,104 @@
+#include "firmware/upgradebatch.h"
+
+#include <QTimer>
+
+namespace farlight {
+
+UpgradeBatch::UpgradeBatch(QObject *parent)
+    : QObject(parent)
+{
+}
+
+UpgradeBatch::~UpgradeBatch()
+{
+    cancel();
+}
+
+bool UpgradeBatch::start(const QList<UpgradeTarget> &targets, const QByteArray &image)
+{
+    cancel();
+    if (!m_port.bind())
+        return false;
+    m_image = image;
+    m_jobsList.clear();
+    m_jobsList.resize(std::size_t(targets.size()));
+    for (qsizetype i = 0; i < targets.size(); ++i)
+        m_jobsList[std::size_t(i)].target = targets[i];
+    m_running = 0;
+    m_remaining = int(targets.size());
+    if (m_remaining == 0)
+        QTimer::singleShot(0, this, &UpgradeBatch::finished);
+    startWaiting();
+    return true;
+}
+
+void UpgradeBatch::cancel()
+{
+    for (Job &job : m_jobsList) {
+        if (job.upload)
+            job.upload->cancel();
+        job.waiting = false;
+    }
+    m_running = 0;
+    m_port.close();
+}
+
+void UpgradeBatch::startWaiting()
+{
+    for (std::size_t i = 0; i < m_jobsList.size() && m_running < m_jobs; ++i) {
+        if (m_jobsList[i].waiting)
+            startJob(int(i));
+    }
+}
+
+bool UpgradeBatch::startJob(int index)
+{
+    Job &job = m_jobsList[std::size_t(index)];
+    auto upload = std::make_unique<TftpUpload>();
+    upload->setRetransmitInterval(m_interval);
+    upload->setOsVersionCode(m_osVersionCode);
+    // Two devices behind one address cannot share the port at once: the second waits.
+    if (!upload->open(m_port, job.target.localAddress, job.target.interfaceIndex, job.target.deviceAddress))
+        return false;
+    connect(upload.get(), &TftpUpload::progress, this, [this, index](int percent) { emit progress(index, percent); });
+    connect(upload.get(), &TftpUpload::finished, this,
+            [this, index](TftpUpload::Outcome outcome) { jobFinished(index, outcome); });
+    // A failed attempt's upload may still be inside its own signal.
+    if (job.upload)
+        job.upload.release()->deleteLater();
+    job.upload = std::move(upload);
+    if (job.result.attempts == 0)
+        job.clock.start();
+    ++job.result.attempts;
+    job.waiting = false;
+    ++m_running;
+    job.upload->start(m_image);
+    return true;
+}
+
+void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
+{
+    Job &job = m_jobsList[std::size_t(index)];
+    const int errorCode = job.upload->errorCode();
+    job.upload->cancel();
+    --m_running;
+    if (outcome != TftpUpload::Outcome::Complete && job.result.attempts <= m_retries) {
+        emit retrying(index, outcome, errorCode);
+        QTimer::singleShot(m_interval, this, [this, index] {
+            m_jobsList[std::size_t(index)].waiting = true;
+            startWaiting();
+        });
+    } else {
+        job.done = true;
+        job.result.outcome = outcome;
+        job.result.errorCode = errorCode;
+        job.result.elapsedMs = job.clock.elapsed();
+        --m_remaining;
+        emit targetFinished(index, job.result);
+    }
+    startWaiting();
+    if (m_remaining == 0)
+        emit finished();
+}
+
+} // namespace farlight

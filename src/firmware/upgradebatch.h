@@ -1,0 +1,98 @@
+#pragma once
+
+#include "firmware/tftpport.h"
+#include "firmware/tftpupload.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace farlight {
+
+/// @brief One device of a batch: where it is and through which adapter it is reached.
+struct UpgradeTarget
+{
+    QString localAddress;
+    qint32 interfaceIndex = 0;
+    QString deviceAddress;
+};
+
+/// @brief Uploads one firmware image to many devices, several at a time, through one shared
+/// port 14321; a failed upload starts again from its first block (TFTP cannot resume), as
+/// often as allowed.
+class UpgradeBatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Result
+    {
+        TftpUpload::Outcome outcome = TftpUpload::Outcome::TimedOut;
+        int errorCode = -1;  ///< the device's TFTP error code, for DeviceError
+        int attempts = 0;
+        qint64 elapsedMs = 0; ///< from the first attempt's start to the end
+    };
+
+    explicit UpgradeBatch(QObject *parent = nullptr);
+    ~UpgradeBatch() override;
+
+    /// @brief At most this many uploads run at once (at least 1).
+    void setJobs(int jobs) { m_jobs = qMax(1, jobs); }
+    /// @brief A failed upload starts again at most this many times.
+    void setRetries(int retries) { m_retries = qMax(0, retries); }
+    /// @brief The pause before an upload starts again, so the device's last answers to the
+    /// failed attempt die out first; and each upload's retransmission interval.
+    void setRetransmitInterval(std::chrono::milliseconds interval) { m_interval = interval; }
+    void setOsVersionCode(qint32 code) { m_osVersionCode = code; }
+
+    /// @brief Opens port 14321 and starts the first uploads. False (errorString() says why)
+    /// when the port cannot be opened; nothing is sent then.
+    bool start(const QList<UpgradeTarget> &targets, const QByteArray &image);
+    /// @brief Abandons every upload still running.
+    void cancel();
+    QString errorString() const { return m_port.errorString(); }
+
+signals:
+    /// @brief Target @p target (an index into the list given to start) has sent @p percent of
+    /// the image in its current attempt.
+    void progress(int target, int percent);
+    /// @brief An attempt of target @p target failed and it will start again.
+    void retrying(int target, farlight::TftpUpload::Outcome outcome, int errorCode);
+    /// @brief Target @p target is done, for good.
+    void targetFinished(int target, const farlight::UpgradeBatch::Result &result);
+    /// @brief Every target is done.
+    void finished();
+
+private:
+    struct Job
+    {
+        UpgradeTarget target;
+        std::unique_ptr<TftpUpload> upload;
+        Result result;
+        QElapsedTimer clock;
+        bool waiting = true; // not yet started, or waiting to start again
+        bool done = false;
+    };
+
+    void startWaiting();
+    bool startJob(int index);
+    void jobFinished(int index, TftpUpload::Outcome outcome);
+
+    TftpPort m_port;
+    std::vector<Job> m_jobsList;
+    QByteArray m_image;
+    int m_jobs = 4;
+    int m_retries = 0;
+    int m_running = 0;
+    int m_remaining = 0;
+    qint32 m_osVersionCode = 0;
+    std::chrono::milliseconds m_interval = TftpUpload::RetransmitInterval;
+};
+
+} // namespace farlight
