@@ -12,6 +12,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Named, the program keeps the list's layout and the folders last used in the user's settings.
+    QApplication::setOrganizationName(QStringLiteral("Farlight"));
     QApplication::setApplicationName(QStringLiteral("Farlight"));
     QApplication::setWindowIcon(farlight::ApplicationIcon());
 

@@ -6,23 +6,36 @@
 #include "app/pendingdialog.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/helpindex.h"
+#include "discovery/devicesearch.h"
 #include "netenv/platform.h"
 #include "resources/strings.h"
+#include "session/devicelistmodel.h"
+#include "session/usersettings.h"
 #include "widgets/twips.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTime>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace farlight {
 
@@ -31,14 +44,33 @@ namespace {
 // Wide enough that every column of the list shows its full text in a desktop font.
 constexpr int DefaultWidthTwips = 12000;
 constexpr int DefaultHeightTwips = 6000;
-constexpr int IpAddressColumn = 1;
-const QString RowIconKey = QStringLiteral("Normal");
 
-QString columnTitle(int column)
+namespace Key {
+const QString Geometry = QStringLiteral("window/geometry");
+const QString ToolbarVisible = QStringLiteral("window/toolbar");
+const QString Header = QStringLiteral("list/header");
+const QString ColumnWidthsChosen = QStringLiteral("list/columnWidthsChosen");
+const QString SortColumn = QStringLiteral("list/sortColumn");
+const QString SortOrder = QStringLiteral("list/sortOrder");
+} // namespace Key
+
+// Every row shows the device image beside its host name; the model has no images, being display-free.
+class RowIconDelegate : public QStyledItemDelegate
 {
-    static constexpr int FirstColumnTextId = 101;
-    return text(FirstColumnTextId + column);
-}
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->icon = m_icon;
+    }
+
+private:
+    QIcon m_icon = Icons::Device();
+};
 
 // Messages of the inventory: OK only, no icon, the application title.
 void showPlainMessage(QWidget *parent, const QString &message)
@@ -60,6 +92,7 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     createMenus();
     createToolBar();
     createList();
+    createStatusBar();
 
     m_state.AppTitle = text(StringId::ProductName);
     setWindowTitle(m_state.AppTitle);
@@ -71,14 +104,24 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     });
     connect(&m_session, &SearchSession::progress, this, &StartWindow::showSearchStep);
     connect(&m_session, &SearchSession::finished, this, &StartWindow::endSearch);
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &StartWindow::updateActions);
-    updateActions();
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &StartWindow::updateActions);
+    // Sorting, filtering and deleting move rows; the selection goes with its row, or goes away.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &StartWindow::updateStatus);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &StartWindow::updateStatus);
+    updateStatus();
 
     const double dpi = logicalDpiX();
     resize(TwipsToPixels(DefaultWidthTwips, dpi), TwipsToPixels(DefaultHeightTwips, dpi));
+    if (const auto settings = OpenUserSettings())
+        restoreLayout(*settings);
 }
 
-StartWindow::~StartWindow() = default;
+StartWindow::~StartWindow()
+{
+    if (const auto settings = OpenUserSettings())
+        saveLayout(*settings);
+}
 
 void StartWindow::setDialogFactory(DeviceDialog kind, DialogFactory factory)
 {
@@ -110,6 +153,18 @@ void StartWindow::createActions()
     m_mHelpTopic = makeAction("mHelpTopic", 14);
     m_Mabout = makeAction("Mabout", 15);
 
+    const auto addCommand = [this](const char *name, const QString &caption, const QKeySequence &shortcut) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setStatusTip(QString(caption).remove(u'&').remove(QStringLiteral("...")));
+        action->setShortcut(shortcut);
+        addAction(action);
+        return action;
+    };
+    m_copy = addCommand("copy", QStringLiteral("&Copy"), QKeySequence::Copy);
+    m_findFilter = addCommand("findFilter", QStringLiteral("&Filter Devices"), QKeySequence::Find);
+    m_export = addCommand("exportList", QStringLiteral("&Export Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+
     m_toolbar->setCheckable(true);
     m_toolbar->setChecked(true);
     m_search->setIcon(Icons::Search());
@@ -136,6 +191,12 @@ void StartWindow::createActions()
     connect(m_mHelpTopic, &QAction::triggered, this, &StartWindow::openHelp);
     connect(m_Mabout, &QAction::triggered, this, [this] { AboutDialog::showModal(this); });
     connect(m_mexit, &QAction::triggered, this, &QWidget::close);
+    connect(m_copy, &QAction::triggered, this, &StartWindow::copySelectedRow);
+    connect(m_export, &QAction::triggered, this, &StartWindow::exportList);
+    connect(m_findFilter, &QAction::triggered, this, [this] {
+        m_filter->setFocus(Qt::ShortcutFocusReason);
+        m_filter->selectAll();
+    });
 }
 
 void StartWindow::createMenus()
@@ -149,12 +210,16 @@ void StartWindow::createMenus()
     QMenu *file = addMenu("file", 1);
     file->addActions({m_mFilter, m_connect});
     file->addSeparator();
+    file->addAction(m_export);
+    file->addSeparator();
     file->addAction(m_mexit);
 
     QMenu *edit = addMenu("edit", 2);
     edit->addActions({m_delete, m_deleteAll});
     edit->addSeparator();
     edit->addAction(m_search);
+    edit->addSeparator();
+    edit->addActions({m_copy, m_findFilter});
 
     addMenu("view", 3)->addAction(m_toolbar);
 
@@ -171,6 +236,8 @@ void StartWindow::createMenus()
     m_pop->addActions({m_mFilter, m_connect, m_setip, m_Mload});
     m_pop->addSeparator();
     m_pop->addAction(m_delete);
+    m_pop->addSeparator();
+    m_pop->addAction(m_copy);
 
     m_allMenu = new QMenu(this);
     m_allMenu->setObjectName(QStringLiteral("Mall"));
@@ -210,7 +277,17 @@ void StartWindow::createList()
     m_line->setFrameShape(QFrame::HLine);
     m_line->setFrameShadow(QFrame::Sunken);
 
-    m_list = new QTreeWidget(m_client);
+    m_filter = new QLineEdit(m_client);
+    m_filter->setObjectName(QStringLiteral("deviceFilter"));
+    m_filter->setPlaceholderText(QStringLiteral("Filter devices (Ctrl+F)"));
+    m_filter->setAccessibleName(QStringLiteral("Device filter"));
+    m_filter->setAccessibleDescription(QStringLiteral("Shows only the devices with this text in any column; Escape clears it"));
+    m_filter->setClearButtonEnabled(true);
+
+    m_model = new DeviceListModel(m_state, DeviceRowTexts, this);
+    connect(m_filter, &QLineEdit::textChanged, this, &StartWindow::applyFilter);
+
+    m_list = new QTreeView(m_client);
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setAccessibleName(text(StringId::ProductName));
     m_list->setRootIsDecorated(false);
@@ -219,29 +296,73 @@ void StartWindow::createList()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setContextMenuPolicy(Qt::NoContextMenu);
-    m_list->header()->setStretchLastSection(false);
-    m_list->header()->setSectionsMovable(false);
-    QStringList titles;
-    for (int column = 0; column < MainLayout::ColumnCount; ++column)
-        titles.append(columnTitle(column));
-    m_list->setHeaderLabels(titles);
+    m_list->setModel(m_model);
+    m_list->setItemDelegateForColumn(DeviceListModel::HostName, new RowIconDelegate(m_list));
+    QHeaderView *header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(true);
+    // The rows keep table order until the user picks a column.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    m_list->setSortingEnabled(true);
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        if (!m_layingOutColumns)
+            m_columnWidthsChosen = true;
+    });
     m_list->viewport()->installEventFilter(this);
     m_list->installEventFilter(this);
+    m_filter->installEventFilter(this);
+}
+
+void StartWindow::applyFilter(const QString &text)
+{
+    // A single-selection view selects the neighbour of a current row that goes away; a row the
+    // filter hides must leave no row selected instead.
+    QItemSelectionModel *selection = m_list->selectionModel();
+    const QPersistentModelIndex current = selection->currentIndex();
+    const bool selected = selectedRow().isValid();
+    selection->clearCurrentIndex();
+    m_model->setFilterText(text);
+    if (current.isValid())
+        selection->setCurrentIndex(current, selected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                                                     : QItemSelectionModel::NoUpdate);
+}
+
+void StartWindow::createStatusBar()
+{
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->setAccessibleName(QStringLiteral("Status"));
+    m_countLabel = new QLabel(this);
+    m_countLabel->setObjectName(QStringLiteral("deviceCount"));
+    m_searchTimeLabel = new QLabel(this);
+    m_searchTimeLabel->setObjectName(QStringLiteral("lastSearch"));
+    // Permanent, so a command's status tip does not hide the count.
+    statusBar()->addPermanentWidget(m_countLabel, 1);
+    statusBar()->addPermanentWidget(m_searchTimeLabel);
+}
+
+void StartWindow::updateStatus()
+{
+    const QString count = m_model->countText();
+    m_countLabel->setText(count);
+    m_countLabel->setAccessibleName(count);
+    updateActions();
 }
 
 void StartWindow::updateActions()
 {
     // While a search runs the device table is being refilled, so no row may be acted on.
     const bool idle = !m_session.isActive();
-    const bool row = idle && selectedRow() != nullptr;
+    const bool row = idle && selectedRow().isValid();
     const auto offered = [this, row](DeviceDialog kind) { return row && bool(m_dialogFactories[std::size_t(kind)]); };
     m_connect->setEnabled(row);
     m_delete->setEnabled(row);
     m_setip->setEnabled(offered(DeviceDialog::SetIp));
     m_Mload->setEnabled(offered(DeviceDialog::Download));
     m_mFilter->setEnabled(offered(DeviceDialog::MacFilter));
-    m_deleteAll->setEnabled(idle && m_list->topLevelItemCount() > 0);
+    m_deleteAll->setEnabled(idle && m_model->rowCount() > 0);
     m_search->setEnabled(idle);
+    m_copy->setEnabled(row);
+    m_export->setEnabled(idle && m_model->rowCount() > 0);
 }
 
 void StartWindow::resizeEvent(QResizeEvent *event)
@@ -255,8 +376,15 @@ void StartWindow::layoutList()
     const double dpi = logicalDpiX();
     const int margin = TwipsToPixels(MainLayout::ListRightMarginTwips, dpi);
     const int lineHeight = 2;
+    const int listWidth = qMax(0, m_client->width() - margin);
+    const int filterHeight = m_filter->sizeHint().height();
+    const int listTop = lineHeight + filterHeight;
     m_line->setGeometry(0, 0, m_client->width(), lineHeight);
-    m_list->setGeometry(0, lineHeight, qMax(0, m_client->width() - margin), m_client->height() - lineHeight);
+    m_filter->setGeometry(0, lineHeight, listWidth, filterHeight);
+    m_list->setGeometry(0, listTop, listWidth, qMax(0, m_client->height() - listTop));
+    if (m_columnWidthsChosen)
+        return;
+    const QScopedValueRollback layingOut(m_layingOutColumns, true);
     const auto widths = MainLayout::ColumnWidthsTwips(PixelsToTwips(width(), dpi));
     for (int column = 0; column < MainLayout::ColumnCount; ++column)
         m_list->setColumnWidth(column, qMax(0, TwipsToPixels(widths[std::size_t(column)], dpi)));
@@ -279,6 +407,29 @@ void StartWindow::closeEvent(QCloseEvent *event)
     QCoreApplication::exit(0);
 }
 
+void StartWindow::restoreLayout(const QSettings &settings)
+{
+    restoreGeometry(settings.value(Key::Geometry).toByteArray());
+    m_toolbar->setChecked(settings.value(Key::ToolbarVisible, true).toBool());
+    const QScopedValueRollback layingOut(m_layingOutColumns, true);
+    m_list->header()->restoreState(settings.value(Key::Header).toByteArray());
+    m_columnWidthsChosen = settings.value(Key::ColumnWidthsChosen, false).toBool();
+    const int column = settings.value(Key::SortColumn, -1).toInt();
+    const auto order = Qt::SortOrder(settings.value(Key::SortOrder, int(Qt::AscendingOrder)).toInt());
+    m_list->sortByColumn(column >= 0 && column < DeviceListModel::ColumnCount ? column : -1,
+                         order == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void StartWindow::saveLayout(QSettings &settings) const
+{
+    settings.setValue(Key::Geometry, saveGeometry());
+    settings.setValue(Key::ToolbarVisible, m_toolbar->isChecked());
+    settings.setValue(Key::Header, m_list->header()->saveState());
+    settings.setValue(Key::ColumnWidthsChosen, m_columnWidthsChosen);
+    settings.setValue(Key::SortColumn, m_list->header()->sortIndicatorSection());
+    settings.setValue(Key::SortOrder, int(m_list->header()->sortIndicatorOrder()));
+}
+
 void StartWindow::startUp()
 {
     QTimer::singleShot(StartUpPause, this, [this] {
@@ -289,26 +440,24 @@ void StartWindow::startUp()
 
 // ---- list mouse and keys ----
 
-QTreeWidgetItem *StartWindow::selectedRow() const
+QModelIndex StartWindow::selectedRow() const
 {
-    const QList<QTreeWidgetItem *> rows = m_list->selectedItems();
-    return rows.isEmpty() ? nullptr : rows.first();
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QModelIndex() : rows.first();
 }
 
 void StartWindow::selectRowAt(const QPoint &viewportPos)
 {
-    QTreeWidgetItem *row = m_list->itemAt(viewportPos);
-    if (row) {
-        m_list->setCurrentItem(row);
-        row->setSelected(true);
-    } else {
+    const QModelIndex row = m_list->indexAt(viewportPos);
+    if (row.isValid())
+        m_list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    else
         m_list->clearSelection();
-    }
 }
 
 void StartWindow::popUpMenuAt(const QPoint &globalPos)
 {
-    (selectedRow() ? m_pop : m_allMenu)->exec(globalPos);
+    (selectedRow().isValid() ? m_pop : m_allMenu)->exec(globalPos);
 }
 
 bool StartWindow::eventFilter(QObject *watched, QEvent *event)
@@ -321,7 +470,7 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
             const auto *mouse = static_cast<QMouseEvent *>(event);
             selectRowAt(mouse->position().toPoint());
             m_list->setFocus(Qt::MouseFocusReason);
-            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton && selectedRow())
+            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton && selectedRow().isValid())
                 OpenWebAdmin();
             return true;
         }
@@ -345,10 +494,19 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (key->key() == Qt::Key_Menu) {
-            const QRect rect = selectedRow() ? m_list->visualItemRect(selectedRow()) : QRect();
+            const QRect rect = m_list->visualRect(selectedRow());
             popUpMenuAt(m_list->viewport()->mapToGlobal(rect.isValid() ? rect.center() : QPoint()));
             return true;
         }
+        // The view would copy the current cell alone.
+        if (key->matches(QKeySequence::Copy)) {
+            m_copy->trigger();
+            return true;
+        }
+    } else if (watched == m_filter && event->type() == QEvent::KeyPress
+               && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        m_filter->clear();
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -358,24 +516,50 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
 void StartWindow::deleteSelectedRow()
 {
     // The device table keeps the entry; only the list forgets it.
-    if (QTreeWidgetItem *row = selectedRow())
-        delete m_list->takeTopLevelItem(m_list->indexOfTopLevelItem(row));
+    m_model->dropRow(selectedRow());
     updateActions();
 }
 
 void StartWindow::deleteAllRows()
 {
-    m_list->clear();
+    // What the filter hides is not in view, so it is not deleted either.
+    m_model->dropVisibleRows();
     updateActions();
+}
+
+void StartWindow::copySelectedRow()
+{
+    const QModelIndex row = selectedRow();
+    if (row.isValid())
+        QGuiApplication::clipboard()->setText(m_model->rowAsTsv(row));
+}
+
+void StartWindow::exportList()
+{
+    if (m_session.isActive() || m_model->rowCount() == 0)
+        return;
+    const QString folder = RememberedFolder(FileKind::DeviceList);
+    const QString path = QFileDialog::getSaveFileName(this, QString(m_export->text()).remove(u'&').remove(QStringLiteral("...")),
+                                                      QDir(folder).filePath(QStringLiteral("devices.csv")),
+                                                      QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    RememberFolder(FileKind::DeviceList, path);
+    const QString failure = m_model->saveCsv(path);
+    if (!failure.isEmpty()) {
+        QMessageBox::warning(this, m_state.AppTitle,
+                             QStringLiteral("The device list could not be saved as %1:\n%2")
+                                 .arg(QDir::toNativeSeparators(path), failure));
+    }
 }
 
 void StartWindow::openDeviceDialog(DeviceDialog kind)
 {
-    const QTreeWidgetItem *row = selectedRow();
+    const QModelIndex row = selectedRow();
     const DialogFactory &factory = m_dialogFactories[std::size_t(kind)];
-    if (!row || !factory || m_session.isActive())
+    if (!row.isValid() || !factory || m_session.isActive())
         return;
-    const QString address = row->text(IpAddressColumn);
+    const QString address = row.siblingAtColumn(DeviceListModel::IpAddress).data().toString();
     qint16 deviceIndex = -1;
     for (qint16 i = 0; i < m_state.DeviceCount; ++i) {
         if (m_state.DeviceTable[std::size_t(i)].IpAddress == address)
@@ -393,10 +577,10 @@ void StartWindow::openDeviceDialog(DeviceDialog kind)
 
 void StartWindow::OpenWebAdmin()
 {
-    const QTreeWidgetItem *row = selectedRow();
-    if (!row)
+    const QModelIndex row = selectedRow();
+    if (!row.isValid())
         return;
-    const QString address = row->text(IpAddressColumn);
+    const QString address = row.siblingAtColumn(DeviceListModel::IpAddress).data().toString();
     qint32 interfaceIndex = 0;
     for (qint16 k = 0; k < m_state.DeviceCount; ++k) {
         const DeviceRecord &device = m_state.DeviceTable[std::size_t(k)];
@@ -418,14 +602,17 @@ void StartWindow::openHelp()
 
 void StartWindow::RunSearch()
 {
+    if (m_session.isActive())
+        return;
+    // The search empties the device table at once, so the rows of the last one would lead to
+    // emptied entries, even while the inventory's messages are up.
+    m_model->clearRows();
     m_session.start();
 }
 
 void StartWindow::showSearchStep(int step)
 {
     if (!m_pending) {
-        // Requests are out: the rows of the last search would lead to emptied entries.
-        m_list->clear();
         updateActions();
         m_pending = new PendingDialog(SearchSession::StepCount, this);
         connect(m_pending, &PendingDialog::cancelRequested, &m_session, &SearchSession::cancel);
@@ -439,24 +626,12 @@ void StartWindow::endSearch(SearchSession::Outcome outcome)
 {
     // Cancel only raises a flag that the next step reads, so the dialog never ends in its own handler.
     delete m_pending;
-    if (outcome == SearchSession::Outcome::NoAdapters)
-        m_list->clear(); // the table is empty now, so old rows would lead nowhere
-    else
-        rebuildList();
+    // Without adapters the table stays empty, and so does the list.
+    if (outcome != SearchSession::Outcome::NoAdapters)
+        m_model->listTable();
+    m_searchTimeLabel->setText(QStringLiteral("Last search %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
     updateActions();
     emit searchFinished();
-}
-
-void StartWindow::rebuildList()
-{
-    m_list->clear();
-    const QIcon icon = Icons::Device();
-    for (qint16 i = 0; i < m_state.DeviceCount; ++i) {
-        auto *row = new QTreeWidgetItem(DeviceRowTexts(m_state.DeviceTable[std::size_t(i)]));
-        row->setIcon(0, icon);
-        row->setData(0, Qt::UserRole, RowIconKey);
-        m_list->addTopLevelItem(row);
-    }
 }
 
 } // namespace farlight

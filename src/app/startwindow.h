@@ -11,21 +11,26 @@
 class QAction;
 class QDialog;
 class QFrame;
+class QLabel;
+class QLineEdit;
 class QMenu;
+class QModelIndex;
+class QSettings;
 class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace farlight {
 
 class AppState;
+class DeviceListModel;
 class PendingDialog;
 class Platform;
 
 /// @brief The main window: the device list, its menus, toolbar and context menus.
 ///
 /// It runs no exchange itself: the search is a SearchSession that it starts and shows, and the
-/// per-device commands open dialogs made by factories that main() plugs in.
+/// per-device commands open dialogs made by factories that main() plugs in. The list shows a
+/// DeviceListModel, which the user sorts and filters; its layout is kept in the user's settings.
 class StartWindow : public QMainWindow
 {
     Q_OBJECT
@@ -55,6 +60,11 @@ public:
     /// @brief Opens a device dialog for the selected row, found by its IP address text.
     void openDeviceDialog(DeviceDialog kind);
 
+    /// @brief Puts the selected row, with a header line, on the clipboard as tab-separated text.
+    void copySelectedRow();
+    /// @brief Asks for a file and writes the shown rows to it as CSV.
+    void exportList();
+
     SearchSession &searchSession() { return m_session; }
 
 signals:
@@ -72,10 +82,15 @@ private:
     void createMenus();
     void createToolBar();
     void createList();
+    void createStatusBar();
+    void applyFilter(const QString &text);
     void layoutList();
     void updateActions();
+    void updateStatus();
+    void restoreLayout(const QSettings &settings);
+    void saveLayout(QSettings &settings) const;
 
-    QTreeWidgetItem *selectedRow() const;
+    QModelIndex selectedRow() const;
     void selectRowAt(const QPoint &viewportPos);
     void popUpMenuAt(const QPoint &globalPos);
     void deleteSelectedRow();
@@ -84,7 +99,6 @@ private:
 
     void showSearchStep(int step);
     void endSearch(SearchSession::Outcome outcome);
-    void rebuildList();
 
     AppState &m_state;
     Platform &m_platform;
@@ -92,7 +106,14 @@ private:
     QPointer<PendingDialog> m_pending; ///< the progress dialog of the search under way, if any
     std::array<DialogFactory, 3> m_dialogFactories{};
 
-    QTreeWidget *m_list = nullptr;
+    DeviceListModel *m_model = nullptr;
+    QTreeView *m_list = nullptr;
+    QLineEdit *m_filter = nullptr;
+    QLabel *m_countLabel = nullptr;
+    QLabel *m_searchTimeLabel = nullptr;
+    /// Once the user has sized the columns, resizing the window no longer lays them out.
+    bool m_columnWidthsChosen = false;
+    bool m_layingOutColumns = false;
     QFrame *m_line = nullptr;
     QWidget *m_client = nullptr;
     QToolBar *m_functionBar = nullptr;
@@ -111,6 +132,9 @@ private:
     QAction *m_Mload = nullptr;
     QAction *m_mHelpTopic = nullptr;
     QAction *m_Mabout = nullptr;
+    QAction *m_copy = nullptr;
+    QAction *m_findFilter = nullptr;
+    QAction *m_export = nullptr;
 };
 
 } // namespace farlight

@@ -3,17 +3,24 @@
 #include "netenv/udppeer.h"
 #include "protocol/searchcodec.h"
 #include "session/appstate.h"
+#include "session/devicelistmodel.h"
 
 #include "../support/modalscript.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUdpSocket>
 
 using namespace farlight;
@@ -70,9 +77,14 @@ public:
         }
     }
 
-    QTreeWidget *list() const { return window.findChild<QTreeWidget *>("ListView1"); }
+    QTreeView *list() const { return window.findChild<QTreeView *>("ListView1"); }
+    int rows() const { return list()->model()->rowCount(); }
+    QString cell(int row, int column) const { return list()->model()->index(row, column).data().toString(); }
+    QLineEdit *filter() const { return window.findChild<QLineEdit *>("deviceFilter"); }
+    QString count() const { return window.findChild<QLabel *>("deviceCount")->text(); }
     QAction *action(const char *name) const { return window.findChild<QAction *>(QString::fromLatin1(name)); }
-    QPoint rowCenter(int row) const { return list()->visualItemRect(list()->topLevelItem(row)).center(); }
+    QPoint rowCenter(int row) const { return list()->visualRect(list()->model()->index(row, 0)).center(); }
+    void clickHeader(int column) const { QTest::mouseClick(list()->header()->viewport(), Qt::LeftButton, {}, {list()->header()->sectionViewportPosition(column) + 5, 5}); }
     QPoint emptySpace() const { return {20, list()->viewport()->height() - 5}; }
     void click(Qt::MouseButton button, const QPoint &at) const
     {
@@ -82,7 +94,7 @@ public:
     QStringList enabledActions() const
     {
         QStringList names;
-        for (const char *name : {"mFilter", "connect", "delete", "all", "search", "setip", "Mload"}) {
+        for (const char *name : {"mFilter", "connect", "delete", "all", "search", "setip", "Mload", "copy", "exportList"}) {
             if (action(name)->isEnabled())
                 names.append(QString::fromLatin1(name));
         }
@@ -105,6 +117,7 @@ class TestStartWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void searchShowsProgressAndListsDevices();
     void messages();
     void commandsFollowSelectionAndDialogs();
@@ -112,7 +125,20 @@ private slots:
     void contextMenus_data();
     void contextMenus();
     void webAdminAndKeys();
+    void layoutRestoredOnNextStart();
+
+private:
+    QTemporaryDir m_settingsDir;
 };
+
+// The windows keep their layout in settings of their own, apart from the user's, and each test
+// starts without any.
+void TestStartWindow::init()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("FarlightTest"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    QSettings().clear();
+}
 
 void TestStartWindow::searchShowsProgressAndListsDevices()
 {
@@ -125,15 +151,13 @@ void TestStartWindow::searchShowsProgressAndListsDevices()
         const auto *progress = h.window.findChild<QProgressBar *>("ProgressBar1");
         bar.append(progress && progress->isVisible() ? progress->value() : -1);
         enabledDuringSearch += h.enabledActions();
-        rowsDuringSearch = h.list()->topLevelItemCount();
+        rowsDuringSearch = h.rows();
     };
     h.search();
     QCOMPARE(bar, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
     QCOMPARE(enabledDuringSearch, QStringList());
     QCOMPARE(rowsDuringSearch, 0);
     QTRY_COMPARE(h.window.findChild<QProgressBar *>("ProgressBar1"), nullptr);
-    QCOMPARE(h.list()->topLevelItemCount(), 3);
-    QCOMPARE(h.list()->topLevelItem(2)->text(1), QStringLiteral("127.0.0.23"));
 
     // Cancel ends the next search after its first step, with what was found by then.
     h.window.searchSession().setStepInterval(std::chrono::milliseconds(100));
@@ -145,7 +169,7 @@ void TestStartWindow::searchShowsProgressAndListsDevices()
     clock.start();
     h.search();
     QVERIFY(clock.elapsed() < 1000);
-    QCOMPARE(h.list()->topLevelItemCount(), 3);
+    QCOMPARE(h.rows(), 3);
 }
 
 // An inventory without adapters clears the list with its message; Cancel on "Exit Farlight?" keeps the window.
@@ -156,7 +180,7 @@ void TestStartWindow::messages()
     h.platform.adapterList.clear();
     ModalScript script;
     h.search();
-    QCOMPARE(h.list()->topLevelItemCount(), 0);
+    QCOMPARE(h.rows(), 0);
     script.queueBox(QMessageBox::Cancel);
     QVERIFY(!h.window.close());
     QVERIFY(h.window.isVisible());
@@ -165,41 +189,48 @@ void TestStartWindow::messages()
     QCOMPARE(script.boxes()[1].defaultButton, QMessageBox::Cancel);
 }
 
-// Device commands need a selected row and, for the dialogs, a dialog to open; Delete All needs rows.
+// Device commands need a selected row shown by the filter and, for the dialogs, a dialog to open;
+// Delete All and Export need shown rows, and Delete All takes only those.
 void TestStartWindow::commandsFollowSelectionAndDialogs()
 {
     Harness h;
     QCOMPARE(h.enabledActions(), QStringList{"search"});
     h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [](qint16, QWidget *) { return nullptr; });
     h.search();
-    QCOMPARE(h.enabledActions(), (QStringList{"all", "search"}));
+    QCOMPARE(h.enabledActions(), (QStringList{"all", "search", "exportList"}));
     h.click(Qt::LeftButton, h.rowCenter(0));
-    QCOMPARE(h.enabledActions(), (QStringList{"connect", "delete", "all", "search", "setip"}));
-    h.click(Qt::LeftButton, h.emptySpace());
-    QCOMPARE(h.enabledActions(), (QStringList{"all", "search"}));
+    QCOMPARE(h.enabledActions(), (QStringList{"connect", "delete", "all", "search", "setip", "copy", "exportList"}));
+    QTest::keyClicks(h.filter(), QStringLiteral("ROOF"));
+    QCOMPARE(h.enabledActions(), (QStringList{"all", "search", "exportList"}));
+    QCOMPARE(h.count(), QStringLiteral("1 of 3 devices"));
     h.action("all")->trigger();
     QCOMPARE(h.enabledActions(), QStringList{"search"});
     QCOMPARE(h.state.DeviceCount, qint16(3)); // the table is untouched
 }
 
-// After the middle row is deleted, the last row still opens the dialog of table entry 2.
+// Sorted by host name (AP-Hall, AP-Lobby, AP-Roof), filtered, and after a deletion, the chosen
+// row opens the dialog of its own table entry.
 void TestStartWindow::deviceDialogFindsEntryByAddress()
 {
     Harness h;
-    qint16 openedFor = -1;
+    QList<qint16> openedFor;
     h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [&](qint16 index, QWidget *parent) {
-        openedFor = index;
+        openedFor.append(index);
         auto *probe = new QDialog(parent);
         QTimer::singleShot(0, probe, &QDialog::reject);
         return probe;
     });
     h.search();
-    h.click(Qt::LeftButton, h.rowCenter(1));
-    h.action("delete")->trigger();
-    QCOMPARE(h.list()->topLevelItemCount(), 2);
+    h.clickHeader(DeviceListModel::HostName);
+    QTest::keyClicks(h.filter(), QStringLiteral("o"));
     h.click(Qt::LeftButton, h.rowCenter(1));
     h.action("setip")->trigger();
-    QCOMPARE(openedFor, qint16(2));
+    QTest::keyClick(h.filter(), Qt::Key_Escape);
+    h.click(Qt::LeftButton, h.rowCenter(1));
+    h.action("delete")->trigger();
+    h.click(Qt::LeftButton, h.rowCenter(0));
+    h.action("setip")->trigger();
+    QCOMPARE(openedFor, (QList<qint16>{2, 1}));
 }
 
 void TestStartWindow::contextMenus_data()
@@ -207,7 +238,7 @@ void TestStartWindow::contextMenus_data()
     QTest::addColumn<bool>("onRow");
     QTest::addColumn<QString>("menu");
     QTest::addColumn<QStringList>("enabled");
-    QTest::newRow("row") << true << "Mpop" << QStringList{"connect", "setip", "delete"};
+    QTest::newRow("row") << true << "Mpop" << QStringList{"connect", "setip", "delete", "copy"};
     QTest::newRow("empty space") << false << "Mall" << QStringList{"all"};
 }
 
@@ -232,7 +263,7 @@ void TestStartWindow::contextMenus()
     h.click(Qt::RightButton, onRow ? h.rowCenter(2) : h.emptySpace());
     QTRY_COMPARE(shown, menu);
     QCOMPARE(offered, enabled);
-    QCOMPARE(h.list()->selectedItems().size(), onRow ? 1 : 0);
+    QCOMPARE(h.list()->selectionModel()->selectedRows().size(), onRow ? 1 : 0);
 }
 
 void TestStartWindow::webAdminAndKeys()
@@ -251,8 +282,36 @@ void TestStartWindow::webAdminAndKeys()
     QCOMPARE(h.platform.openedUrls, (QList<QUrl>{QUrl("http://127.0.0.21"), QUrl("http://127.0.0.22")}));
 
     QTest::keyClick(h.list(), Qt::Key_Delete);
-    QCOMPARE(h.list()->topLevelItemCount(), 2);
-    QCOMPARE(h.list()->topLevelItem(1)->text(0), QStringLiteral("AP-Roof"));
+    QCOMPARE(h.rows(), 2);
+    QCOMPARE(h.cell(1, DeviceListModel::HostName), QStringLiteral("AP-Roof"));
+
+    h.click(Qt::LeftButton, h.rowCenter(1));
+    QTest::keySequence(h.list(), QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text().section(u'\n', 1, 1).section(u'\t', 0, 1), QStringLiteral("AP-Roof\t127.0.0.23"));
+}
+
+// Geometry, toolbar, column widths and order and the sort come back on the next start.
+void TestStartWindow::layoutRestoredOnNextStart()
+{
+    constexpr int SsidWidth = 333;
+    const QSize size(700, 400);
+    {
+        Harness h;
+        h.action("toolbar")->trigger();
+        h.list()->sortByColumn(DeviceListModel::IpAddress, Qt::DescendingOrder);
+        QHeaderView *header = h.list()->header();
+        header->moveSection(header->visualIndex(DeviceListModel::Mac), 0);
+        header->resizeSection(DeviceListModel::Ssid, SsidWidth);
+        h.window.resize(size);
+    }
+    Harness h;
+    QCOMPARE(h.window.size(), size);
+    QVERIFY(!h.action("toolbar")->isChecked());
+    QHeaderView *header = h.list()->header();
+    QCOMPARE(header->visualIndex(DeviceListModel::Mac), 0);
+    QCOMPARE(header->sectionSize(DeviceListModel::Ssid), SsidWidth);
+    h.search();
+    QCOMPARE(h.cell(0, DeviceListModel::IpAddress), QStringLiteral("127.0.0.23"));
 }
 
 QTEST_MAIN(TestStartWindow)
