@@ -5,6 +5,7 @@
 #include "netenv/platformutils.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
+#include "session/usersettings.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -150,9 +151,11 @@ bool DownloadDialog::eventFilter(QObject *watched, QEvent *event)
 void DownloadDialog::BrowseForFile()
 {
     m_command1->setFocus(Qt::OtherFocusReason);
-    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QString(), FileFilter);
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QString(), RememberedFolder(FileKind::FirmwareImage), FileFilter);
     if (chosen.isEmpty())
         return;
+    RememberFolder(FileKind::FirmwareImage, chosen);
     m_combo1->setEditText(chosen);
     m_firmwarePath = chosen;
 }

@@ -5,6 +5,7 @@
 #include "macfilter/macfile.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
+#include "session/usersettings.h"
 #include "widgets/twips.h"
 
 #include <QBoxLayout>
@@ -330,12 +331,18 @@ void MacFilterDialog::removeAddress()
     m_macAdd->setEnabled(true);
 }
 
+QString MacFilterDialog::startFolder() const
+{
+    return m_filePath.isEmpty() ? RememberedFolder(FileKind::MacFile) : m_filePath;
+}
+
 void MacFilterDialog::openFile()
 {
-    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), m_filePath, FileFilter);
+    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), startFolder(), FileFilter);
     if (chosen.isEmpty())
         return;
     m_filePath = chosen;
+    RememberFolder(FileKind::MacFile, chosen);
     const MacFileContents contents = MacFile::read(chosen);
     if (!contents.ok()) {
         showMessage(QMessageBox::Information, text(StringId::ProductName), contents.message);
@@ -351,11 +358,12 @@ void MacFilterDialog::openFile()
 void MacFilterDialog::saveFile()
 {
     // The overwrite question is the dialog's own, with its own wording.
-    const QString chosen = QFileDialog::getSaveFileName(this, text(SaveCaption), m_filePath, FileFilter, nullptr,
+    const QString chosen = QFileDialog::getSaveFileName(this, text(SaveCaption), startFolder(), FileFilter, nullptr,
                                                         QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty())
         return;
     m_filePath = chosen;
+    RememberFolder(FileKind::MacFile, chosen);
     if (QFileInfo::exists(chosen)) {
         QMessageBox ask(QMessageBox::NoIcon, ApplicationTitle, text(StringId::FileExistsReplace),
                         QMessageBox::Ok | QMessageBox::Cancel, this);

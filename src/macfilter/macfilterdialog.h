@@ -54,6 +54,8 @@ private:
     void addAddress();
     void replaceAddress();
     void removeAddress();
+    /// The file dialogs open at the list file of this dialog, else where the last .MAC file was chosen.
+    QString startFolder() const;
     void openFile();
     void saveFile();
     void sendList();
