@@ -1,0 +1,240 @@
+#include "cli/clioptions.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace farlight::cli {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Program = u"farlight-cli"_s;
+
+const QString Overview = uR"(Usage: farlight-cli COMMAND [OPTIONS]
+
+Finds the access points on the local network and acts on them, as the Farlight window does.
+
+Commands:
+  search                        list the devices found
+  set-ip DEVICE --ip A --mask M [--gateway G]
+  set-ip DEVICE --dhcp          give a device a static address, or let it use DHCP
+  upgrade DEVICE... FILE.bin    upload firmware, several devices at once
+  filter get DEVICE             read a device's MAC filter list
+  filter set DEVICE... FILE.MAC write a MAC filter list to devices
+
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
+or a host name; --all instead of DEVICE takes every device found (upgrade, filter set).
+The password of set-ip and filter comes from --password-file FILE, the FARLIGHT_PASSWORD
+environment variable or, on a terminal, a prompt.
+
+Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
+'farlight-cli COMMAND --help' describes a command.
+)"_s;
+
+// Things every command takes.
+const QCommandLineOption HelpOption({u"h"_s, u"help"_s}, u"Show this help."_s);
+const QCommandLineOption AdapterOption(u"adapter"_s, u"Only devices found through the adapter NAME (e.g. eth0)."_s,
+                                       u"NAME"_s);
+const QCommandLineOption PasswordFileOption(u"password-file"_s,
+                                            u"Read the device password from the first line of FILE."_s, u"FILE"_s);
+const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
+
+struct CommandSpec
+{
+    Command::Kind kind;
+    QString name;     // as typed
+    QString synopsis; // after "farlight-cli "
+    QString description;
+};
+
+const CommandSpec Specs[] = {
+    {Command::Kind::Search, u"search"_s, u"search [--adapter NAME] [--format table|json|csv]"_s,
+     u"Searches the network and lists each device: host name, IP, SSID, channel, WEP, MAC, adapter."_s},
+    {Command::Kind::SetIp, u"set-ip"_s,
+     u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip DEVICE --dhcp"_s,
+     u"Sets a device's static address, or lets it take one by DHCP."_s},
+    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N]"_s,
+     u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time."_s},
+    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
+     u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
+    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC"_s,
+     u"Writes the list of a .MAC file to the devices."_s},
+};
+
+ParsedArguments UsageError(const QString &message, const QString &command = {})
+{
+    const QString hint = command.isEmpty() ? u"farlight-cli --help"_s : u"farlight-cli %1 --help"_s.arg(command);
+    return {std::nullopt, u"farlight-cli: %1\nTry '%2'.\n"_s.arg(message, hint), ExitCode::Usage};
+}
+
+std::optional<int> Number(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// The positional arguments DEVICE... FILE, or --all FILE.
+bool SplitDevicesAndFile(const QStringList &positional, bool all, Command &command, QString &file, QString &error)
+{
+    if (positional.isEmpty()) {
+        error = u"name the file"_s;
+        return false;
+    }
+    file = positional.last();
+    command.devices = positional.first(positional.size() - 1);
+    if (all && !command.devices.isEmpty()) {
+        error = u"give either devices or --all, not both"_s;
+        return false;
+    }
+    if (!all && command.devices.isEmpty()) {
+        error = u"name at least one device, or give --all"_s;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ParsedArguments ParseArguments(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return UsageError(u"no command given"_s);
+    const QString &first = arguments.first();
+    if (first == u"--help" || first == u"-h" || first == u"help")
+        return {std::nullopt, Overview, ExitCode::Success};
+    if (first == u"--version")
+        return {std::nullopt, u"farlight-cli %1\n"_s.arg(QStringLiteral(FARLIGHT_VERSION)), ExitCode::Success};
+    for (const QString &argument : arguments) {
+        // A password on the command line shows in every user's process list.
+        if (argument == u"--password" || argument.startsWith(u"--password="))
+            return UsageError(u"a password is never taken from the command line (it would show in the process "
+                              "list); use --password-file FILE or the FARLIGHT_PASSWORD variable"_s);
+    }
+
+    QString name = first;
+    qsizetype consumed = 1;
+    if (first == u"filter") {
+        if (arguments.size() < 2 || (arguments[1] != u"get" && arguments[1] != u"set"))
+            return UsageError(u"'filter' needs 'get' or 'set'"_s);
+        name = u"filter "_s + arguments[1];
+        consumed = 2;
+    }
+    const CommandSpec *spec = nullptr;
+    for (const CommandSpec &candidate : Specs) {
+        if (candidate.name == name)
+            spec = &candidate;
+    }
+    if (!spec)
+        return UsageError(u"unknown command '%1'"_s.arg(first));
+
+    Command command;
+    command.kind = spec->kind;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(HelpOption);
+    parser.addOption(AdapterOption);
+    const QCommandLineOption formatOption(u"format"_s, u"table (default), json or csv."_s, u"FORMAT"_s);
+    const QCommandLineOption ipOption(u"ip"_s, u"The static address."_s, u"A"_s);
+    const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);
+    const QCommandLineOption gatewayOption(u"gateway"_s, u"The default gateway (none when left out)."_s, u"G"_s);
+    const QCommandLineOption dhcpOption(u"dhcp"_s, u"Let the device take its address by DHCP."_s);
+    const QCommandLineOption jobsOption(u"jobs"_s, u"Uploads at a time, 1 to 64 (default 4)."_s, u"N"_s);
+    const QCommandLineOption retriesOption(
+        u"retries"_s, u"Start a failed upload again from the beginning, at most N times, 0 to 10 (default 0)."_s,
+        u"N"_s);
+    const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
+    switch (command.kind) {
+    case Command::Kind::Search:
+        parser.addOption(formatOption);
+        break;
+    case Command::Kind::SetIp:
+        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption});
+        break;
+    case Command::Kind::Upgrade:
+        parser.addOptions({AllOption, jobsOption, retriesOption});
+        break;
+    case Command::Kind::FilterGet:
+        parser.addOptions({outOption, PasswordFileOption});
+        break;
+    case Command::Kind::FilterSet:
+        parser.addOptions({AllOption, PasswordFileOption});
+        break;
+    }
+    if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
+        return UsageError(parser.errorText(), name);
+    if (parser.isSet(HelpOption)) {
+        // Qt's own usage line names the program by its path; ours names the command.
+        QString options = parser.helpText();
+        options = options.mid(options.indexOf(u'\n') + 1).trimmed();
+        return {std::nullopt, u"Usage: farlight-cli %1\n\n%2\n\n%3\n"_s.arg(spec->synopsis, spec->description, options),
+                ExitCode::Success};
+    }
+
+    command.adapter = parser.value(AdapterOption);
+    // Qt warns about options asked for that the command does not have.
+    const QStringList given = parser.optionNames();
+    command.passwordFile = given.contains(u"password-file"_s) ? parser.value(PasswordFileOption) : QString();
+    command.all = given.contains(u"all"_s);
+    const QStringList positional = parser.positionalArguments();
+    QString error;
+    switch (command.kind) {
+    case Command::Kind::Search: {
+        if (!positional.isEmpty())
+            return UsageError(u"search takes no device"_s, name);
+        const QString format = parser.value(formatOption);
+        if (format.isEmpty() || format == u"table")
+            command.format = OutputFormat::Table;
+        else if (format == u"json")
+            command.format = OutputFormat::Json;
+        else if (format == u"csv")
+            command.format = OutputFormat::Csv;
+        else
+            return UsageError(u"unknown format '%1' (table, json or csv)"_s.arg(format), name);
+        break;
+    }
+    case Command::Kind::SetIp:
+        if (positional.size() != 1)
+            return UsageError(u"name exactly one device"_s, name);
+        command.devices = positional;
+        command.dhcp = parser.isSet(dhcpOption);
+        command.ip = parser.value(ipOption);
+        command.mask = parser.value(maskOption);
+        if (parser.isSet(gatewayOption))
+            command.gateway = parser.value(gatewayOption);
+        if (command.dhcp && (parser.isSet(ipOption) || parser.isSet(maskOption) || parser.isSet(gatewayOption)))
+            return UsageError(u"--dhcp takes no --ip, --mask or --gateway"_s, name);
+        if (!command.dhcp && (!parser.isSet(ipOption) || !parser.isSet(maskOption)))
+            return UsageError(u"give --ip and --mask, or --dhcp"_s, name);
+        break;
+    case Command::Kind::Upgrade: {
+        if (!SplitDevicesAndFile(positional, command.all, command, command.firmware, error))
+            return UsageError(error, name);
+        const auto jobs = Number(parser.isSet(jobsOption) ? parser.value(jobsOption) : u"4"_s, 1, 64);
+        const auto retries = Number(parser.isSet(retriesOption) ? parser.value(retriesOption) : u"0"_s, 0, 10);
+        if (!jobs)
+            return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
+        if (!retries)
+            return UsageError(u"--retries takes a number from 0 to 10"_s, name);
+        command.jobs = *jobs;
+        command.retries = *retries;
+        break;
+    }
+    case Command::Kind::FilterGet:
+        if (positional.size() != 1)
+            return UsageError(u"name exactly one device"_s, name);
+        command.devices = positional;
+        command.macFile = parser.value(outOption);
+        break;
+    case Command::Kind::FilterSet:
+        if (!SplitDevicesAndFile(positional, command.all, command, command.macFile, error))
+            return UsageError(error, name);
+        break;
+    }
+    return {command, {}, ExitCode::Success};
+}
+
+} // namespace farlight::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace farlight::cli {
+
+enum class OutputFormat { Table, Json, Csv };
+
+/// @brief One run of farlight-cli as its arguments describe it.
+struct Command
+{
+    enum class Kind { Search, SetIp, Upgrade, FilterGet, FilterSet };
+
+    Kind kind = Kind::Search;
+    QString adapter;             ///< only devices found through this adapter (interface name)
+    OutputFormat format = OutputFormat::Table;
+    QStringList devices;         ///< as typed: MAC, IP address or host name
+    bool all = false;            ///< every device found
+    QString passwordFile;
+    // set-ip
+    bool dhcp = false;
+    QString ip;
+    QString mask;
+    QString gateway = QStringLiteral("0.0.0.0");
+    // upgrade
+    QString firmware;
+    int jobs = 4;
+    int retries = 0;
+    // filter get (--out) and filter set (the list to write)
+    QString macFile;
+};
+
+/// @brief What the arguments gave: a command to run, or a text to print and the exit status
+/// to end with (help: 0 on standard output; a usage error: 2 on standard error).
+struct ParsedArguments
+{
+    std::optional<Command> command;
+    QString text;
+    int exitCode = 0;
+};
+
+/// @brief Exit statuses of farlight-cli.
+namespace ExitCode {
+inline constexpr int Success = 0;
+inline constexpr int Failure = 1; ///< a device failed, refused, did not answer or was not found
+inline constexpr int Usage = 2;   ///< the command line (or a file or value it names) is wrong
+} // namespace ExitCode
+
+/// @brief Reads the arguments after the program name.
+ParsedArguments ParseArguments(const QStringList &arguments);
+
+} // namespace farlight::cli

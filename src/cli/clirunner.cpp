@@ -1,0 +1,394 @@
+#include "cli/clirunner.h"
+
+#include "cli/deviceformat.h"
+#include "cli/deviceselection.h"
+#include "cli/password.h"
+#include "firmware/firmwareimage.h"
+#include "ipconfig/inetaddr.h"
+#include "ipconfig/setipexchange.h"
+#include "ipconfig/staticsettings.h"
+#include "macfilter/filtertable.h"
+#include "macfilter/macfile.h"
+#include "netenv/platform.h"
+#include "protocol/packetheader.h"
+#include "resources/strings.h"
+#include "session/appstate.h"
+
+namespace farlight::cli {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int ProgressBarWidth = 20;
+constexpr int PlainProgressStep = 25;
+
+GatewayFields FieldsOf(const QString &address)
+{
+    GatewayFields fields{};
+    const QStringList parts = address.split(u'.');
+    for (qsizetype i = 0; i < parts.size() && i < qsizetype(fields.size()); ++i)
+        fields[std::size_t(i)] = parts[i].toInt();
+    return fields;
+}
+
+QString UploadResult(TftpUpload::Outcome outcome, int errorCode)
+{
+    switch (outcome) {
+    case TftpUpload::Outcome::Complete:
+        return text(StringId::DataTransmitFinish);
+    case TftpUpload::Outcome::TimedOut:
+        return text(StringId::TimeOut);
+    case TftpUpload::Outcome::DeviceError: {
+        const QString message = TftpUpload::errorMessage(errorCode);
+        return message.isEmpty() ? u"TFTP error %1"_s.arg(errorCode) : message;
+    }
+    case TftpUpload::Outcome::Refused:
+        return u"the device sent a request instead of an answer"_s;
+    case TftpUpload::Outcome::Illegal:
+        return u"the device sent an unknown TFTP operation"_s;
+    case TftpUpload::Outcome::Stalled:
+        return u"the device acknowledged a block out of order"_s;
+    case TftpUpload::Outcome::SendFailed:
+        return text(StringId::IpAddressNotSet);
+    }
+    return {};
+}
+
+QString Seconds(qint64 ms)
+{
+    return ms < 0 ? u"-"_s : u"%1 s"_s.arg(double(ms) / 1000.0, 0, 'f', 2);
+}
+
+} // namespace
+
+Runner::Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
+    : QObject(parent)
+    , m_command(command)
+    , m_state(state)
+    , m_platform(platform)
+    , m_console(std::move(console))
+    , m_search(state, platform)
+{
+    connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
+    connect(&m_search, &SearchSession::finished, this, &Runner::searched);
+    m_answerTimer.setSingleShot(true);
+    m_answerTimer.setInterval(AnswerTimeout);
+    connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
+        showProgress(target, u"%1%"_s.arg(percent));
+    });
+    connect(&m_batch, &UpgradeBatch::retrying, this, [this](int target, TftpUpload::Outcome outcome, int code) {
+        showProgress(target, u"%1; starting again"_s.arg(UploadResult(outcome, code)));
+    });
+    connect(&m_batch, &UpgradeBatch::targetFinished, this, [this](int target, const UpgradeBatch::Result &result) {
+        Outcome &outcome = m_outcomes[target];
+        outcome.ok = result.outcome == TftpUpload::Outcome::Complete;
+        outcome.result = UploadResult(result.outcome, result.errorCode);
+        if (result.attempts > 1)
+            outcome.result += u" (%1 attempts)"_s.arg(result.attempts);
+        outcome.ms = result.elapsedMs;
+        showProgress(target, outcome.result);
+    });
+    connect(&m_batch, &UpgradeBatch::finished, this, &Runner::summarize);
+}
+
+Runner::~Runner() = default;
+
+void Runner::start()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (!prepare())
+            return end(ExitCode::Usage);
+        m_state.OsVersionCode = m_platform.osVersionCode();
+        if (!m_search.start())
+            return end(ExitCode::Failure);
+    });
+}
+
+bool Runner::prepare()
+{
+    switch (m_command.kind) {
+    case Command::Kind::Search:
+        return true;
+    case Command::Kind::SetIp:
+        if (!m_command.dhcp) {
+            if (const auto refusal = ValidateStaticSettings(m_command.ip, m_command.mask, m_command.gateway,
+                                                            FieldsOf(m_command.gateway), m_state.SubnetMaskTable)) {
+                err() << *refusal << Qt::endl;
+                return false;
+            }
+            m_address = InetAddr(m_command.ip);
+            m_mask = InetAddr(m_command.mask);
+            m_gateway = InetAddr(m_command.gateway);
+        }
+        return takePassword();
+    case Command::Kind::Upgrade: {
+        FirmwareFile file = LoadFirmwareImage(m_command.firmware);
+        if (!file.ok()) {
+            err() << m_command.firmware << u": "_s << text(file.message) << Qt::endl;
+            return false;
+        }
+        m_image = std::move(file.image);
+        return true;
+    }
+    case Command::Kind::FilterGet:
+        return takePassword();
+    case Command::Kind::FilterSet: {
+        const MacFileContents contents = MacFile::read(m_command.macFile);
+        if (!contents.ok()) {
+            err() << m_command.macFile << u": "_s << text(contents.message) << Qt::endl;
+            return false;
+        }
+        FilterTable table;
+        table.load(contents.entries);
+        m_filterList = table.macs();
+        return takePassword();
+    }
+    }
+    return false;
+}
+
+bool Runner::takePassword()
+{
+    const PasswordResult result = ResolvePassword({m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
+    if (!result.password) {
+        err() << result.error << Qt::endl;
+        return false;
+    }
+    m_state.AdminPassword = *result.password;
+    m_state.LoginOk = true;
+    return true;
+}
+
+void Runner::searched(SearchSession::Outcome outcome)
+{
+    if (outcome != SearchSession::Outcome::Completed)
+        return end(ExitCode::Failure);
+    if (!m_command.adapter.isEmpty()) {
+        QStringList names;
+        for (int i = 0; i < m_state.AdapterCount; ++i)
+            names.append(m_state.AdapterTable[std::size_t(i)].Name);
+        if (!names.contains(m_command.adapter)) {
+            err() << u"no adapter named %1 (adapters: %2)"_s.arg(m_command.adapter, names.join(u", "_s)) << Qt::endl;
+            return end(ExitCode::Usage);
+        }
+    }
+    if (m_command.kind == Command::Kind::Search) {
+        const DeviceSelection found = SelectDevices(m_state, {}, true, m_command.adapter);
+        out() << FormatDevices(m_state, found.indexes, m_command.format);
+        out().flush();
+        err() << u"%1 device(s) found"_s.arg(found.indexes.size()) << Qt::endl;
+        return end(ExitCode::Success);
+    }
+
+    const DeviceSelection selection = SelectDevices(m_state, m_command.devices, m_command.all, m_command.adapter);
+    for (qsizetype i = 0; i < selection.errors.size(); ++i) {
+        err() << selection.errors[i] << Qt::endl;
+        m_unresolved.append({selection.rejected[i], u"not found"_s, false, -1});
+    }
+    if (selection.indexes.isEmpty())
+        return end(ExitCode::Failure);
+    m_targets = selection.indexes;
+    switch (m_command.kind) {
+    case Command::Kind::Search:
+        break;
+    case Command::Kind::SetIp:
+        return setIp(m_targets.first());
+    case Command::Kind::Upgrade:
+        return upgrade(m_targets);
+    case Command::Kind::FilterGet:
+        return filterGet(m_targets.first());
+    case Command::Kind::FilterSet:
+        // Replies are matched to the last filter request, so one device at a time.
+        return filterSetNext();
+    }
+}
+
+void Runner::setIp(int index)
+{
+    const QString label = DeviceLabel(m_state, index);
+    err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(label) << Qt::endl;
+    m_setIp = new SetIpExchange(m_state, qint16(index), this);
+    const bool sent = m_setIp->open()
+        && m_setIp->send(m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic, m_address, m_mask, m_gateway);
+    if (!sent) {
+        err() << text(StringId::IpAddressNotSet) << Qt::endl;
+        return end(ExitCode::Failure);
+    }
+    connect(m_setIp, &SetIpExchange::replied, this, [this, label](SetIpExchange::Status status) {
+        m_answerTimer.stop();
+        m_setIp->close();
+        const bool dhcp = m_command.dhcp;
+        switch (status) {
+        case SetIpExchange::Ok:
+            out() << label << u": "_s << text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk) << Qt::endl;
+            return end(ExitCode::Success);
+        case SetIpExchange::Failure:
+            err() << label << u": "_s << text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure) << Qt::endl;
+            return end(ExitCode::Failure);
+        case SetIpExchange::InvalidPassword:
+            err() << label << u": "_s << text(StringId::InvalidPassword) << Qt::endl;
+            return end(ExitCode::Failure);
+        }
+    });
+    connect(&m_answerTimer, &QTimer::timeout, this, [this, label] {
+        m_setIp->close();
+        err() << label << u": no answer"_s << Qt::endl;
+        end(ExitCode::Failure);
+    });
+    m_answerTimer.start();
+}
+
+void Runner::upgrade(const QList<int> &indexes)
+{
+    QList<UpgradeTarget> targets;
+    for (int index : indexes) {
+        const DeviceRecord *device = m_state.device(index);
+        const AdapterRecord *adapter = m_state.adapterOf(index);
+        // A stale cache entry could send the upload to a device that has since changed its address.
+        m_platform.removeArpEntry(adapter->InterfaceIndex, device->IpAddress);
+        targets.append({adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress});
+        m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+        m_progressLines.append(QString());
+    }
+    err() << u"Uploading %1 (%2 bytes) to %3 device(s), %4 at a time"_s.arg(
+        m_command.firmware, QString::number(m_image.size()), QString::number(indexes.size()),
+        QString::number(qMin(m_command.jobs, int(indexes.size())))) << Qt::endl;
+    m_batch.setJobs(m_command.jobs);
+    m_batch.setRetries(m_command.retries);
+    m_batch.setOsVersionCode(m_state.OsVersionCode);
+    if (!m_batch.start(targets, m_image)) {
+        err() << u"cannot open UDP port %1: %2"_s.arg(TftpUpload::LocalPort).arg(m_batch.errorString()) << Qt::endl;
+        return end(ExitCode::Failure);
+    }
+    if (m_console.progressOnTerminal) {
+        for (int i = 0; i < indexes.size(); ++i)
+            showProgress(i, u"waiting"_s);
+    }
+}
+
+void Runner::showProgress(int target, const QString &state)
+{
+    const QString label = m_outcomes[target].device;
+    if (!m_console.progressOnTerminal) {
+        // Plain lines for logs: the start, each quarter, and the end.
+        bool number = false;
+        const int percent = QString(state).remove(u'%').toInt(&number);
+        if (!number || percent % PlainProgressStep == 0)
+            err() << label << u": "_s << state << Qt::endl;
+        return;
+    }
+    bool number = false;
+    const int percent = QString(state).remove(u'%').toInt(&number);
+    QString bar;
+    if (number) {
+        const int filled = percent * ProgressBarWidth / 100;
+        bar = u"["_s + QString(filled, u'#') + QString(ProgressBarWidth - filled, u'-') + u"] "_s;
+    }
+    const bool first = m_progressLines.at(target).isEmpty() && std::all_of(m_progressLines.cbegin(), m_progressLines.cend(),
+                                                                           [](const QString &line) { return line.isEmpty(); });
+    m_progressLines[target] = label + u"  "_s + bar + state;
+    // One line per device, redrawn in place: up to the first line, then every line anew.
+    if (!first)
+        err() << u"\x1b[%1F"_s.arg(m_progressLines.size());
+    for (const QString &line : std::as_const(m_progressLines))
+        err() << u"\x1b[2K"_s << line << u'\n';
+    err().flush();
+}
+
+void Runner::filterGet(int index)
+{
+    const QString label = DeviceLabel(m_state, index);
+    err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
+    m_filter = new FilterExchange(m_state, qint16(index), this);
+    connect(m_filter, &FilterExchange::listReceived, this, [this, label](const QList<MacAddress> &addresses) {
+        m_answerTimer.stop();
+        m_filter->close();
+        FilterTable table;
+        table.loadAddresses(addresses);
+        if (m_command.macFile.isEmpty()) {
+            for (const MacAddress &mac : table.macs())
+                out() << FormatMac(mac) << u'\n';
+            out().flush();
+        } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
+            err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
+            return end(ExitCode::Failure);
+        }
+        err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
+        end(ExitCode::Success);
+    });
+    connect(m_filter, &FilterExchange::replied, this, [this, label](FilterExchange::Status status) {
+        m_answerTimer.stop();
+        m_filter->close();
+        err() << label << u": "_s << text(FilterExchange::message(status)) << Qt::endl;
+        end(ExitCode::Failure);
+    });
+    connect(&m_answerTimer, &QTimer::timeout, this, [this, label] {
+        m_filter->close();
+        err() << label << u": no answer"_s << Qt::endl;
+        end(ExitCode::Failure);
+    });
+    if (!m_filter->open() || !m_filter->requestList()) {
+        err() << text(StringId::IpAddressNotSet) << Qt::endl;
+        return end(ExitCode::Failure);
+    }
+    m_answerTimer.start();
+}
+
+void Runner::filterSetNext()
+{
+    if (m_next >= m_targets.size())
+        return summarize();
+    const int index = m_targets[m_next];
+    if (m_filter)
+        m_filter->deleteLater();
+    m_filter = new FilterExchange(m_state, qint16(index), this);
+    m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+    m_clock.start();
+    connect(m_filter, &FilterExchange::replied, this, [this](FilterExchange::Status status) {
+        filterSetAnswered(text(FilterExchange::message(status)), status == FilterExchange::Pass);
+    });
+    connect(m_filter, &FilterExchange::noAnswer, this, [this] { filterSetAnswered(u"no answer"_s, false); });
+    if (!m_filter->open() || !m_filter->sendList(m_filterList))
+        return filterSetAnswered(text(StringId::IpAddressNotSet), false);
+}
+
+void Runner::filterSetAnswered(const QString &result, bool ok)
+{
+    m_filter->close();
+    Outcome &outcome = m_outcomes[m_next];
+    outcome.result = result;
+    outcome.ok = ok;
+    outcome.ms = m_clock.elapsed();
+    err() << outcome.device << u": "_s << result << Qt::endl;
+    ++m_next;
+    // The next device's exchange starts once this one's handlers have returned.
+    QTimer::singleShot(0, this, &Runner::filterSetNext);
+}
+
+void Runner::summarize()
+{
+    QList<QStringList> rows{{u"DEVICE"_s, u"RESULT"_s, u"TIME"_s}};
+    bool allOk = true;
+    for (const Outcome &outcome : m_outcomes + m_unresolved) {
+        rows.append({outcome.device, outcome.result, Seconds(outcome.ms)});
+        allOk = allOk && outcome.ok;
+    }
+    out() << AlignedTable(rows);
+    out().flush();
+    end(allOk ? ExitCode::Success : ExitCode::Failure);
+}
+
+void Runner::end(int exitCode)
+{
+    if (std::exchange(m_ended, true))
+        return;
+    m_search.stop();
+    err().flush();
+    out().flush();
+    // The caller may quit the event loop at once; a set-IP confirmation still goes out first,
+    // as it is sent when the reply's handlers return.
+    QTimer::singleShot(0, this, [this, exitCode] { emit finished(exitCode); });
+}
+
+} // namespace farlight::cli

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "cli/clioptions.h"
+#include "discovery/searchsession.h"
+#include "firmware/upgradebatch.h"
+#include "macfilter/filterexchange.h"
+#include "protocol/macaddress.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTextStream>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace farlight {
+class AppState;
+class Platform;
+class SetIpExchange;
+} // namespace farlight
+
+namespace farlight::cli {
+
+/// @brief What the runner writes to and reads from, so a test can stand in for the terminal.
+struct Console
+{
+    QTextStream *out = nullptr; ///< results
+    QTextStream *err = nullptr; ///< messages and progress
+    bool progressOnTerminal = false; ///< err is a terminal: progress lines are redrawn in place
+    std::optional<QString> passwordVariable;                  ///< FARLIGHT_PASSWORD
+    std::function<std::optional<QString>()> passwordPrompt;   ///< null without a terminal
+};
+
+/// @brief One farlight-cli command from start to end, on the same engines as the window: the
+/// search, then the exchange with each chosen device. Everything that can be checked before the
+/// network is touched (addresses, files, password) is checked first.
+class Runner : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// How long a device may leave a set-IP or MAC filter request unanswered.
+    static constexpr std::chrono::milliseconds AnswerTimeout{5000};
+
+    Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent = nullptr);
+    ~Runner() override;
+
+    /// @brief Starts the command; finished() follows, never from inside this call.
+    void start();
+
+    /// @brief The search's step length; tests shorten it.
+    void setSearchStepInterval(std::chrono::milliseconds interval) { m_search.setStepInterval(interval); }
+    /// @brief The uploads' retransmission interval; tests shorten it.
+    void setRetransmitInterval(std::chrono::milliseconds interval) { m_batch.setRetransmitInterval(interval); }
+
+signals:
+    void finished(int exitCode);
+
+private:
+    struct Outcome
+    {
+        QString device;
+        QString result;
+        bool ok = false;
+        qint64 ms = -1;
+    };
+
+    bool prepare();
+    bool takePassword();
+    void searched(SearchSession::Outcome outcome);
+    void setIp(int index);
+    void upgrade(const QList<int> &indexes);
+    void filterGet(int index);
+    void filterSetNext();
+    void filterSetAnswered(const QString &result, bool ok);
+    void showProgress(int target, const QString &state);
+    void summarize();
+    void end(int exitCode);
+    QTextStream &out() { return *m_console.out; }
+    QTextStream &err() { return *m_console.err; }
+
+    Command m_command;
+    AppState &m_state;
+    Platform &m_platform;
+    Console m_console;
+    SearchSession m_search;
+    UpgradeBatch m_batch;
+    QTimer m_answerTimer;
+    QElapsedTimer m_clock;
+    SetIpExchange *m_setIp = nullptr;
+    FilterExchange *m_filter = nullptr;
+    // Prepared before the search.
+    quint32 m_address = 0, m_mask = 0, m_gateway = 0;
+    QByteArray m_image;
+    QList<MacAddress> m_filterList;
+    // The devices being acted on, and what became of each.
+    QList<int> m_targets;
+    QList<Outcome> m_outcomes;   ///< per target, in target order
+    QList<Outcome> m_unresolved; ///< names that chose no device
+    QStringList m_progressLines;
+    int m_next = 0;
+    bool m_ended = false;
+};
+
+} // namespace farlight::cli

@@ -1,0 +1,111 @@
+#include "cli/deviceformat.h"
+
+#include "discovery/devicesearch.h"
+#include "resources/strings.h"
+#include "session/appstate.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace farlight::cli {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int FirstColumnTextId = 101;
+constexpr int WindowColumns = 6;
+
+QString AdapterName(const AppState &state, int index)
+{
+    const AdapterRecord *adapter = state.adapterOf(index);
+    return adapter ? adapter->Name : QString();
+}
+
+QString CsvField(const QString &cell)
+{
+    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') && !cell.contains(u'\r'))
+        return cell;
+    return u'"' + QString(cell).replace(u'"', u"\"\""_s) + u'"';
+}
+
+} // namespace
+
+QString Printable(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return text;
+}
+
+QString AlignedTable(const QList<QStringList> &rows)
+{
+    QList<QStringList> cells;
+    QList<qsizetype> widths;
+    for (const QStringList &row : rows) {
+        QStringList printable;
+        for (const QString &cell : row)
+            printable.append(Printable(cell));
+        widths.resize(qMax(widths.size(), row.size()));
+        for (qsizetype c = 0; c < row.size(); ++c)
+            widths[c] = qMax(widths[c], printable[c].size());
+        cells.append(printable);
+    }
+    QString out;
+    for (const QStringList &row : std::as_const(cells)) {
+        QString line;
+        for (qsizetype c = 0; c < row.size(); ++c)
+            line += c + 1 < row.size() ? row[c].leftJustified(widths[c] + 2) : row[c];
+        out += line + u'\n';
+    }
+    return out;
+}
+
+QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFormat format)
+{
+    if (format == OutputFormat::Json) {
+        QJsonArray devices;
+        for (int i : indexes) {
+            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+            devices.append(QJsonObject{{u"host_name"_s, device.HostName},
+                                       {u"ip"_s, device.IpAddress},
+                                       {u"ssid"_s, device.Ssid},
+                                       {u"channel"_s, int(device.Channel)},
+                                       {u"wep"_s, device.Wep == 1},
+                                       {u"mac"_s, FormatMac(device.Mac)},
+                                       {u"adapter"_s, AdapterName(state, i)}});
+        }
+        return QString::fromUtf8(QJsonDocument(devices).toJson(QJsonDocument::Indented));
+    }
+    if (format == OutputFormat::Csv) {
+        QString out = u"host_name,ip,ssid,channel,wep,mac,adapter\r\n"_s;
+        for (int i : indexes) {
+            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+            const QStringList cells{device.HostName,
+                                    device.IpAddress,
+                                    device.Ssid,
+                                    QString::number(device.Channel),
+                                    device.Wep == 1 ? u"true"_s : u"false"_s,
+                                    FormatMac(device.Mac),
+                                    AdapterName(state, i)};
+            QStringList fields;
+            for (const QString &cell : cells)
+                fields.append(CsvField(cell));
+            out += fields.join(u',') + u"\r\n"_s;
+        }
+        return out;
+    }
+    QStringList header;
+    for (int c = 0; c < WindowColumns; ++c)
+        header.append(text(FirstColumnTextId + c));
+    header.append(u"Adapter"_s);
+    QList<QStringList> rows{header};
+    for (int i : indexes)
+        rows.append(DeviceRowTexts(state.DeviceTable[std::size_t(i)]) << AdapterName(state, i));
+    return AlignedTable(rows);
+}
+
+} // namespace farlight::cli

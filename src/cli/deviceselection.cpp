@@ -1,0 +1,103 @@
+#include "cli/deviceselection.h"
+
+#include "cli/deviceformat.h"
+#include "ipconfig/inetaddr.h"
+#include "protocol/macaddress.h"
+#include "session/appstate.h"
+
+#include <QRegularExpression>
+
+namespace farlight::cli {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool OnAdapter(const AppState &state, int index, const QString &adapter)
+{
+    if (adapter.isEmpty())
+        return true;
+    const AdapterRecord *record = state.adapterOf(index);
+    return record && record->Name == adapter;
+}
+
+// Text that can only have been meant as a MAC or an IP address gets a message saying what is
+// wrong with it, rather than "no such host name".
+bool LooksLikeMac(const QString &name)
+{
+    static const QRegularExpression pattern(u"^[0-9A-Fa-f]{1,2}([-:][0-9A-Fa-f]{0,2}){2,}$|^[0-9A-Fa-f]{12,}$"_s);
+    return pattern.match(name).hasMatch();
+}
+
+bool LooksLikeIp(const QString &name)
+{
+    static const QRegularExpression pattern(u"^[0-9.]+$"_s);
+    return name.contains(u'.') && pattern.match(name).hasMatch();
+}
+
+} // namespace
+
+QString DeviceLabel(const AppState &state, int index)
+{
+    const DeviceRecord *device = state.device(index);
+    if (!device)
+        return {};
+    return u"%1 (%2, %3)"_s.arg(Printable(device->HostName), device->IpAddress, FormatMac(device->Mac));
+}
+
+DeviceSelection SelectDevices(const AppState &state, const QStringList &names, bool all, const QString &adapter)
+{
+    DeviceSelection selection;
+    QList<int> candidates;
+    for (int i = 0; i < state.DeviceCount; ++i) {
+        if (OnAdapter(state, i, adapter))
+            candidates.append(i);
+    }
+    if (all) {
+        selection.indexes = candidates;
+        if (candidates.isEmpty()) {
+            selection.errors.append(u"no device found"_s);
+            selection.rejected.append(u"--all"_s);
+        }
+        return selection;
+    }
+    for (const QString &name : names) {
+        const std::optional<MacAddress> mac = ParseMac(name);
+        const quint32 address = InetAddr(name);
+        const bool ip = address != InetAddrNone;
+        QList<int> matches;
+        for (int i : std::as_const(candidates)) {
+            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+            const bool match = mac ? MacEqual(device.Mac, *mac)
+                               : ip ? InetAddr(device.IpAddress) == address
+                                    : device.HostName.compare(name, Qt::CaseInsensitive) == 0;
+            if (match)
+                matches.append(i);
+        }
+        if (matches.size() == 1) {
+            if (!selection.indexes.contains(matches.first()))
+                selection.indexes.append(matches.first());
+            continue;
+        }
+        selection.rejected.append(name);
+        if (matches.size() > 1) {
+            QStringList labels;
+            for (int i : std::as_const(matches))
+                labels.append(DeviceLabel(state, i));
+            selection.errors.append(u"'%1' fits %2 devices: %3; name one by its MAC address"_s.arg(
+                name, QString::number(matches.size()), labels.join(u"; "_s)));
+        } else if (!mac && !ip && LooksLikeMac(name)) {
+            selection.errors.append(
+                u"'%1' is not a MAC address (write 00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E)"_s.arg(name));
+        } else if (!mac && !ip && LooksLikeIp(name)) {
+            selection.errors.append(u"'%1' is not an IP address"_s.arg(name));
+        } else {
+            selection.errors.append(u"no device found with %1 '%2'%3"_s.arg(
+                mac ? u"MAC address"_s : ip ? u"IP address"_s : u"host name"_s, name,
+                adapter.isEmpty() ? QString() : u" on %1"_s.arg(adapter)));
+        }
+    }
+    return selection;
+}
+
+} // namespace farlight::cli

@@ -1,0 +1,47 @@
+#include "cli/clioptions.h"
+#include "cli/clirunner.h"
+#include "cli/password.h"
+#include "netenv/systemplatform.h"
+#include "session/appstate.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#define FARLIGHT_ISATTY _isatty
+#else
+#include <unistd.h>
+#define FARLIGHT_ISATTY isatty
+#endif
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("farlight-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FARLIGHT_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const farlight::cli::ParsedArguments parsed = farlight::cli::ParseArguments(app.arguments().mid(1));
+    if (!parsed.command) {
+        (parsed.exitCode == farlight::cli::ExitCode::Success ? out : err) << parsed.text;
+        return parsed.exitCode;
+    }
+
+    farlight::cli::Console console;
+    console.out = &out;
+    console.err = &err;
+    console.progressOnTerminal = FARLIGHT_ISATTY(2) != 0;
+    if (qEnvironmentVariableIsSet("FARLIGHT_PASSWORD"))
+        console.passwordVariable = qEnvironmentVariable("FARLIGHT_PASSWORD");
+    if (FARLIGHT_ISATTY(0))
+        console.passwordPrompt = [] { return farlight::cli::PromptWithoutEcho(QStringLiteral("Device password: ")); };
+
+    farlight::AppState state;
+    const std::unique_ptr<farlight::Platform> platform = farlight::CreateSystemPlatform();
+    farlight::cli::Runner runner(*parsed.command, state, *platform, console);
+    QObject::connect(&runner, &farlight::cli::Runner::finished, &app, &QCoreApplication::exit);
+    runner.start();
+    return app.exec();
+}

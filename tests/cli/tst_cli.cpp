@@ -1,0 +1,192 @@
+#include "cli/clioptions.h"
+#include "cli/deviceformat.h"
+#include "cli/deviceselection.h"
+#include "cli/password.h"
+#include "session/appstate.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace farlight;
+using namespace farlight::cli;
+using namespace Qt::StringLiterals;
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void selection_data();
+    void selection();
+    void password_data();
+    void password();
+    void untrustedTexts();
+};
+
+// A summary of what the arguments gave, or the exit status with the start of the message.
+static QString Summary(const ParsedArguments &parsed)
+{
+    if (!parsed.command)
+        return u"%1: %2"_s.arg(parsed.exitCode).arg(parsed.text.section(u'\n', 0, 0));
+    const Command &c = *parsed.command;
+    return u"kind %1 devices %2 all %3 file %4 jobs %5 retries %6 ip %7/%8/%9 dhcp %10"_s.arg(int(c.kind))
+        .arg(c.devices.join(u','))
+        .arg(c.all)
+        .arg(c.firmware + c.macFile)
+        .arg(c.jobs)
+        .arg(c.retries)
+        .arg(c.ip, c.mask, c.gateway)
+        .arg(c.dhcp);
+}
+
+void TestCli::arguments_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("nothing") << "" << "2: farlight-cli: no command given";
+    QTest::newRow("unknown command") << "scan" << "2: farlight-cli: unknown command 'scan'";
+    QTest::newRow("password as argument")
+        << "set-ip AP --dhcp --password=secret"
+        << "2: farlight-cli: a password is never taken from the command line (it would show in the process list); "
+           "use --password-file FILE or the FARLIGHT_PASSWORD variable";
+    QTest::newRow("static, gateway left out")
+        << "set-ip AP --ip 10.0.0.5 --mask 255.0.0.0" << "kind 1 devices AP all 0 file  jobs 4 retries 0 ip 10.0.0.5/255.0.0.0/0.0.0.0 dhcp 0";
+    QTest::newRow("dhcp with an address") << "set-ip AP --dhcp --ip 10.0.0.5"
+                                          << "2: farlight-cli: --dhcp takes no --ip, --mask or --gateway";
+    QTest::newRow("static without mask") << "set-ip AP --ip 10.0.0.5" << "2: farlight-cli: give --ip and --mask, or --dhcp";
+    QTest::newRow("set-ip on two devices") << "set-ip A B --dhcp" << "2: farlight-cli: name exactly one device";
+    QTest::newRow("set-ip --all is unknown") << "set-ip --all --dhcp" << "2: farlight-cli: Unknown option 'all'.";
+    QTest::newRow("upgrade several") << "upgrade A 10.0.0.9 fw.bin --jobs 8 --retries 2"
+                                     << "kind 2 devices A,10.0.0.9 all 0 file fw.bin jobs 8 retries 2 ip //0.0.0.0 dhcp 0";
+    QTest::newRow("upgrade all") << "upgrade --all fw.bin" << "kind 2 devices  all 1 file fw.bin jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
+    QTest::newRow("upgrade without device") << "upgrade fw.bin" << "2: farlight-cli: name at least one device, or give --all";
+    QTest::newRow("upgrade devices and all") << "upgrade A --all fw.bin" << "2: farlight-cli: give either devices or --all, not both";
+    QTest::newRow("jobs 0") << "upgrade A fw.bin --jobs 0" << "2: farlight-cli: --jobs takes a number from 1 to 64";
+    QTest::newRow("retries word") << "upgrade A fw.bin --retries two" << "2: farlight-cli: --retries takes a number from 0 to 10";
+    QTest::newRow("filter alone") << "filter" << "2: farlight-cli: 'filter' needs 'get' or 'set'";
+    QTest::newRow("filter get --out") << "filter get A --out a.MAC" << "kind 3 devices A all 0 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
+    QTest::newRow("filter set all") << "filter set --all a.MAC" << "kind 4 devices  all 1 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
+    QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
+    QTest::newRow("command help") << "upgrade --help" << "0: Usage: farlight-cli upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N]";
+}
+
+void TestCli::arguments()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QString, summary);
+    QCOMPARE(Summary(ParseArguments(arguments.split(u' ', Qt::SkipEmptyParts))), summary);
+}
+
+void TestCli::selection_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QString>("adapter");
+    QTest::addColumn<QList<int>>("indexes");
+    QTest::addColumn<QStringList>("errors");
+    const QString twins = u"'twin' fits 2 devices: Twin (192.168.77.30, 00-0A-00-00-00-02); Twin (192.168.77.31, "
+                          "00-0A-00-00-00-03); name one by its MAC address"_s;
+    QTest::newRow("host name in another case, MAC forms and IP with a leading zero name one device once")
+        << QStringList{u"ap-lobby"_s, u"00:0a:1b:2c:3d:4e"_s, u"000A1B2C3D4E"_s, u"192.168.77.021"_s} << false << ""
+        << QList<int>{0} << QStringList();
+    QTest::newRow("ambiguous host name; the MAC settles it")
+        << QStringList{u"twin"_s, u"00-0A-00-00-00-03"_s} << false << "" << QList<int>{2} << QStringList{twins};
+    QTest::newRow("malformed MAC, bad IP, unknown name")
+        << QStringList{u"00-0A-1B-2C-3D"_s, u"10.0.0.256"_s, u"Nobody"_s} << false << "" << QList<int>()
+        << QStringList{u"'00-0A-1B-2C-3D' is not a MAC address (write 00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E)"_s,
+                       u"'10.0.0.256' is not an IP address"_s, u"no device found with host name 'Nobody'"_s};
+    QTest::newRow("a hex-looking host name is a host name") << QStringList{u"cafe"_s} << false << "" << QList<int>{3}
+                                                            << QStringList();
+    QTest::newRow("adapter narrows") << QStringList{u"AP-Lobby"_s, u"cafe"_s} << false << "eth1" << QList<int>{3}
+                                     << QStringList{u"no device found with host name 'AP-Lobby' on eth1"_s};
+    QTest::newRow("all on an adapter") << QStringList() << true << "eth0" << QList<int>{0, 1, 2} << QStringList();
+}
+
+void TestCli::selection()
+{
+    QFETCH(QStringList, names);
+    QFETCH(bool, all);
+    QFETCH(QString, adapter);
+    QFETCH(QList<int>, indexes);
+    QFETCH(QStringList, errors);
+    AppState state;
+    state.AdapterTable[0].Name = u"eth0"_s;
+    state.AdapterTable[1].Name = u"eth1"_s;
+    state.AdapterCount = 2;
+    const struct { const char *host; const char *ip; MacAddress mac; qint16 adapter; } devices[] = {
+        {"AP-Lobby", "192.168.77.21", {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, 0},
+        {"Twin", "192.168.77.30", {0x00, 0x0A, 0, 0, 0, 0x02}, 0},
+        {"Twin", "192.168.77.31", {0x00, 0x0A, 0, 0, 0, 0x03}, 0},
+        {"cafe", "10.0.0.9", {0x00, 0x0A, 0, 0, 0, 0x04}, 1},
+    };
+    for (const auto &d : devices) {
+        DeviceRecord &record = state.DeviceTable[std::size_t(state.DeviceCount++)];
+        record.HostName = QString::fromLatin1(d.host);
+        record.IpAddress = QString::fromLatin1(d.ip);
+        record.Mac = d.mac;
+        record.AdapterIndex = d.adapter;
+    }
+    const DeviceSelection selection = SelectDevices(state, names, all, adapter);
+    QCOMPARE(selection.indexes, indexes);
+    QCOMPARE(selection.errors, errors);
+}
+
+void TestCli::password_data()
+{
+    QTest::addColumn<QByteArray>("file"); // contents; empty for no file
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("prompted"); // "-" for no terminal
+    QTest::addColumn<QString>("result");   // the password, or "error: ..."
+    QTest::newRow("file first, its first line without CR LF") << QByteArray("admin\r\nsecond\r\n") << "env" << "typed" << "admin";
+    QTest::newRow("variable before the prompt") << QByteArray() << "env" << "typed" << "env";
+    QTest::newRow("prompt last") << QByteArray() << "" << "typed" << "typed";
+    QTest::newRow("no source") << QByteArray() << "" << "-"
+                               << "error: a password is needed: give --password-file FILE or set FARLIGHT_PASSWORD";
+    QTest::newRow("13 characters") << QByteArray("abcdefghijklm") << "" << "-"
+                                   << "error: the password is longer than the device's 12 characters";
+    QTest::newRow("not Latin-1") << QByteArray() << u"pass\u20ac"_s << "-"
+                                 << "error: the password can only hold characters with a single-byte (Latin-1) code";
+}
+
+void TestCli::password()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, environment);
+    QFETCH(QString, prompted);
+    QFETCH(QString, result);
+    QTemporaryDir dir;
+    PasswordSources sources;
+    if (!file.isEmpty()) {
+        sources.file = dir.filePath(u"pw"_s);
+        QFile out(sources.file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    }
+    if (!environment.isEmpty())
+        sources.environment = environment;
+    if (prompted != u"-")
+        sources.prompt = [prompted] { return std::optional<QString>(prompted); };
+    const PasswordResult resolved = ResolvePassword(sources);
+    QCOMPARE(resolved.password ? *resolved.password : u"error: "_s + resolved.error, result);
+}
+
+// Names come from devices anyone on the LAN can imitate: CSV quotes them, the terminal never
+// receives their control characters.
+void TestCli::untrustedTexts()
+{
+    AppState state;
+    state.AdapterTable[0].Name = u"eth0"_s;
+    state.AdapterCount = 1;
+    state.DeviceTable[0].HostName = u"a,\"b\"\nc"_s;
+    state.DeviceTable[0].Ssid = u"\x1b]0;owned\x07"_s;
+    state.DeviceCount = 1;
+    QCOMPARE(FormatDevices(state, {0}, OutputFormat::Csv).section(u"\r\n"_s, 1, 1),
+             u"\"a,\"\"b\"\"\nc\",,\x1b]0;owned\x07,0,false,00-00-00-00-00-00,eth0"_s);
+    const QString table = FormatDevices(state, {0}, OutputFormat::Table);
+    QVERIFY(!table.contains(u'\x1b') && !table.contains(u'\x07'));
+    QVERIFY(table.contains(u"a,\"b\"?c"_s) && table.contains(u"?]0;owned?"_s));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
