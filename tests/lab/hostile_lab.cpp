@@ -1,0 +1,216 @@
+// Lab test: the main window searches, sets a device's address and uploads firmware while
+// hostile_noise.py, in the lab's device namespace, floods every port this process opens with
+// random, truncated and foreign datagrams. Each operation must still end as on a quiet network:
+// exactly the lab's devices after 15 steps without a stall, the address set on the device, the
+// exact image stored. Run through lab/with-lab.sh (farlight_add_lab_test), as root.
+#include "../support/modalscript.h"
+
+#include "app/startwindow.h"
+#include "firmware/downloaddialog.h"
+#include "ipconfig/setipdialog.h"
+#include "netenv/systemplatform.h"
+#include "netenv/udppeer.h"
+#include "session/appstate.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+
+using namespace farlight;
+using namespace Qt::StringLiterals;
+using testsupport::ModalScript;
+
+class TestHostileLab : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void search();
+    void setIp();
+    void upload();
+    void noiseReachedEveryPort();
+
+private:
+    // Waits until the noise has found @p port and has had @p ms to flood it.
+    bool flooded(quint16 port, int ms = 300)
+    {
+        const QByteArray line = "port " + QByteArray::number(port) + '\n';
+        const bool found = QTest::qWaitFor([&] { return m_noiseOutput.contains(line); }, 5000);
+        QTest::qWait(ms);
+        return found;
+    }
+    void openFor(const QString &mac, const char *action);
+    QJsonValue deviceState(const QString &mac, const QString &key);
+
+    QProcess m_noise;
+    QByteArray m_noiseOutput;
+    std::unique_ptr<Platform> m_platform;
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<StartWindow> m_window;
+    QList<quint16> m_usedPorts;
+};
+
+void TestHostileLab::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("FARLIGHT_LAB_STATE"))
+        QFAIL("FARLIGHT_LAB_STATE is not set: run this test through lab/with-lab.sh (ctest -L lab)");
+    connect(&m_noise, &QProcess::readyReadStandardOutput, this, [this] { m_noiseOutput += m_noise.readAllStandardOutput(); });
+    m_noise.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_noise.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    m_noise.start(u"ip"_s, {u"netns"_s, u"exec"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"), u"python3"_s,
+                            QStringLiteral(HOSTILE_NOISE), u"--pid"_s, QString::number(getpid()), u"--target"_s,
+                            qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"), u"--source"_s, u"192.168.77.21"_s,
+                            u"--source"_s, u"192.168.77.25"_s, u"--source"_s, u"10.99.0.5"_s});
+    QVERIFY(m_noise.waitForStarted());
+
+    m_platform = CreateSystemPlatform();
+    m_state = std::make_unique<AppState>();
+    m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
+    m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp,
+                               [this](qint16 device, QWidget *parent) { return new SetIpDialog(*m_state, device, parent); });
+    m_window->setDialogFactory(StartWindow::DeviceDialog::Download, [this](qint16 device, QWidget *parent) {
+        return new DownloadDialog(*m_state, *m_platform, device, parent);
+    });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestHostileLab::cleanupTestCase()
+{
+    m_window.reset();
+    m_noise.terminate();
+    m_noise.waitForFinished(5000);
+}
+
+// Only the lab's devices, each once, every step of the progress dialog, none of them late.
+void TestHostileLab::search()
+{
+    ModalScript script;
+    QList<qint64> steps;
+    QElapsedTimer clock;
+    connect(&m_window->searchSession(), &SearchSession::progress, this, [&] { steps << clock.elapsed(); });
+    QSignalSpy searched(m_window.get(), &StartWindow::searchFinished);
+    clock.start();
+    m_window->RunSearch();
+    QVERIFY(searched.wait(15000));
+    QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
+    QCOMPARE(steps.size(), SearchSession::StepCount);
+    for (qsizetype i = 1; i < steps.size(); ++i)
+        QVERIFY2(steps[i] - steps[i - 1] < 1000, qPrintable(u"step %1 came after %2 ms"_s.arg(i).arg(steps[i] - steps[i - 1])));
+
+    QList<QStringList> rows;
+    for (int i = 0; i < m_state->DeviceCount; ++i)
+        rows << DeviceRowTexts(m_state->DeviceTable[std::size_t(i)]);
+    std::sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) { return a[1] < b[1]; });
+    const QList<QStringList> expected = {
+        {"AP-Branch", "10.99.0.5", "branch", "3", "Disabled", "00-0A-1B-2C-3D-60"},
+        {"AP-Lobby", "192.168.77.21", "lobby", "6", "Enabled", "00-0A-1B-2C-3D-4E"},
+        {"AP-Office", "192.168.77.22", "office", "11", "Disabled", "00-0A-1B-2C-3D-4F"},
+        {"AP-Hall", "192.168.77.25", "hall", "1", "Disabled", "00-0A-1B-2C-3D-52"},
+    };
+    QCOMPARE(rows, expected);
+    m_usedPorts << m_window->searchSession().sockets().front()->localPort();
+}
+
+void TestHostileLab::setIp()
+{
+    ModalScript script(u"admin"_s);
+    testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {
+        const quint16 port = dialog->findChild<UdpPeer *>(u"sock1"_s)->localPort();
+        m_usedPorts << port;
+        if (!flooded(port))
+            return dialog->reject();
+        QTimer::singleShot(10000, dialog, &QDialog::reject);
+        // A static address with the proposed mask and a gateway.
+        const auto child = [dialog](const QString &name) { return dialog->findChild<QWidget *>(name); };
+        if (!child(u"Option1"_s)->property("checked").toBool())
+            QTest::mouseClick(child(u"Option1"_s), Qt::LeftButton);
+        child(u"VelmoIPAddress1"_s)->setProperty("ipAddress", u"192.168.77.31"_s);
+        child(u"VelmoIPAddress3"_s)->setProperty("ipAddress", u"192.168.77.1"_s);
+        QTest::mouseClick(child(u"Command2"_s), Qt::LeftButton);
+    });
+    openFor(u"00-0A-1B-2C-3D-4E"_s, "setip");
+    QCOMPARE(script.log(), (QStringList{ModalScript::Login, u"Set IP OK"_s}));
+    QTRY_COMPARE(deviceState(u"00-0A-1B-2C-3D-4E"_s, u"ip"_s).toString(), u"192.168.77.31"_s);
+}
+
+void TestHostileLab::upload()
+{
+    QTemporaryDir dir;
+    QByteArray image = QByteArray("Brightway QM735XL firmware ").repeated(600);
+    for (qsizetype i = 0; i < image.size(); i += 97)
+        image[i] = char(i);
+    QFile file(dir.filePath(u"image.bin"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
+    file.close();
+
+    ModalScript script;
+    testsupport::whenShown<DownloadDialog>([&](DownloadDialog *dialog) {
+        QTimer::singleShot(30000, dialog, &QDialog::reject);
+        dialog->findChild<QComboBox *>(u"Combo1"_s)->setEditText(file.fileName());
+        QTest::mouseClick(dialog->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
+    });
+    m_usedPorts << TftpUpload::LocalPort;
+    openFor(u"00-0A-1B-2C-3D-4F"_s, "Mload");
+    QCOMPARE(script.log(), QStringList{u"Data transmit finish"_s});
+    QTRY_COMPARE(deviceState(u"00-0A-1B-2C-3D-4F"_s, u"firmware"_s)[u"sha256"].toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
+}
+
+// Without this the test would also pass on a quiet network.
+void TestHostileLab::noiseReachedEveryPort()
+{
+    m_noise.terminate();
+    QVERIFY(m_noise.waitForFinished(5000));
+    m_noiseOutput += m_noise.readAllStandardOutput();
+    qInfo("noise: %s", m_noiseOutput.simplified().constData());
+    for (quint16 port : m_usedPorts) {
+        const qsizetype at = m_noiseOutput.indexOf("sent " + QByteArray::number(port) + ' ');
+        QVERIFY2(at >= 0, qPrintable(u"no noise reached port %1"_s.arg(port)));
+        const QByteArray count = m_noiseOutput.mid(at).split('\n').first().split(' ').last();
+        QVERIFY2(count.toInt() >= 20, qPrintable(u"only %1 datagrams reached port %2"_s.arg(count).arg(port)));
+    }
+}
+
+// Selects the device's row and triggers @p action, which shows a dialog modally.
+void TestHostileLab::openFor(const QString &mac, const char *action)
+{
+    constexpr int MacColumn = 5;
+    auto *list = m_window->findChild<QAbstractItemView *>(u"ListView1"_s);
+    const QModelIndexList rows = list->model()->match(list->model()->index(0, MacColumn), Qt::DisplayRole, mac, 1, Qt::MatchExactly);
+    QCOMPARE(rows.size(), 1);
+    list->scrollTo(rows[0]);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(rows[0]).center());
+    m_window->findChild<QAction *>(QString::fromLatin1(action))->trigger();
+}
+
+QJsonValue TestHostileLab::deviceState(const QString &mac, const QString &key)
+{
+    QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
+        if (device[u"mac"] == mac)
+            return device[key];
+    }
+    return {};
+}
+
+QTEST_MAIN(TestHostileLab)
+#include "hostile_lab.moc"
