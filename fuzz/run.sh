@@ -29,6 +29,14 @@ max_len() {
     esac
 }
 
+# With FUZZ_COVERAGE=1: covered and total edges per file of src/ and tools/ linked into the target.
+coverage() {
+    awk '/^(UN)?COVERED_FUNC:/ && $NF ~ /\/(src|tools)\// && $NF !~ /_autogen\// {
+             split($5, edges, "/"); file = $NF; sub(/:[0-9]+$/, "", file); sub(/.*\/(src|tools)\//, "", file)
+             covered[file] += edges[1]; total[file] += edges[2] }
+         END { for (file in total) printf "    %-32s %5d / %-5d edges\n", file, covered[file], total[file] }' "$1" | sort
+}
+
 status=0
 printf '%-20s %12s %8s %6s %7s  %s\n' target executions exec/s cov ft result
 for t in "${targets[@]}"; do
@@ -47,6 +55,7 @@ for t in "${targets[@]}"; do
     execs=$(sed -n 's/^stat::number_of_executed_units: //p' "$work/$t.log")
     read -r cov ft rate < <(sed -n 's/.*DONE *cov: \([0-9]*\) ft: \([0-9]*\).*exec\/s: \([0-9]*\).*/\1 \2 \3/p' "$work/$t.log") || true
     printf '%-20s %12s %8s %6s %7s  %s\n' "$t" "${execs:--}" "${rate:--}" "${cov:--}" "${ft:--}" "$result"
+    [ "${FUZZ_COVERAGE:-0}" = 1 ] && coverage "$work/$t.log"
 done
 if [ $status = 0 ] && [ "${FUZZ_COVERAGE:-0}" != 1 ]; then
     rm -rf "$work"
