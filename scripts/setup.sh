@@ -18,6 +18,8 @@ packages=(
     iproute2 procps util-linux tftp-hpa python3
     # the upload lab test runs tftpd-hpa's in.tftpd itself, inside the lab's device namespace
     tftpd-hpa
+    # the network diagnosis reads the firewall with nft; its lab test loads rules in the lab only
+    nftables
     # scripts/run.sh without a display: xvfb-run, and import for a screenshot
     xvfb xauth imagemagick
     # the install test and the Debian package: validators of the desktop entry and the AppStream
