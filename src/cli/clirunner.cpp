@@ -75,10 +75,10 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setInterval(AnswerTimeout);
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
-        showProgress(target, u"%1%"_s.arg(percent));
+        showProgress(target, percent, u"%1%"_s.arg(percent));
     });
     connect(&m_batch, &UpgradeBatch::retrying, this, [this](int target, TftpUpload::Outcome outcome, int code) {
-        showProgress(target, u"%1; starting again"_s.arg(UploadResult(outcome, code)));
+        showProgress(target, 0, u"%1; starting again"_s.arg(UploadResult(outcome, code)));
     });
     connect(&m_batch, &UpgradeBatch::targetFinished, this, [this](int target, const UpgradeBatch::Result &result) {
         Outcome &outcome = m_outcomes[target];
@@ -87,7 +87,7 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
         if (result.attempts > 1)
             outcome.result += u" (%1 attempts)"_s.arg(result.attempts);
         outcome.ms = result.elapsedMs;
-        showProgress(target, outcome.result);
+        showProgress(target, std::nullopt, outcome.result);
     });
     connect(&m_batch, &UpgradeBatch::finished, this, &Runner::summarize);
 }
@@ -249,7 +249,7 @@ void Runner::upgrade(const QList<int> &indexes)
         m_platform.removeArpEntry(adapter->InterfaceIndex, device->IpAddress);
         targets.append({adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress});
         m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
-        m_progressLines.append(QString());
+        m_progress.append(Progress());
     }
     err() << u"Uploading %1 (%2 bytes) to %3 device(s), %4 at a time"_s.arg(
         m_command.firmware, QString::number(m_image.size()), QString::number(indexes.size()),
@@ -263,36 +263,34 @@ void Runner::upgrade(const QList<int> &indexes)
     }
     if (m_console.progressOnTerminal) {
         for (int i = 0; i < indexes.size(); ++i)
-            showProgress(i, u"waiting"_s);
+            showProgress(i, std::nullopt, u"waiting"_s);
     }
 }
 
-void Runner::showProgress(int target, const QString &state)
+void Runner::showProgress(int target, std::optional<int> percent, const QString &state)
 {
-    const QString label = m_outcomes[target].device;
+    Progress &line = m_progress[target];
+    if (percent)
+        line.percent = *percent;
+    line.state = state;
+    const QString &label = m_outcomes[target].device;
     if (!m_console.progressOnTerminal) {
-        // Plain lines for logs: the start, each quarter, and the end.
-        bool number = false;
-        const int percent = QString(state).remove(u'%').toInt(&number);
-        if (!number || percent % PlainProgressStep == 0)
+        // Plain lines for logs: each quarter, and whatever else happens.
+        if (!percent || *percent % PlainProgressStep == 0)
             err() << label << u": "_s << state << Qt::endl;
         return;
     }
-    bool number = false;
-    const int percent = QString(state).remove(u'%').toInt(&number);
-    QString bar;
-    if (number) {
-        const int filled = percent * ProgressBarWidth / 100;
-        bar = u"["_s + QString(filled, u'#') + QString(ProgressBarWidth - filled, u'-') + u"] "_s;
+    // One line per device, redrawn in place: back to the first line, then every line anew.
+    if (std::exchange(m_progressShown, true))
+        err() << u"\x1b[%1F"_s.arg(m_progress.size());
+    qsizetype width = 0;
+    for (const Outcome &outcome : std::as_const(m_outcomes))
+        width = qMax(width, outcome.device.size());
+    for (qsizetype i = 0; i < m_progress.size(); ++i) {
+        const int filled = m_progress[i].percent * ProgressBarWidth / 100;
+        err() << u"\x1b[2K"_s << m_outcomes[i].device.leftJustified(width) << u"  ["_s << QString(filled, u'#')
+              << QString(ProgressBarWidth - filled, u'-') << u"] "_s << m_progress[i].state << u'\n';
     }
-    const bool first = m_progressLines.at(target).isEmpty() && std::all_of(m_progressLines.cbegin(), m_progressLines.cend(),
-                                                                           [](const QString &line) { return line.isEmpty(); });
-    m_progressLines[target] = label + u"  "_s + bar + state;
-    // One line per device, redrawn in place: up to the first line, then every line anew.
-    if (!first)
-        err() << u"\x1b[%1F"_s.arg(m_progressLines.size());
-    for (const QString &line : std::as_const(m_progressLines))
-        err() << u"\x1b[2K"_s << line << u'\n';
     err().flush();
 }
 

@@ -76,7 +76,7 @@ private:
     void filterGet(int index);
     void filterSetNext();
     void filterSetAnswered(const QString &result, bool ok);
-    void showProgress(int target, const QString &state);
+    void showProgress(int target, std::optional<int> percent, const QString &state);
     void summarize();
     void end(int exitCode);
     QTextStream &out() { return *m_console.out; }
@@ -100,7 +100,13 @@ private:
     QList<int> m_targets;
     QList<Outcome> m_outcomes;   ///< per target, in target order
     QList<Outcome> m_unresolved; ///< names that chose no device
-    QStringList m_progressLines;
+    struct Progress
+    {
+        int percent = 0;
+        QString state;
+    };
+    QList<Progress> m_progress;
+    bool m_progressShown = false;
     int m_next = 0;
     bool m_ended = false;
 };
