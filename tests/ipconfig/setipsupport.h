@@ -55,7 +55,7 @@ struct LoopbackDevice
     {
         state.AdapterTable[0] = {.IpAddress = AdapterAddress, .SubnetMask = QStringLiteral("255.0.0.0"),
                                  .Gateway = QStringLiteral("127.1.1.254"), .Mac = {},
-                                 .InterfaceIndex = int(if_nametoindex("lo")), .HasAddress = 1};
+                                 .InterfaceIndex = int(if_nametoindex("lo")), .HasAddress = 1, .Name = QStringLiteral("lo")};
         std::copy(AdapterMac.cbegin(), AdapterMac.cend(), state.AdapterTable[0].Mac.begin());
         state.AdapterCount = 1;
         state.DeviceTable[0].HostName = QStringLiteral("AP-Lobby");
