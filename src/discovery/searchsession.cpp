@@ -122,12 +122,17 @@ void SearchSession::sendRequests()
     m_search.nextSequence();
     for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
         UdpPeer *peer = m_udpPeerA[std::size_t(i)];
+        const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(i)];
         // An adapter without an address has nowhere to send from.
-        if (peer->localAddress() == QLatin1StringView("0.0.0.0"))
+        if (peer->localAddress() == QLatin1StringView("0.0.0.0")) {
+            if (adapter.HasAddress)
+                emit sendFailed(i, peer->errorString());
             continue;
-        const QByteArray request = m_search.buildRequest(i, m_state.AdapterTable[std::size_t(i)].Mac);
+        }
+        const QByteArray request = m_search.buildRequest(i, adapter.Mac);
         peer->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-        peer->sendData(request);
+        if (!peer->sendData(request))
+            emit sendFailed(i, peer->errorString());
     }
 }
 
@@ -136,8 +141,10 @@ void SearchSession::takeDatagram(int adapterIndex)
     if (adapterIndex < 0 || adapterIndex >= int(m_udpPeerA.size()))
         return;
     const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
-    if (m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp()) == DeviceSearch::Verdict::Accepted)
+    const DeviceSearch::Verdict verdict = m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp());
+    if (verdict == DeviceSearch::Verdict::Accepted)
         emit deviceFound(m_state.DeviceCount - 1);
+    emit datagramJudged(adapterIndex, verdict);
 }
 
 } // namespace farlight

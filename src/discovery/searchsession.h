@@ -65,6 +65,11 @@ signals:
     void progress(int step);
     /// @brief A reply was accepted into entry @p deviceIndex of the device table.
     void deviceFound(int deviceIndex);
+    /// @brief A datagram that arrived on adapter @p adapterIndex's socket was judged; the
+    /// network diagnosis counts what arrives this way.
+    void datagramJudged(int adapterIndex, farlight::DeviceSearch::Verdict verdict);
+    /// @brief The request of adapter @p adapterIndex, which has an address, could not be sent.
+    void sendFailed(int adapterIndex, const QString &reason);
     /// @brief The search is over; the device table holds what it found.
     void finished(farlight::SearchSession::Outcome outcome);
 
