@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
     // Named, the program keeps the list's layout and the folders last used in the user's settings.
     QApplication::setOrganizationName(QStringLiteral("Farlight"));
     QApplication::setApplicationName(QStringLiteral("Farlight"));
+    // The desktop entry's name, so the window and the menu entry are one application.
+    QApplication::setDesktopFileName(QStringLiteral(FARLIGHT_APP_ID));
     QApplication::setWindowIcon(farlight::ApplicationIcon());
 
     const std::unique_ptr<farlight::Platform> platform = farlight::CreateSystemPlatform();

@@ -3,6 +3,7 @@
 #include "discovery/devicesearch.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
+#include "session/devicelistmodel.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,13 +22,6 @@ QString AdapterName(const AppState &state, int index)
 {
     const AdapterRecord *adapter = state.adapterOf(index);
     return adapter ? adapter->Name : QString();
-}
-
-QString CsvField(const QString &cell)
-{
-    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') && !cell.contains(u'\r'))
-        return cell;
-    return u'"' + QString(cell).replace(u'"', u"\"\""_s) + u'"';
 }
 
 } // namespace

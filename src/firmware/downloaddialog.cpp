@@ -8,9 +8,7 @@
 #include "session/usersettings.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,7 +17,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <new>
 
 namespace farlight {
 
@@ -41,23 +38,6 @@ public:
             browse();
     }
 };
-
-// The whole image, or nothing when it cannot be read whole: too large, an I/O error, or no
-// memory for it. Such a file is simply not a valid image.
-std::optional<QByteArray> ReadImage(const QString &path, qint64 maxSize)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSize)
-        return std::nullopt;
-    try {
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError || bytes.size() != file.size())
-            return std::nullopt;
-        return bytes;
-    } catch (const std::bad_alloc &) {
-        return std::nullopt;
-    }
-}
 
 } // namespace
 
@@ -171,17 +151,12 @@ void DownloadDialog::startDownload()
         m_platform.removeArpEntry(adapter->InterfaceIndex, m_state.device(m_deviceIndex)->IpAddress);
 
     const QString path = m_combo1->currentText();
-    if (path.isEmpty())
-        return refuse(StringId::PleaseKeyinPath);
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isHidden())
-        return refuse(StringId::FileNotExist);
-    if (!IsFirmwareFileName(path))
-        return refuse(StringId::NotValidFirmware);
-    m_firmwarePath = path;
-    const std::optional<QByteArray> image = ReadImage(path, MaxImageSize);
-    if (!image || !ContainsFirmwareSignature(*image))
-        return refuse(StringId::NotValidFirmware);
+    const FirmwareFile file = LoadFirmwareImage(path);
+    // The path is kept once it names an existing .bin file, even one whose contents are refused.
+    if (file.ok() || (file.message == StringId::NotValidFirmware && IsFirmwareFileName(path)))
+        m_firmwarePath = path;
+    if (!file.ok())
+        return refuse(file.message);
 
     m_combo1->hide();
     m_label2->hide();
@@ -190,7 +165,7 @@ void DownloadDialog::startDownload()
     m_label1->show();
     setWindowTitle(text(DownloadingCaption));
     showProgress(0);
-    m_upload->start(*image);
+    m_upload->start(file.image);
 }
 
 void DownloadDialog::refuse(int textId)

@@ -23,8 +23,6 @@ class DownloadDialog : public DeviceDialog
     Q_OBJECT
 
 public:
-    /// Images larger than this are refused as not valid rather than read into memory.
-    static constexpr qint64 MaxImageSize = qint64(1) << 30;
     static constexpr std::chrono::milliseconds CloseDelay{200};
 
     DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent = nullptr);

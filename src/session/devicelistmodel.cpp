@@ -16,14 +16,6 @@ constexpr int AddressParts = 4;
 constexpr int MaxAddressPart = 255;
 constexpr int MaxAddressPartDigits = 3;
 
-QString csvField(const QString &cell)
-{
-    static const QString MustQuote = QStringLiteral(",\"\r\n");
-    if (std::none_of(cell.begin(), cell.end(), [](QChar c) { return MustQuote.contains(c); }))
-        return cell;
-    return u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 // A tab or line break inside a host name or SSID would split the pasted row.
 QString tsvField(QString cell)
 {
@@ -106,6 +98,14 @@ private:
     RowTexts m_rowTexts;
     QList<qint16> m_rows;
 };
+
+QString CsvField(const QString &cell)
+{
+    static const QString MustQuote = QStringLiteral(",\"\r\n");
+    if (std::none_of(cell.begin(), cell.end(), [](QChar c) { return MustQuote.contains(c); }))
+        return cell;
+    return u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
 
 DeviceListModel::DeviceListModel(const AppState &state, RowTexts rowTexts, QObject *parent)
     : QSortFilterProxyModel(parent)
@@ -190,12 +190,12 @@ QString DeviceListModel::visibleRowsAsCsv() const
     static const QString LineEnd = QStringLiteral("\r\n");
     QStringList fields;
     for (int column = 0; column < ColumnCount; ++column)
-        fields.append(csvField(headerData(column, Qt::Horizontal).toString()));
+        fields.append(CsvField(headerData(column, Qt::Horizontal).toString()));
     QString csv = fields.join(u',') + LineEnd;
     for (int row = 0; row < rowCount(); ++row) {
         fields.clear();
         for (int column = 0; column < ColumnCount; ++column)
-            fields.append(csvField(index(row, column).data().toString()));
+            fields.append(CsvField(index(row, column).data().toString()));
         csv += fields.join(u',') + LineEnd;
     }
     return csv;

@@ -11,6 +11,10 @@ namespace farlight {
 
 class AppState;
 
+/// @brief One CSV field (RFC 4180): quoted, with its quotes doubled, when it holds a comma, a
+/// quote or a line break; as it is otherwise.
+QString CsvField(const QString &cell);
+
 /// @brief The device list without any display: one row per listed entry of the device table,
 /// sortable by every column, filtered by a text, and written out as CSV or tab-separated text.
 ///

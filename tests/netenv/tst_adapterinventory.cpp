@@ -60,7 +60,7 @@ void TestAdapterInventory::inventory()
         // What an earlier inventory left in the table; entries past the new count keep it.
         AdapterArray table;
         for (int i = 0; i < AdapterTableSize; ++i)
-            table[std::size_t(i)] = {"172.16.0.1", "255.255.0.0", "172.16.0.254", {0xEE}, i, 1};
+            table[std::size_t(i)] = {"172.16.0.1", "255.255.0.0", "172.16.0.254", {0xEE}, i, 1, {}};
         qint16 count = 99;
         bool ok = okBefore;
         const AdapterInventoryResult result = TakeAdapterInventory(platform, table, count, ok);
