@@ -22,6 +22,7 @@ Commands:
   upgrade DEVICE... FILE.bin    upload firmware, several devices at once
   filter get DEVICE             read a device's MAC filter list
   filter set DEVICE... FILE.MAC write a MAC filter list to devices
+  doctor                        find out why devices are not found
 
 DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
 or a host name; --all instead of DEVICE takes every device found (upgrade, filter set).
@@ -60,6 +61,9 @@ const CommandSpec Specs[] = {
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
     {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC"_s,
      u"Writes the list of a .MAC file to the devices."_s},
+    {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
+     u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
+     "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
 };
 
 ParsedArguments UsageError(const QString &message, const QString &command = {})
@@ -146,6 +150,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption retriesOption(
         u"retries"_s, u"Start a failed upload again from the beginning, at most N times, 0 to 10 (default 0)."_s,
         u"N"_s);
+    const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
     case Command::Kind::Search:
@@ -162,6 +167,9 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         break;
     case Command::Kind::FilterSet:
         parser.addOptions({AllOption, PasswordFileOption});
+        break;
+    case Command::Kind::Doctor:
+        parser.addOption(reportFormatOption);
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
@@ -233,6 +241,15 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         if (!SplitDevicesAndFile(positional, command.all, command, command.macFile, error))
             return UsageError(error, name);
         break;
+    case Command::Kind::Doctor: {
+        if (!positional.isEmpty())
+            return UsageError(u"doctor takes no device"_s, name);
+        const QString format = parser.value(reportFormatOption);
+        if (format != u"json" && !format.isEmpty() && format != u"text")
+            return UsageError(u"unknown format '%1' (text or json)"_s.arg(format), name);
+        command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
+        break;
+    }
     }
     return {command, {}, ExitCode::Success};
 }

@@ -12,11 +12,11 @@ enum class OutputFormat { Table, Json, Csv };
 /// @brief One run of farlight-cli as its arguments describe it.
 struct Command
 {
-    enum class Kind { Search, SetIp, Upgrade, FilterGet, FilterSet };
+    enum class Kind { Search, SetIp, Upgrade, FilterGet, FilterSet, Doctor };
 
     Kind kind = Kind::Search;
     QString adapter;             ///< only devices found through this adapter (interface name)
-    OutputFormat format = OutputFormat::Table;
+    OutputFormat format = OutputFormat::Table; ///< doctor: Table is its plain text
     QStringList devices;         ///< as typed: MAC, IP address or host name
     bool all = false;            ///< every device found
     QString passwordFile;

@@ -3,6 +3,8 @@
 #include "cli/deviceformat.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
+#include "diagnosis/diagnosis.h"
+#include "diagnosis/report.h"
 #include "firmware/firmwareimage.h"
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/setipexchange.h"
@@ -99,6 +101,8 @@ void Runner::start()
     QTimer::singleShot(0, this, [this] {
         if (!prepare())
             return end(ExitCode::Usage);
+        if (m_command.kind == Command::Kind::Doctor)
+            return doctor();
         m_state.OsVersionCode = m_platform.osVersionCode();
         if (!m_search.start())
             return end(ExitCode::Failure);
@@ -109,6 +113,7 @@ bool Runner::prepare()
 {
     switch (m_command.kind) {
     case Command::Kind::Search:
+    case Command::Kind::Doctor:
         return true;
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
@@ -191,6 +196,7 @@ void Runner::searched(SearchSession::Outcome outcome)
     m_targets = selection.indexes;
     switch (m_command.kind) {
     case Command::Kind::Search:
+    case Command::Kind::Doctor:
         break;
     case Command::Kind::SetIp:
         return setIp(m_targets.first());
@@ -331,6 +337,24 @@ void Runner::filterGet(int index)
         return end(ExitCode::Failure);
     }
     m_answerTimer.start();
+}
+
+void Runner::doctor()
+{
+    m_diagnosis = new Diagnosis(m_platform, this);
+    m_diagnosis->setAdapter(m_command.adapter);
+    connect(m_diagnosis, &Diagnosis::searching, this, [this] {
+        err() << u"Searching, %1 s..."_s.arg(double(SearchSession::StepCount * SearchSession::StepInterval.count()) / 1000.0)
+              << Qt::endl;
+    });
+    connect(m_diagnosis, &Diagnosis::finished, this, [this](const QList<Finding> &findings) {
+        if (m_command.format == OutputFormat::Json)
+            out() << QString::fromUtf8(FormatReportJson(findings));
+        else
+            out() << FormatReport(findings);
+        end(HasProblem(findings) ? ExitCode::Failure : ExitCode::Success);
+    });
+    m_diagnosis->start();
 }
 
 void Runner::filterSetNext()

@@ -18,6 +18,7 @@
 
 namespace farlight {
 class AppState;
+class Diagnosis;
 class Platform;
 class SetIpExchange;
 } // namespace farlight
@@ -74,6 +75,7 @@ private:
     void setIp(int index);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
+    void doctor();
     void filterSetNext();
     void filterSetAnswered(const QString &result, bool ok);
     void showProgress(int target, std::optional<int> percent, const QString &state);
@@ -92,6 +94,7 @@ private:
     QElapsedTimer m_clock;
     SetIpExchange *m_setIp = nullptr;
     FilterExchange *m_filter = nullptr;
+    Diagnosis *m_diagnosis = nullptr;
     // Prepared before the search.
     quint32 m_address = 0, m_mask = 0, m_gateway = 0;
     QByteArray m_image;

@@ -100,8 +100,7 @@ Finding JudgeTraffic(const NftRuleset &ruleset, NftRuleset::Traffic traffic, con
             dropping.append(name);
         else if (judgement.fate == FirewallJudgement::Fate::Uncertain)
             uncertain.append(name);
-        for (const QString &chain : judgement.droppingChains)
-            chains.append(chain);
+        chains += judgement.droppingChains + judgement.uncertainChains;
         reasons.append(judgement.reasons);
     }
     chains.removeDuplicates();
@@ -110,13 +109,13 @@ Finding JudgeTraffic(const NftRuleset &ruleset, NftRuleset::Traffic traffic, con
     const bool search = traffic == NftRuleset::Traffic::SearchReply;
     const QLatin1StringView check = search ? CheckName::FirewallSearch : CheckName::FirewallTftp;
     const QString what = search ? u"the devices' answers to a search"_s
-                                : u"TFTP answers to port %1, so firmware uploads fail"_s.arg(TftpUpload::LocalPort);
+                                : u"the TFTP answers to port %1 that firmware uploads wait for"_s.arg(TftpUpload::LocalPort);
     if (dropping.isEmpty() && uncertain.isEmpty())
         return Make(check, {}, Verdict::Ok, u"The firewall lets %1 through"_s.arg(search ? what : u"TFTP answers"_s));
 
     const QString match = search ? u"udp sport %1"_s.arg(DevicePort) : u"udp dport %1"_s.arg(TftpUpload::LocalPort);
     QStringList fix;
-    for (const QString &chain : chains.isEmpty() ? QStringList{u"inet filter input"_s} : chains)
+    for (const QString &chain : std::as_const(chains))
         fix.append(u"nft insert rule %1 %2 accept"_s.arg(chain, match));
     fix.append(KeepRuleNote);
     fix.append(u"# where ufw manages the firewall, instead:"_s);

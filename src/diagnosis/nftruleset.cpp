@@ -50,6 +50,20 @@ struct Datagram
     QString interfaceName;
 };
 
+// "ip saddr", "meta mark", "fib": what a match looks at, as nft writes it.
+QString Describe(const QJsonObject &left)
+{
+    if (left.isEmpty())
+        return u"a match"_s;
+    const QString kind = left.constBegin().key();
+    const QJsonObject body = left.constBegin().value().toObject();
+    if (kind == u"payload")
+        return body[u"protocol"_s].toString() + u' ' + body[u"field"_s].toString();
+    if (body.contains(u"key"_s))
+        return kind + u' ' + body[u"key"_s].toString();
+    return kind;
+}
+
 } // namespace
 
 // One datagram followed through the chains; notes why it was dropped or why that is unsure.
@@ -112,9 +126,7 @@ int NftEvaluation::chain(const QString &label, int depth)
             else
                 result = statementVerdict(kind, body, scope, depth);
             if (step == Tri::Maybe && ruleDoubt.isEmpty())
-                ruleDoubt = kind == u"match"
-                    ? QString::fromUtf8(QJsonDocument(body[u"left"_s].toObject()).toJson(QJsonDocument::Compact))
-                    : kind;
+                ruleDoubt = kind == u"match" ? Describe(body[u"left"_s].toObject()) : kind;
             matched = And(matched, step);
             if (matched == Tri::No || result != Continue)
                 break;
@@ -258,9 +270,9 @@ Tri NftEvaluation::portIn(PortRange port, const QString &op, const QJsonValue &r
 
 Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QString &scope) const
 {
-    auto covers = [&](qint64 low, qint64 high) {
-        return (port.low >= low && port.high <= high) ? Tri::Yes : (port.high < low || port.low > high) ? Tri::No : Tri::Maybe;
-    };
+    // A port picked at random is taken to be none that a rule names on its own: a rule counts
+    // only when it covers every port the sender may pick.
+    auto covers = [&](qint64 low, qint64 high) { return (port.low >= low && port.high <= high) ? Tri::Yes : Tri::No; };
     if (right.isDouble())
         return covers(qint64(right.toDouble()), qint64(right.toDouble()));
     const QJsonArray range = right[u"range"_s].toArray();
@@ -366,7 +378,6 @@ FirewallJudgement NftRuleset::judge(Traffic traffic, const QString &interfaceNam
         ? Datagram{{DevicePort, DevicePort}, EphemeralPorts, interfaceName}
         : Datagram{ServerTransferPorts, {TftpUpload::LocalPort, TftpUpload::LocalPort}, interfaceName};
     FirewallJudgement judgement;
-    bool uncertain = false;
     for (const QString &label : m_baseChains) {
         NftEvaluation evaluation(*this, datagram);
         int outcomes = evaluation.chain(label, 0);
@@ -377,12 +388,12 @@ FirewallJudgement NftRuleset::judge(Traffic traffic, const QString &interfaceNam
             judgement.reasons.append(evaluation.dropReason.isEmpty() ? u"%1: policy drop"_s.arg(label)
                                                                      : evaluation.dropReason);
         } else if (outcomes & Drop) {
-            uncertain = true;
+            judgement.uncertainChains.append(label);
             judgement.reasons.append(evaluation.doubt.isEmpty() ? u"%1 may drop them"_s.arg(label) : evaluation.doubt);
         }
     }
     judgement.fate = !judgement.droppingChains.isEmpty() ? FirewallJudgement::Fate::Dropped
-        : uncertain                                      ? FirewallJudgement::Fate::Uncertain
+        : !judgement.uncertainChains.isEmpty()           ? FirewallJudgement::Fate::Uncertain
                                                          : FirewallJudgement::Fate::Accepted;
     return judgement;
 }

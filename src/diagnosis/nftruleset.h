@@ -22,6 +22,8 @@ struct FirewallJudgement
     Fate fate = Fate::Accepted;
     /// Base chains that drop it ("inet filter input"), for a fix in each.
     QStringList droppingChains;
+    /// Base chains that may drop it.
+    QStringList uncertainChains;
     /// Why, one text per chain concerned: "inet filter input: policy drop".
     QStringList reasons;
 };
@@ -35,7 +37,7 @@ struct FirewallJudgement
 /// address, a mark, an iptables extension) makes the outcome uncertain rather than guessed.
 /// Connection tracking sees every awaited datagram as new: a reply to a request sent to
 /// 255.255.255.255, and a TFTP reply from a port the transfer did not start with, match no
-/// entry.
+/// entry. A port the sender picks is taken to be none that a rule names on its own.
 class NftRuleset
 {
 public:

@@ -69,6 +69,7 @@ void TestCli::arguments_data()
     QTest::newRow("filter get --out") << "filter get A --out a.MAC" << "kind 3 devices A all 0 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
     QTest::newRow("filter set all") << "filter set --all a.MAC" << "kind 4 devices  all 1 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
     QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
+    QTest::newRow("doctor has no table") << "doctor --format csv" << "2: farlight-cli: unknown format 'csv' (text or json)";
     QTest::newRow("command help") << "upgrade --help" << "0: Usage: farlight-cli upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N]";
 }
 

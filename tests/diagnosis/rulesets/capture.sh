@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates NAME.json, the output of `nft -j list ruleset`, from each NAME.nft here. Each ruleset
+# Regenerates NAME.json, the output of `nft -j list ruleset` (re-indented), from each NAME.nft here. Each ruleset
 # is loaded in a throwaway network namespace, so the machine's own firewall is never touched.
 # Usage (root): tests/diagnosis/rulesets/capture.sh
 set -euo pipefail
