@@ -17,7 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <memory>
 
@@ -96,11 +96,12 @@ private slots:
             QSKIP("another lab configuration");
 
         constexpr int MacColumn = 5;
-        auto *list = m_window->findChild<QTreeWidget *>(QStringLiteral("ListView1"));
-        const QList<QTreeWidgetItem *> rows = list->findItems(mac, Qt::MatchExactly, MacColumn);
+        auto *list = m_window->findChild<QTreeView *>(QStringLiteral("ListView1"));
+        const QModelIndexList rows =
+            list->model()->match(list->model()->index(0, MacColumn), Qt::DisplayRole, mac, -1, Qt::MatchExactly);
         QCOMPARE(rows.size(), 1);
-        list->scrollToItem(rows[0]);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(rows[0]).center());
+        list->scrollTo(rows[0]);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(rows[0]).center());
 
         int arrivals = 0;
         ModalScript script(password);
