@@ -3,8 +3,11 @@
 #include "session/appstate.h"
 #include "app/icons.h"
 #include "app/mainlayout.h"
+#include "app/diagnosisdialog.h"
 #include "app/pendingdialog.h"
 #include "dialogs/aboutdialog.h"
+#include "diagnosis/diagnosis.h"
+#include "diagnosis/report.h"
 #include "dialogs/helpindex.h"
 #include "discovery/devicesearch.h"
 #include "netenv/platform.h"
@@ -36,6 +39,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 namespace farlight {
 
@@ -86,6 +90,7 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     , m_state(state)
     , m_platform(platform)
     , m_session(state, platform)
+    , m_diagnosisFactory([&platform] { return new Diagnosis(platform); })
 {
     setObjectName(QStringLiteral("start"));
     createActions();
@@ -164,6 +169,7 @@ void StartWindow::createActions()
     m_copy = addCommand("copy", QStringLiteral("&Copy"), QKeySequence::Copy);
     m_findFilter = addCommand("findFilter", QStringLiteral("&Filter Devices"), QKeySequence::Find);
     m_export = addCommand("exportList", QStringLiteral("&Export Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_diagnose = addCommand("diagnose", QStringLiteral("&Diagnose Network..."), QKeySequence(Qt::CTRL | Qt::Key_D));
 
     m_toolbar->setCheckable(true);
     m_toolbar->setChecked(true);
@@ -193,6 +199,7 @@ void StartWindow::createActions()
     connect(m_mexit, &QAction::triggered, this, &QWidget::close);
     connect(m_copy, &QAction::triggered, this, &StartWindow::copySelectedRow);
     connect(m_export, &QAction::triggered, this, &StartWindow::exportList);
+    connect(m_diagnose, &QAction::triggered, this, &StartWindow::openDiagnosis);
     connect(m_findFilter, &QAction::triggered, this, [this] {
         m_filter->setFocus(Qt::ShortcutFocusReason);
         m_filter->selectAll();
@@ -229,7 +236,7 @@ void StartWindow::createMenus()
     admin->addAction(m_Mload);
 
     QMenu *help = addMenu("mHelp", 5);
-    help->addActions({m_mHelpTopic, m_Mabout});
+    help->addActions({m_mHelpTopic, m_diagnose, m_Mabout});
 
     m_pop = new QMenu(this);
     m_pop->setObjectName(QStringLiteral("Mpop"));
@@ -297,6 +304,13 @@ void StartWindow::createList()
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setContextMenuPolicy(Qt::NoContextMenu);
     m_list->setModel(m_model);
+    m_emptyHint = new QLabel(m_list->viewport());
+    m_emptyHint->setObjectName(QStringLiteral("emptyHint"));
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_emptyHint->hide();
+    (new QVBoxLayout(m_list->viewport()))->addWidget(m_emptyHint);
     m_list->setItemDelegateForColumn(DeviceListModel::HostName, new RowIconDelegate(m_list));
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
@@ -342,6 +356,8 @@ void StartWindow::createStatusBar()
 
 void StartWindow::updateStatus()
 {
+    if (m_model->listedCount() > 0)
+        m_emptyHint->hide();
     const QString count = m_model->countText();
     m_countLabel->setText(count);
     m_countLabel->setAccessibleName(count);
@@ -607,6 +623,7 @@ void StartWindow::RunSearch()
     // The search empties the device table at once, so the rows of the last one would lead to
     // emptied entries, even while the inventory's messages are up.
     m_model->clearRows();
+    m_emptyHint->hide();
     m_session.start();
 }
 
@@ -631,7 +648,35 @@ void StartWindow::endSearch(SearchSession::Outcome outcome)
         m_model->listTable();
     m_searchTimeLabel->setText(QStringLiteral("Last search %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
     updateActions();
+    if (outcome != SearchSession::Outcome::Cancelled && outcome != SearchSession::Outcome::Stopped
+        && m_model->listedCount() == 0)
+        explainEmptyList();
     emit searchFinished();
+}
+
+void StartWindow::explainEmptyList()
+{
+    // The checks of this computer only: the search that just ended was the live one.
+    Diagnosis *diagnosis = m_diagnosisFactory();
+    diagnosis->setParent(this);
+    diagnosis->setLiveSearch(false);
+    connect(diagnosis, &Diagnosis::finished, this, [this, diagnosis](const QList<Finding> &findings) {
+        diagnosis->deleteLater();
+        if (m_session.isActive() || m_model->listedCount() > 0)
+            return;
+        const QString cause = QStringLiteral("No device found. %1\nHelp > Diagnose Network... tells more.").arg(MostLikelyCause(findings));
+        m_emptyHint->setText(cause);
+        m_emptyHint->setAccessibleName(cause);
+        m_emptyHint->show();
+    });
+    diagnosis->start();
+}
+
+void StartWindow::openDiagnosis()
+{
+    auto *dialog = new DiagnosisDialog(m_diagnosisFactory(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 } // namespace farlight

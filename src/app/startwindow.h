@@ -22,6 +22,7 @@ class QTreeView;
 namespace farlight {
 
 class AppState;
+class Diagnosis;
 class DeviceListModel;
 class PendingDialog;
 class Platform;
@@ -40,6 +41,8 @@ public:
     /// Creates the dialog for the device at @p deviceIndex of the device table.
     using DialogFactory = std::function<QDialog *(qint16 deviceIndex, QWidget *parent)>;
 
+    /// Makes a diagnosis of this computer's network, not yet started.
+    using DiagnosisFactory = std::function<Diagnosis *()>;
     static constexpr std::chrono::milliseconds StartUpPause{500};
 
     StartWindow(AppState &state, Platform &platform, QWidget *parent = nullptr);
@@ -66,6 +69,11 @@ public:
     void exportList();
 
     SearchSession &searchSession() { return m_session; }
+
+    /// @brief Replaces the diagnosis behind the empty list's hint and Help > Diagnose Network...
+    void setDiagnosisFactory(DiagnosisFactory factory) { m_diagnosisFactory = std::move(factory); }
+    /// @brief Opens the diagnosis report.
+    void openDiagnosis();
 
 signals:
     /// @brief A search has ended and the list shows its devices.
@@ -99,6 +107,7 @@ private:
 
     void showSearchStep(int step);
     void endSearch(SearchSession::Outcome outcome);
+    void explainEmptyList();
 
     AppState &m_state;
     Platform &m_platform;
@@ -135,6 +144,10 @@ private:
     QAction *m_copy = nullptr;
     QAction *m_findFilter = nullptr;
     QAction *m_export = nullptr;
+    QAction *m_diagnose = nullptr;
+
+    DiagnosisFactory m_diagnosisFactory;
+    QLabel *m_emptyHint = nullptr; ///< over the empty list: the likeliest reason a search found nothing
 };
 
 } // namespace farlight

@@ -1,4 +1,6 @@
 #include "app/startwindow.h"
+#include "diagnosis/diagnosis.h"
+#include "diagnosis/systemprobe.h"
 #include "netenv/fakeplatform.h"
 #include "netenv/udppeer.h"
 #include "protocol/searchcodec.h"
@@ -44,7 +46,7 @@ public:
                             QStringLiteral("255.0.0.0"), QStringLiteral("0.0.0.0"));
         window.searchSession().setStepInterval(std::chrono::milliseconds(10));
         QObject::connect(&window.searchSession(), &SearchSession::progress, [this](int step) {
-            if (step == 0)
+            if (step == 0 && !silent)
                 answer();
             if (duringSearch)
                 duringSearch(step);
@@ -107,6 +109,7 @@ public:
     AppState state;
     StartWindow window{state, platform};
     std::function<void(int)> duringSearch;
+    bool silent = false; // no device answers
     quint16 sequence = 0;
 };
 
@@ -126,6 +129,7 @@ private slots:
     void contextMenus();
     void webAdminAndKeys();
     void layoutRestoredOnNextStart();
+    void emptySearchIsExplained();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -312,6 +316,35 @@ void TestStartWindow::layoutRestoredOnNextStart()
     QCOMPARE(header->sectionSize(DeviceListModel::Ssid), SsidWidth);
     h.search();
     QCOMPARE(h.cell(0, DeviceListModel::IpAddress), QStringLiteral("127.0.0.23"));
+}
+
+// A computer whose firewall nft cannot be found: the likeliest cause the checks can name.
+class NoNftProbe : public SystemProbe
+{
+public:
+    std::optional<QByteArray> readFile(const QString &) override { return std::nullopt; }
+    QStringList listFolder(const QString &) override { return {}; }
+    QString linkTarget(const QString &) override { return {}; }
+    CommandResult run(const QString &, const QStringList &) override { return {}; }
+    std::optional<QString> udpBindError(quint16) override { return std::nullopt; }
+};
+
+// A search that finds nothing leaves the likeliest reason over the list, until devices answer;
+// Help > Diagnose Network... shows the whole report.
+void TestStartWindow::emptySearchIsExplained()
+{
+    Harness h;
+    h.window.setDiagnosisFactory([&h] { return new Diagnosis(h.platform, std::make_unique<NoNftProbe>()); });
+    auto *hint = h.window.findChild<QLabel *>("emptyHint");
+    h.silent = true;
+    h.search();
+    QTRY_VERIFY(hint->isVisible());
+    QVERIFY(hint->text().contains(QStringLiteral("nft (nftables) is not installed")));
+    h.silent = false;
+    ++h.sequence; // the silent search used up a number
+    h.search();
+    QCOMPARE(h.rows(), 3);
+    QVERIFY(!hint->isVisible());
 }
 
 QTEST_MAIN(TestStartWindow)
