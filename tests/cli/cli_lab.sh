@@ -6,16 +6,7 @@ set -u
 cli=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# run EXPECTED-STATUS ARGS...: runs the tool, keeping its output in $work/out and $work/err.
-run() {
-    local expected=$1; shift
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    [ "$status" -eq "$expected" ] || fail "'$*' exited $status, not $expected: $(cat "$work/err")"
-}
+. "$(dirname "$0")/../support/clicheck.sh"
 # state PYTHON-EXPRESSION: true when the expression over the state's devices by host name holds.
 state() {
     python3 - "$FARLIGHT_LAB_STATE" "$1" <<'PY'

@@ -9,17 +9,8 @@ adapter=$FARLIGHT_LAB_ADAPTER1_IFACE
 work=$(mktemp -d)
 holder=
 trap 'rm -rf "$work"; nft delete table inet lab_guard 2>/dev/null; [ -n "$holder" ] && kill "$holder" 2>/dev/null' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# run EXPECTED-STATUS ARGS...: output in $work/out, shown as it is.
-run() {
-    local expected=$1; shift
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    echo "\$ farlight-cli $* (exit $status)"; cat "$work/out"; echo
-    [ "$status" -eq "$expected" ] || fail "'$*' exited $status, not $expected: $(cat "$work/err")"
-}
+SHOW_OUTPUT=1
+. "$(dirname "$0")/../support/clicheck.sh"
 # found NAMES...: the search lists exactly these host names.
 found() {
     "$cli" search --format json >"$work/found" 2>/dev/null
