@@ -251,6 +251,8 @@ void Runner::upgrade(const QList<int> &indexes)
     for (int index : indexes) {
         const DeviceRecord *device = m_state.device(index);
         const AdapterRecord *adapter = m_state.adapterOf(index);
+        if (!device || !adapter)
+            continue;
         // A stale cache entry could send the upload to a device that has since changed its address.
         m_platform.removeArpEntry(adapter->InterfaceIndex, device->IpAddress);
         targets.append({adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress});

@@ -26,6 +26,7 @@ bool UpgradeBatch::start(const QList<UpgradeTarget> &targets, const QByteArray &
         m_jobsList[std::size_t(i)].target = targets[i];
     m_running = 0;
     m_remaining = int(targets.size());
+    ++m_run;
     if (m_remaining == 0)
         QTimer::singleShot(0, this, &UpgradeBatch::finished);
     startWaiting();
@@ -40,6 +41,8 @@ void UpgradeBatch::cancel()
         job.waiting = false;
     }
     m_running = 0;
+    // A retry still pausing belongs to the run that ended here.
+    ++m_run;
     m_port.close();
 }
 
@@ -84,7 +87,9 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
     --m_running;
     if (outcome != TftpUpload::Outcome::Complete && job.result.attempts <= m_retries) {
         emit retrying(index, outcome, errorCode);
-        QTimer::singleShot(m_interval, this, [this, index] {
+        QTimer::singleShot(m_interval, this, [this, index, run = m_run] {
+            if (run != m_run)
+                return;
             m_jobsList[std::size_t(index)].waiting = true;
             startWaiting();
         });

@@ -91,6 +91,7 @@ private:
     int m_retries = 0;
     int m_running = 0;
     int m_remaining = 0;
+    quint64 m_run = 0; // counts starts and cancels
     qint32 m_osVersionCode = 0;
     std::chrono::milliseconds m_interval = TftpUpload::RetransmitInterval;
 };
