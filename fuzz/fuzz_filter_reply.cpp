@@ -1,6 +1,6 @@
 // One datagram, 0 to 1000 bytes, arriving on the MAC filter socket: a reply is parsed only with
 // the magic and a status, its list holds only whole slots that are neither empty nor broadcast,
-// and the list it gives the editor stays sorted, unique and within 128 entries.
+// and the list a matching list reply gives the editor stays sorted, unique and within 128 entries.
 #include "filtertablecheck.h"
 
 #include "protocol/bytereader.h"
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView datagram(reinterpret_cast<const char *>(data), qsizetype(qMin<size_t>(size, MaxDatagram)));
     const ByteReader r(datagram);
 
-    if (request().isReply(datagram)) {
+    const bool matches = request().isReply(datagram);
+    if (matches) {
         FUZZ_CHECK(r.u8(PacketHeader::OpcodeOffset) == Opcode::Filter);
         FUZZ_CHECK(r.equals(PacketHeader::SequenceOffset, QByteArrayView(request().bytes()).sliced(PacketHeader::SequenceOffset, 2)));
         FUZZ_CHECK(r.mac(AuthBlock::Offset) == Target.adapterMac);
@@ -50,6 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const MacAddress &mac : reply->addresses)
         FUZZ_CHECK(!MacEqual(mac, Empty) && !MacEqual(mac, Broadcast));
 
+    // The list editor is given the addresses of a matching list reply with a pass only.
+    if (!matches || reply->status != FilterLayout::StatusOk || reply->flag != Flag::FilterListReply)
+        return 0;
     FilterTable table;
     table.loadAddresses(reply->addresses);
     fuzz::CheckFilterTable(table);

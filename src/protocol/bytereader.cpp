@@ -1,5 +1,6 @@
 #include "protocol/bytereader.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace farlight {
@@ -83,8 +84,7 @@ void ByteWriter::u32be(qsizetype offset, quint32 value)
 void ByteWriter::bytes(qsizetype offset, QByteArrayView value)
 {
     check(offset, value.size());
-    for (qsizetype i = 0; i < value.size(); ++i)
-        m_buffer[offset + i] = value[i];
+    std::copy(value.begin(), value.end(), m_buffer.begin() + offset);
 }
 
 void ByteWriter::mac(qsizetype offset, const MacAddress &value)
