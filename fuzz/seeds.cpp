@@ -189,6 +189,13 @@ void configSeeds(const QString &source)
         if (file.open(QIODevice::ReadOnly))
             write(u"fuzz_apsim_config"_s, QString::fromLatin1(path).replace(u'/', u'-'), file.readAll());
     }
+    write(u"fuzz_apsim_config"_s, u"every-key.json"_s, R"({"comment": "every key once", "devices": [
+        {"host_name": "AP-Lobby", "mac": "00-0A-1B-2C-3D-4E", "ip": "192.168.77.21", "mask": "255.255.0.0",
+         "gateway": "192.168.0.1", "ssid": "lobby", "channel": 6, "wep": 1, "password": "admin", "reply": "broadcast",
+         "tftp": "fixed", "filter": ["001122334455"], "segment": 2, "read_needs_password": true, "comment": ""}],
+        "faults": {"seed": 7, "drop_rate": 0.5, "drop_mode": "fixed", "duplicate": 1, "delay_ms": 10, "status": 1,
+         "reply_mac": "02:46:4c:00:01:0a", "tftp_error": 3, "devices": ["000A1B2C3D4E"],
+         "requests": ["search", "setip", "confirm", "filter", "tftp"], "comment": ""}})");
 }
 
 // fuzz_apsim_request's events: every request kind to each device, an upload of two blocks, expiry.
