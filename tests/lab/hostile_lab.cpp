@@ -73,10 +73,14 @@ void TestHostileLab::initTestCase()
     connect(&m_noise, &QProcess::readyReadStandardOutput, this, [this] { m_noiseOutput += m_noise.readAllStandardOutput(); });
     m_noise.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_noise.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    m_noise.start(u"ip"_s, {u"netns"_s, u"exec"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"), u"python3"_s,
-                            QStringLiteral(HOSTILE_NOISE), u"--pid"_s, QString::number(getpid()), u"--target"_s,
-                            qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"), u"--source"_s, u"192.168.77.21"_s,
-                            u"--source"_s, u"192.168.77.25"_s, u"--source"_s, u"10.99.0.5"_s});
+    // Noise comes from a stranger's address (added to the lab, which takes it away) and from devices.
+    const QString ns = qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS");
+    QCOMPARE(QProcess::execute(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"add"_s, u"192.168.77.99/24"_s, u"dev"_s,
+                                         u"fld1-"_s + qEnvironmentVariable("FARLIGHT_LAB_ID")}), 0);
+    m_noise.start(u"ip"_s, {u"netns"_s, u"exec"_s, ns, u"python3"_s, QStringLiteral(HOSTILE_NOISE), u"--pid"_s,
+                            QString::number(getpid()), u"--target"_s, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"),
+                            u"--source"_s, u"192.168.77.99"_s, u"--source"_s, u"192.168.77.21"_s, u"--source"_s,
+                            u"192.168.77.25"_s, u"--source"_s, u"10.99.0.5"_s});
     QVERIFY(m_noise.waitForStarted());
 
     m_platform = CreateSystemPlatform();
