@@ -99,8 +99,8 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     createList();
     createStatusBar();
 
-    m_state.AppTitle = text(StringId::ProductName);
-    setWindowTitle(m_state.AppTitle);
+    m_state.appTitle = text(StringId::ProductName);
+    setWindowTitle(m_state.appTitle);
     m_state.OsVersionCode = m_platform.osVersionCode();
 
     connect(&m_session, &SearchSession::inventoryMessage, this, [this](int id) {
@@ -563,7 +563,7 @@ void StartWindow::exportList()
     RememberFolder(FileKind::DeviceList, path);
     const QString failure = m_model->saveCsv(path);
     if (!failure.isEmpty()) {
-        QMessageBox::warning(this, m_state.AppTitle,
+        QMessageBox::warning(this, m_state.appTitle,
                              QStringLiteral("The device list could not be saved as %1:\n%2")
                                  .arg(QDir::toNativeSeparators(path), failure));
     }
@@ -577,8 +577,8 @@ void StartWindow::openDeviceDialog(DeviceDialog kind)
         return;
     const QString address = row.siblingAtColumn(DeviceListModel::IpAddress).data().toString();
     qint16 deviceIndex = -1;
-    for (qint16 i = 0; i < m_state.DeviceCount; ++i) {
-        if (m_state.DeviceTable[std::size_t(i)].IpAddress == address)
+    for (qint16 i = 0; i < m_state.deviceCount; ++i) {
+        if (m_state.deviceTable[std::size_t(i)].IpAddress == address)
             deviceIndex = i; // the last match wins
     }
     if (deviceIndex < 0)
@@ -598,10 +598,10 @@ void StartWindow::OpenWebAdmin()
         return;
     const QString address = row.siblingAtColumn(DeviceListModel::IpAddress).data().toString();
     qint32 interfaceIndex = 0;
-    for (qint16 k = 0; k < m_state.DeviceCount; ++k) {
-        const DeviceRecord &device = m_state.DeviceTable[std::size_t(k)];
+    for (qint16 k = 0; k < m_state.deviceCount; ++k) {
+        const DeviceRecord &device = m_state.deviceTable[std::size_t(k)];
         if (device.IpAddress == address && device.AdapterIndex >= 0 && device.AdapterIndex < AppState::AdapterCapacity)
-            interfaceIndex = m_state.AdapterTable[std::size_t(device.AdapterIndex)].InterfaceIndex;
+            interfaceIndex = m_state.adapterTable[std::size_t(device.AdapterIndex)].InterfaceIndex;
     }
     m_platform.removeArpEntry(interfaceIndex, address);
     m_platform.openUrl(QUrl(QStringLiteral("http://") + address));
@@ -611,7 +611,7 @@ void StartWindow::openHelp()
 {
     const QUrl index = HelpIndexUrl();
     if (index.isEmpty() || !m_platform.openUrl(index))
-        QMessageBox::information(this, m_state.AppTitle, text(StringId::HelpMissing));
+        QMessageBox::information(this, m_state.appTitle, text(StringId::HelpMissing));
 }
 
 // ---- search ----

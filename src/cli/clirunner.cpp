@@ -118,7 +118,7 @@ bool Runner::prepare()
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
             if (const auto refusal = ValidateStaticSettings(m_command.ip, m_command.mask, m_command.gateway,
-                                                            FieldsOf(m_command.gateway), m_state.SubnetMaskTable)) {
+                                                            FieldsOf(m_command.gateway), m_state.subnetMaskTable)) {
                 err() << *refusal << Qt::endl;
                 return false;
             }
@@ -171,8 +171,8 @@ void Runner::searched(SearchSession::Outcome outcome)
         return end(ExitCode::Failure);
     if (!m_command.adapter.isEmpty()) {
         QStringList names;
-        for (int i = 0; i < m_state.AdapterCount; ++i)
-            names.append(m_state.AdapterTable[std::size_t(i)].Name);
+        for (int i = 0; i < m_state.adapterCount; ++i)
+            names.append(m_state.adapterTable[std::size_t(i)].Name);
         if (!names.contains(m_command.adapter)) {
             err() << u"no adapter named %1 (adapters: %2)"_s.arg(m_command.adapter, names.join(u", "_s)) << Qt::endl;
             return end(ExitCode::Usage);

@@ -63,7 +63,7 @@ QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFo
     if (format == OutputFormat::Json) {
         QJsonArray devices;
         for (int i : indexes) {
-            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+            const DeviceRecord &device = state.deviceTable[std::size_t(i)];
             devices.append(QJsonObject{{u"host_name"_s, device.HostName},
                                        {u"ip"_s, device.IpAddress},
                                        {u"ssid"_s, device.Ssid},
@@ -77,7 +77,7 @@ QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFo
     if (format == OutputFormat::Csv) {
         QString out = u"host_name,ip,ssid,channel,wep,mac,adapter\r\n"_s;
         for (int i : indexes) {
-            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+            const DeviceRecord &device = state.deviceTable[std::size_t(i)];
             const QStringList cells{device.HostName,
                                     device.IpAddress,
                                     device.Ssid,
@@ -98,7 +98,7 @@ QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFo
     header.append(u"Adapter"_s);
     QList<QStringList> rows{header};
     for (int i : indexes)
-        rows.append(DeviceRowTexts(state.DeviceTable[std::size_t(i)]) << AdapterName(state, i));
+        rows.append(DeviceRowTexts(state.deviceTable[std::size_t(i)]) << AdapterName(state, i));
     return AlignedTable(rows);
 }
 

@@ -49,7 +49,7 @@ DeviceSelection SelectDevices(const AppState &state, const QStringList &names, b
 {
     DeviceSelection selection;
     QList<int> candidates;
-    for (int i = 0; i < state.DeviceCount; ++i) {
+    for (int i = 0; i < state.deviceCount; ++i) {
         if (OnAdapter(state, i, adapter))
             candidates.append(i);
     }
@@ -67,7 +67,7 @@ DeviceSelection SelectDevices(const AppState &state, const QStringList &names, b
         const bool ip = address != InetAddrNone;
         QList<int> matches;
         for (int i : std::as_const(candidates)) {
-            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+            const DeviceRecord &device = state.deviceTable[std::size_t(i)];
             const bool match = mac ? MacEqual(device.Mac, *mac)
                                : ip ? InetAddr(device.IpAddress) == address
                                     : device.HostName.compare(name, Qt::CaseInsensitive) == 0;

@@ -60,8 +60,8 @@ bool Diagnosis::concerns(int adapterIndex) const
 {
     if (m_adapter.isEmpty())
         return true;
-    return adapterIndex >= 0 && adapterIndex < m_state.AdapterCount
-        && m_state.AdapterTable[std::size_t(adapterIndex)].Name == m_adapter;
+    return adapterIndex >= 0 && adapterIndex < m_state.adapterCount
+        && m_state.adapterTable[std::size_t(adapterIndex)].Name == m_adapter;
 }
 
 void Diagnosis::countDatagram(int adapterIndex, DeviceSearch::Verdict verdict)
@@ -91,7 +91,7 @@ void Diagnosis::countDatagram(int adapterIndex, DeviceSearch::Verdict verdict)
 void Diagnosis::countFailedSend(int adapterIndex, const QString &reason)
 {
     if (m_collecting && concerns(adapterIndex))
-        m_tally.sendErrors.append(u"%1: %2"_s.arg(m_state.AdapterTable[std::size_t(adapterIndex)].Name, reason));
+        m_tally.sendErrors.append(u"%1: %2"_s.arg(m_state.adapterTable[std::size_t(adapterIndex)].Name, reason));
 }
 
 void Diagnosis::searched(SearchSession::Outcome outcome)
@@ -100,13 +100,13 @@ void Diagnosis::searched(SearchSession::Outcome outcome)
         return;
     m_collecting = false;
     m_tally.ran = outcome != SearchSession::Outcome::NoAdapters;
-    for (int i = 0; i < m_state.AdapterCount; ++i) {
-        if (m_state.AdapterTable[std::size_t(i)].HasAddress && concerns(i))
+    for (int i = 0; i < m_state.adapterCount; ++i) {
+        if (m_state.adapterTable[std::size_t(i)].HasAddress && concerns(i))
             ++m_tally.sends;
     }
     m_tally.sends -= int(m_tally.sendErrors.size());
-    for (int i = 0; i < m_state.DeviceCount; ++i) {
-        if (concerns(m_state.DeviceTable[std::size_t(i)].AdapterIndex))
+    for (int i = 0; i < m_state.deviceCount; ++i) {
+        if (concerns(m_state.deviceTable[std::size_t(i)].AdapterIndex))
             ++m_tally.devices;
     }
     const std::optional<qint64> dropsAfter = ReversePathDrops(*m_probe);

@@ -12,7 +12,7 @@ SearchSession::SearchSession(AppState &state, Platform &platform, QObject *paren
     : QObject(parent)
     , m_state(state)
     , m_platform(platform)
-    , m_search(std::span<DeviceRecord, DeviceSearch::MaxDevices>(state.DeviceTable), state.DeviceCount)
+    , m_search(std::span<DeviceRecord, DeviceSearch::MaxDevices>(state.deviceTable), state.deviceCount)
 {
     m_timer.setInterval(StepInterval);
     connect(&m_timer, &QTimer::timeout, this, &SearchSession::tick);
@@ -55,12 +55,12 @@ bool SearchSession::start()
     removeExtraSockets();
 
     bool adaptersOk = true;
-    const AdapterInventoryResult inventory = TakeAdapterInventory(m_platform, m_state.AdapterTable, m_state.AdapterCount, adaptersOk);
-    while (int(m_udpPeerA.size()) < std::min(inventory.searchSockets, int(m_state.AdapterTable.size())))
+    const AdapterInventoryResult inventory = TakeAdapterInventory(m_platform, m_state.adapterTable, m_state.adapterCount, adaptersOk);
+    while (int(m_udpPeerA.size()) < std::min(inventory.searchSockets, int(m_state.adapterTable.size())))
         addSocket();
     for (int id : inventory.messages)
         emit inventoryMessage(id);
-    if (!adaptersOk || m_state.AdapterCount == 0) {
+    if (!adaptersOk || m_state.adapterCount == 0) {
         end(Outcome::NoAdapters);
         return true;
     }
@@ -107,9 +107,9 @@ void SearchSession::end(Outcome outcome)
 
 void SearchSession::setUpSockets()
 {
-    for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
+    for (int i = 0; i < m_state.adapterCount && i < int(m_udpPeerA.size()); ++i) {
         UdpPeer *peer = m_udpPeerA[std::size_t(i)];
-        const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(i)];
+        const AdapterRecord &adapter = m_state.adapterTable[std::size_t(i)];
         peer->close();
         peer->setRemoteHost(QString::fromLatin1(BroadcastAddress));
         peer->setRemotePort(DevicePort);
@@ -120,9 +120,9 @@ void SearchSession::setUpSockets()
 void SearchSession::sendRequests()
 {
     m_search.nextSequence();
-    for (int i = 0; i < m_state.AdapterCount && i < int(m_udpPeerA.size()); ++i) {
+    for (int i = 0; i < m_state.adapterCount && i < int(m_udpPeerA.size()); ++i) {
         UdpPeer *peer = m_udpPeerA[std::size_t(i)];
-        const AdapterRecord &adapter = m_state.AdapterTable[std::size_t(i)];
+        const AdapterRecord &adapter = m_state.adapterTable[std::size_t(i)];
         // An adapter without an address has nowhere to send from.
         if (peer->localAddress() == QLatin1StringView("0.0.0.0")) {
             if (adapter.HasAddress)
@@ -143,7 +143,7 @@ void SearchSession::takeDatagram(int adapterIndex)
     const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
     const DeviceSearch::Verdict verdict = m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp());
     if (verdict == DeviceSearch::Verdict::Accepted)
-        emit deviceFound(m_state.DeviceCount - 1);
+        emit deviceFound(m_state.deviceCount - 1);
     emit datagramJudged(adapterIndex, verdict);
 }
 

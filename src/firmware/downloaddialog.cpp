@@ -170,7 +170,7 @@ void DownloadDialog::startDownload()
 
 void DownloadDialog::refuse(int textId)
 {
-    showMessage(QMessageBox::Information, m_state.AppTitle, text(textId));
+    showMessage(QMessageBox::Information, m_state.appTitle, text(textId));
     m_combo1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -186,15 +186,15 @@ void DownloadDialog::uploadFinished(TftpUpload::Outcome outcome)
     switch (outcome) {
     case Outcome::Complete:
         showProgress(100);
-        showMessage(QMessageBox::NoIcon, m_state.AppTitle, text(StringId::DataTransmitFinish));
+        showMessage(QMessageBox::NoIcon, m_state.appTitle, text(StringId::DataTransmitFinish));
         QTimer::singleShot(CloseDelay, this, &DownloadDialog::accept);
         return;
     case Outcome::TimedOut:
-        showMessage(QMessageBox::NoIcon, m_state.AppTitle, text(StringId::TimeOut));
+        showMessage(QMessageBox::NoIcon, m_state.appTitle, text(StringId::TimeOut));
         break;
     case Outcome::DeviceError:
         if (const QString message = TftpUpload::errorMessage(m_upload->errorCode()); !message.isEmpty())
-            showMessage(QMessageBox::NoIcon, m_state.AppTitle, message);
+            showMessage(QMessageBox::NoIcon, m_state.appTitle, message);
         break;
     case Outcome::SendFailed:
         showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));

@@ -24,9 +24,7 @@ bool UpgradeBatch::start(const QList<UpgradeTarget> &targets, const QByteArray &
     m_jobsList.resize(std::size_t(targets.size()));
     for (qsizetype i = 0; i < targets.size(); ++i)
         m_jobsList[std::size_t(i)].target = targets[i];
-    m_running = 0;
     m_remaining = int(targets.size());
-    ++m_run;
     if (m_remaining == 0)
         QTimer::singleShot(0, this, &UpgradeBatch::finished);
     startWaiting();
@@ -94,7 +92,6 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
             startWaiting();
         });
     } else {
-        job.done = true;
         job.result.outcome = outcome;
         job.result.errorCode = errorCode;
         job.result.elapsedMs = job.clock.elapsed();

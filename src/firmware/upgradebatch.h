@@ -77,7 +77,6 @@ private:
         Result result;
         QElapsedTimer clock;
         bool waiting = true; // not yet started, or waiting to start again
-        bool done = false;
     };
 
     void startWaiting();

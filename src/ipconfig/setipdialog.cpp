@@ -214,8 +214,8 @@ void SetIpDialog::ValidateAndSend()
         for (int i = 0; i < VelmoIPAddress::FieldCount; ++i)
             gatewayFields[std::size_t(i)] = m_velmoIPAddress3->IPValue(i);
         if (const std::optional<QString> failure =
-                ValidateStaticSettings(addressText, maskText, gatewayText, gatewayFields, m_state.SubnetMaskTable)) {
-            showMessage(this, QMessageBox::Warning, m_state.AppTitle, *failure);
+                ValidateStaticSettings(addressText, maskText, gatewayText, gatewayFields, m_state.subnetMaskTable)) {
+            showMessage(this, QMessageBox::Warning, m_state.appTitle, *failure);
             return;
         }
     }

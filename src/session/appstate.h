@@ -2,10 +2,12 @@
 
 #include "session/devicerecord.h"
 #include "netenv/adapterrecord.h"
-#include "protocol/authblock.h"
 #include "protocol/filterrequest.h"
 #include "protocol/sequencecounters.h"
 #include "protocol/setiprequest.h"
+#include "session/devicetarget.h"
+
+#include <QList>
 
 #include <QByteArray>
 #include <QString>
@@ -16,9 +18,9 @@
 
 namespace farlight {
 
-/// @brief Everything the program keeps for its whole run, owned by main and handed to the windows.
-///
-/// The names of the tables and values are those the windows and dialogs are written against.
+/// @brief What the program keeps for its whole run, owned by main and handed to the windows: the
+/// tables the search fills and the request counters. What one exchange with one device needs
+/// (its request, its password) belongs to that exchange.
 class AppState
 {
 public:
@@ -28,22 +30,25 @@ public:
 
     AppState();
 
-    std::array<DeviceRecord, DeviceCapacity> DeviceTable{};
-    qint16 DeviceCount = 0;
+    std::array<DeviceRecord, DeviceCapacity> deviceTable{};
+    qint16 deviceCount = 0;
 
-    std::array<AdapterRecord, AdapterCapacity> AdapterTable{};
-    qint16 AdapterCount = 0;
+    std::array<AdapterRecord, AdapterCapacity> adapterTable{};
+    qint16 adapterCount = 0;
 
-    SequenceCounters Counters;
+    SequenceCounters counters;
+    QString appTitle;
     QString AdminPassword;
     bool LoginOk = false;
     qint32 OsVersionCode = 0;
-    QString AppTitle;
-    QStringList SubnetMaskTable;
-
-    /// The last set-IP request and MAC filter request header built; replies match only these.
     SetIpRequest LastSetIpRequest;
     FilterRequestHeader LastFilterRequest;
+    std::optional<AuthTarget> authTarget(int deviceIndex) const;
+    bool BuildSetIpRequest(int deviceIndex, quint8 flag, quint32 address, quint32 mask, quint32 gateway);
+    bool IsSetIpReply(QByteArrayView reply) const { return LastSetIpRequest.isReply(reply); }
+    std::optional<QByteArray> BuildConfirmRequest(int deviceIndex);
+    bool BuildFilterRequest(int deviceIndex, quint8 flag);
+    QStringList subnetMaskTable;
 
     /// @brief Entry @p deviceIndex of the device table, or null outside its filled part.
     const DeviceRecord *device(int deviceIndex) const;
@@ -51,17 +56,12 @@ public:
     /// index lies outside the filled tables.
     const AdapterRecord *adapterOf(int deviceIndex) const;
 
-    /// @brief Key material of a changing request for device @p deviceIndex, or nothing when the
-    /// index or its adapter index lies outside the filled tables.
-    std::optional<AuthTarget> authTarget(int deviceIndex) const;
+    /// @brief Device @p deviceIndex with its adapter, as an exchange takes it, or nothing when
+    /// either index lies outside the filled tables.
+    std::optional<DeviceTarget> target(int deviceIndex) const;
 
-    /// @brief Builds the set-IP request for a device with the current AdminPassword; false for a bad index.
-    bool BuildSetIpRequest(int deviceIndex, quint8 flag, quint32 address, quint32 mask, quint32 gateway);
-    bool IsSetIpReply(QByteArrayView reply) const { return LastSetIpRequest.isReply(reply); }
-    /// @brief The confirmation for a device, or nothing for a bad index.
-    std::optional<QByteArray> BuildConfirmRequest(int deviceIndex);
-    /// @brief Builds the MAC filter request header for a device; false for a bad index.
-    bool BuildFilterRequest(int deviceIndex, quint8 flag);
+    /// @brief The found devices that answered from @p address (compared by value), in table order.
+    QList<int> devicesAt(const QString &address) const;
 
     /// @brief The 30 masks with 1 to 30 leading one-bits, "128.0.0.0" to "255.255.255.252".
     static QStringList BuildSubnetMaskTable();

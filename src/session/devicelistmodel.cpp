@@ -46,7 +46,7 @@ public:
     {
         if (!index.isValid() || index.row() >= m_rows.size() || (role != Qt::DisplayRole && role != SortKeyRole))
             return {};
-        const DeviceRecord &device = m_state.DeviceTable[std::size_t(m_rows[index.row()])];
+        const DeviceRecord &device = m_state.deviceTable[std::size_t(m_rows[index.row()])];
         if (role == SortKeyRole && index.column() == Channel)
             return int(device.Channel);
         const QString cell = m_rowTexts(device).value(index.column());
@@ -73,7 +73,7 @@ public:
     {
         beginResetModel();
         m_rows.clear();
-        const int count = std::clamp(int(m_state.DeviceCount), 0, AppState::DeviceCapacity);
+        const int count = std::clamp(int(m_state.deviceCount), 0, AppState::DeviceCapacity);
         for (int i = 0; i < count; ++i)
             m_rows.append(qint16(i));
         endResetModel();

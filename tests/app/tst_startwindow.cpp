@@ -209,7 +209,7 @@ void TestStartWindow::commandsFollowSelectionAndDialogs()
     QCOMPARE(h.count(), QStringLiteral("1 of 3 devices"));
     h.action("all")->trigger();
     QCOMPARE(h.enabledActions(), QStringList{"search"});
-    QCOMPARE(h.state.DeviceCount, qint16(3)); // the table is untouched
+    QCOMPARE(h.state.deviceCount, qint16(3)); // the table is untouched
 }
 
 // Sorted by host name (AP-Hall, AP-Lobby, AP-Roof), filtered, and after a deletion, the chosen
@@ -275,10 +275,10 @@ void TestStartWindow::webAdminAndKeys()
     Harness h;
     h.search();
     // The same device heard through a second adapter with interface index 7: the later entry wins.
-    h.state.AdapterTable[1].InterfaceIndex = 7;
-    h.state.DeviceTable[3] = h.state.DeviceTable[0];
-    h.state.DeviceTable[3].AdapterIndex = 1;
-    h.state.DeviceCount = 4;
+    h.state.adapterTable[1].InterfaceIndex = 7;
+    h.state.deviceTable[3] = h.state.deviceTable[0];
+    h.state.deviceTable[3].AdapterIndex = 1;
+    h.state.deviceCount = 4;
     h.click(Qt::LeftButton, h.rowCenter(0));
     QTest::keyClick(h.list(), Qt::Key_Return);
     QTest::mouseDClick(h.list()->viewport(), Qt::LeftButton, {}, h.rowCenter(1));

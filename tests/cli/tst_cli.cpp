@@ -113,9 +113,9 @@ void TestCli::selection()
     QFETCH(QList<int>, indexes);
     QFETCH(QStringList, errors);
     AppState state;
-    state.AdapterTable[0].Name = u"eth0"_s;
-    state.AdapterTable[1].Name = u"eth1"_s;
-    state.AdapterCount = 2;
+    state.adapterTable[0].Name = u"eth0"_s;
+    state.adapterTable[1].Name = u"eth1"_s;
+    state.adapterCount = 2;
     const struct { const char *host; const char *ip; MacAddress mac; qint16 adapter; } devices[] = {
         {"AP-Lobby", "192.168.77.21", {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, 0},
         {"Twin", "192.168.77.30", {0x00, 0x0A, 0, 0, 0, 0x02}, 0},
@@ -123,7 +123,7 @@ void TestCli::selection()
         {"cafe", "10.0.0.9", {0x00, 0x0A, 0, 0, 0, 0x04}, 1},
     };
     for (const auto &d : devices) {
-        DeviceRecord &record = state.DeviceTable[std::size_t(state.DeviceCount++)];
+        DeviceRecord &record = state.deviceTable[std::size_t(state.deviceCount++)];
         record.HostName = QString::fromLatin1(d.host);
         record.IpAddress = QString::fromLatin1(d.ip);
         record.Mac = d.mac;
@@ -177,11 +177,11 @@ void TestCli::password()
 void TestCli::untrustedTexts()
 {
     AppState state;
-    state.AdapterTable[0].Name = u"eth0"_s;
-    state.AdapterCount = 1;
-    state.DeviceTable[0].HostName = u"a,\"b\"\nc"_s;
-    state.DeviceTable[0].Ssid = u"\x1b]0;owned\x07"_s;
-    state.DeviceCount = 1;
+    state.adapterTable[0].Name = u"eth0"_s;
+    state.adapterCount = 1;
+    state.deviceTable[0].HostName = u"a,\"b\"\nc"_s;
+    state.deviceTable[0].Ssid = u"\x1b]0;owned\x07"_s;
+    state.deviceCount = 1;
     QCOMPARE(FormatDevices(state, {0}, OutputFormat::Csv).section(u"\r\n"_s, 1, 1),
              u"\"a,\"\"b\"\"\nc\",,\x1b]0;owned\x07,0,false,00-00-00-00-00-00,eth0"_s);
     const QString table = FormatDevices(state, {0}, OutputFormat::Table);

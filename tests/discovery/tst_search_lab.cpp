@@ -41,13 +41,13 @@ private slots:
         const int adapters = qEnvironmentVariableIntValue("FARLIGHT_LAB_ADAPTER_COUNT");
         if (adapters == 2)
             expected.append({"AP-Annex", "192.168.88.21", "annex", "9", "Disabled", "00-0A-1B-2C-3D-70", "1"});
-        QCOMPARE(state.AdapterCount, qint16(adapters));
+        QCOMPARE(state.adapterCount, qint16(adapters));
         for (int i = 0; i < adapters; ++i)
-            QCOMPARE(FormatMac(state.AdapterTable[std::size_t(i)].Mac),
+            QCOMPARE(FormatMac(state.adapterTable[std::size_t(i)].Mac),
                      qEnvironmentVariable(qPrintable(QStringLiteral("FARLIGHT_LAB_ADAPTER%1_MAC").arg(i + 1))));
         QList<QStringList> rows;
-        for (int i = 0; i < state.DeviceCount; ++i) {
-            const DeviceRecord &device = state.DeviceTable[std::size_t(i)];
+        for (int i = 0; i < state.deviceCount; ++i) {
+            const DeviceRecord &device = state.deviceTable[std::size_t(i)];
             rows.append(DeviceRowTexts(device) << QString::number(device.AdapterIndex));
         }
         std::sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) { return a[1] < b[1]; });

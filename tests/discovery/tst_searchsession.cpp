@@ -130,18 +130,18 @@ void TestSearchSession::collectsForFifteenSteps()
     QVERIFY(sent);
     QCOMPARE(f.steps, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
     QCOMPARE(f.found, (QList<int>{0, 1}));
-    QCOMPARE(f.state.DeviceTable[0].HostName, QStringLiteral("one"));
-    QCOMPARE(f.state.DeviceTable[1].IpAddress, QStringLiteral("127.0.0.22"));
+    QCOMPARE(f.state.deviceTable[0].HostName, QStringLiteral("one"));
+    QCOMPARE(f.state.deviceTable[1].IpAddress, QStringLiteral("127.0.0.22"));
     QVERIFY(!f.session.isActive());
 
     // A reply after the end is dropped; the next search starts from an empty table.
     QVERIFY(f.reply("127.0.0.24", 0, 1));
     QTest::qWait(50);
-    QCOMPARE(f.state.DeviceCount, qint16(2));
+    QCOMPARE(f.state.deviceCount, qint16(2));
     f.onStep = {};
     QCOMPARE(f.run(), Outcome::Completed);
-    QCOMPARE(f.state.DeviceCount, qint16(0));
-    QCOMPARE(f.state.DeviceTable[0].HostName, QString());
+    QCOMPARE(f.state.deviceCount, qint16(0));
+    QCOMPARE(f.state.deviceTable[0].HostName, QString());
 }
 
 void TestSearchSession::cancelEndsAfterTheStep_data()
@@ -169,7 +169,7 @@ void TestSearchSession::cancelEndsAfterTheStep()
     QCOMPARE(f.run(), outcome);
     QCOMPARE(f.steps, QList<int>{0});
     QTest::qWait(50);
-    QCOMPARE(f.state.DeviceCount, qint16(stop ? 0 : 1));
+    QCOMPARE(f.state.deviceCount, qint16(stop ? 0 : 1));
 }
 
 // The inventory's message reaches the caller and nothing is sent; the table of the previous
@@ -182,12 +182,12 @@ void TestSearchSession::noAdapter()
             f.reply("127.0.0.21", 0, 1);
     };
     QCOMPARE(f.run(), Outcome::Completed);
-    QTRY_COMPARE(f.state.DeviceCount, qint16(1));
+    QTRY_COMPARE(f.state.deviceCount, qint16(1));
     f.platform.adapterList.clear();
     QCOMPARE(f.run(), Outcome::NoAdapters);
     QCOMPARE(f.messages, QList<int>{StringId::NoAdapter});
     QCOMPARE(f.steps, QList<int>());
-    QCOMPARE(f.state.DeviceCount, qint16(0));
+    QCOMPARE(f.state.deviceCount, qint16(0));
     QVERIFY(!f.session.isActive());
 }
 

@@ -59,11 +59,11 @@ void TestDownloadDialog::init()
 {
     m_state = AppState();
     m_platform = FakePlatform();
-    m_state.AdapterTable[0].IpAddress = QStringLiteral("127.0.0.1");
-    m_state.AdapterTable[0].InterfaceIndex = qint32(if_nametoindex("lo"));
-    m_state.AdapterCount = 1;
-    m_state.DeviceTable[0].IpAddress = DeviceAddress;
-    m_state.DeviceCount = 1;
+    m_state.adapterTable[0].IpAddress = QStringLiteral("127.0.0.1");
+    m_state.adapterTable[0].InterfaceIndex = qint32(if_nametoindex("lo"));
+    m_state.adapterCount = 1;
+    m_state.deviceTable[0].IpAddress = DeviceAddress;
+    m_state.deviceCount = 1;
     if (m_device.state() != QAbstractSocket::BoundState)
         QVERIFY(m_device.bind(QHostAddress(DeviceAddress), TftpUpload::ServerPort));
     while (m_device.hasPendingDatagrams())
@@ -133,7 +133,7 @@ void TestDownloadDialog::checks()
         QTest::keyClick(combo, Qt::Key_Return);
     else
         QTest::mouseClick(dialog.findChild<QPushButton *>("Command1"), Qt::LeftButton);
-    QCOMPARE(m_platform.arpRemovals, (QList<FakePlatform::ArpRemoval>{{m_state.AdapterTable[0].InterfaceIndex, DeviceAddress}}));
+    QCOMPARE(m_platform.arpRemovals, (QList<FakePlatform::ArpRemoval>{{m_state.adapterTable[0].InterfaceIndex, DeviceAddress}}));
     auto *label = dialog.findChild<QLabel *>("Label1");
     if (answer.isEmpty()) {
         QTRY_COMPARE(script.log(), QStringList{message});

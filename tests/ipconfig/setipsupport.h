@@ -53,14 +53,14 @@ struct LoopbackDevice
     /// One adapter on lo and the device AP-Lobby found through it, at index 0 of both tables.
     static void fill(farlight::AppState &state)
     {
-        state.AdapterTable[0] = {.IpAddress = AdapterAddress, .SubnetMask = QStringLiteral("255.0.0.0"),
+        state.adapterTable[0] = {.IpAddress = AdapterAddress, .SubnetMask = QStringLiteral("255.0.0.0"),
                                  .Gateway = QStringLiteral("127.1.1.254"), .Mac = {},
                                  .InterfaceIndex = int(if_nametoindex("lo")), .HasAddress = 1, .Name = QStringLiteral("lo")};
-        std::copy(AdapterMac.cbegin(), AdapterMac.cend(), state.AdapterTable[0].Mac.begin());
-        state.AdapterCount = 1;
-        state.DeviceTable[0].HostName = QStringLiteral("AP-Lobby");
-        std::copy(DeviceMac.cbegin(), DeviceMac.cend(), state.DeviceTable[0].Mac.begin());
-        state.DeviceCount = 1;
+        std::copy(AdapterMac.cbegin(), AdapterMac.cend(), state.adapterTable[0].Mac.begin());
+        state.adapterCount = 1;
+        state.deviceTable[0].HostName = QStringLiteral("AP-Lobby");
+        std::copy(DeviceMac.cbegin(), DeviceMac.cend(), state.deviceTable[0].Mac.begin());
+        state.deviceCount = 1;
     }
 
     /// The next datagram broadcast to the device, or none after @p timeoutMs.

@@ -122,7 +122,7 @@ private slots:
 
     void loadFailure()
     {
-        m_state->AdapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
+        m_state->adapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
         ModalScript script;
         SetIpDialog dialog(*m_state, qint16(0));
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));

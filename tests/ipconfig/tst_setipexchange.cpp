@@ -51,9 +51,9 @@ private slots:
         QFETCH(int, adapterIndex);
         QFETCH(bool, opened);
 
-        m_state->AdapterTable[1] = m_state->AdapterTable[0]; // past AdapterCount, not a found adapter
-        m_state->AdapterTable[0].IpAddress = adapterAddress;
-        m_state->DeviceTable[0].AdapterIndex = qint16(adapterIndex);
+        m_state->adapterTable[1] = m_state->adapterTable[0]; // past AdapterCount, not a found adapter
+        m_state->adapterTable[0].IpAddress = adapterAddress;
+        m_state->deviceTable[0].AdapterIndex = qint16(adapterIndex);
         SetIpExchange exchange(*m_state, qint16(deviceIndex));
         QCOMPARE(exchange.open(), opened);
         QCOMPARE(exchange.findChild<UdpPeer *>(QStringLiteral("sock1"))->localAddress(),

@@ -47,7 +47,7 @@ private slots:
         m_window->RunSearch();
         QVERIFY(searched.wait(10000));
         QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
-        QCOMPARE(m_state->AdapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
+        QCOMPARE(m_state->adapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
     }
 
     void cleanupTestCase() { m_window.reset(); }

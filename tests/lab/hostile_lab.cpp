@@ -119,8 +119,8 @@ void TestHostileLab::search()
         QVERIFY2(steps[i] - steps[i - 1] < 1000, qPrintable(u"step %1 came after %2 ms"_s.arg(i).arg(steps[i] - steps[i - 1])));
 
     QList<QStringList> rows;
-    for (int i = 0; i < m_state->DeviceCount; ++i)
-        rows << DeviceRowTexts(m_state->DeviceTable[std::size_t(i)]);
+    for (int i = 0; i < m_state->deviceCount; ++i)
+        rows << DeviceRowTexts(m_state->deviceTable[std::size_t(i)]);
     std::sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) { return a[1] < b[1]; });
     const QList<QStringList> expected = {
         {"AP-Branch", "10.99.0.5", "branch", "3", "Disabled", "00-0A-1B-2C-3D-60"},

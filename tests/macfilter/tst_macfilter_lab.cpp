@@ -44,7 +44,7 @@ private slots:
         QSignalSpy finished(&search, &SearchSession::finished);
         QVERIFY(search.start());
         QVERIFY(finished.wait(10000));
-        QCOMPARE(m_state.DeviceCount, qint16(3));
+        QCOMPARE(m_state.deviceCount, qint16(3));
     }
 
     void run_data()
@@ -75,7 +75,7 @@ private slots:
         QFETCH(QStringList, stored);
 
         qint16 index = 0;
-        while (index < m_state.DeviceCount && FormatMac(m_state.DeviceTable[std::size_t(index)].Mac) != mac)
+        while (index < m_state.deviceCount && FormatMac(m_state.deviceTable[std::size_t(index)].Mac) != mac)
             ++index;
         MacFilterDialog dialog(m_state, index);
         dialog.show();

@@ -169,7 +169,7 @@ private slots:
 
     void loadFailure()
     {
-        m_state->AdapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
+        m_state->adapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
         QVERIFY(MacFilterDialog(*m_state, 0).loadFailed());
     }
 

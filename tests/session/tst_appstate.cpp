@@ -17,15 +17,15 @@ private slots:
 
 static void addLobby(AppState &state)
 {
-    state.AdapterTable[0].Mac = {0x02, 0, 0, 0, 0, 0x01};
-    state.AdapterTable[1].Mac = {0x02, 0x00, 0x00, 0x00, 0x80, 0xFF};
-    state.AdapterCount = 2;
-    state.DeviceTable[0].HostName = QStringLiteral("Other");
-    state.DeviceTable[0].AdapterIndex = 0;
-    state.DeviceTable[1].HostName = QStringLiteral("Lobby");
-    state.DeviceTable[1].Mac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
-    state.DeviceTable[1].AdapterIndex = 1;
-    state.DeviceCount = 2;
+    state.adapterTable[0].Mac = {0x02, 0, 0, 0, 0, 0x01};
+    state.adapterTable[1].Mac = {0x02, 0x00, 0x00, 0x00, 0x80, 0xFF};
+    state.adapterCount = 2;
+    state.deviceTable[0].HostName = QStringLiteral("Other");
+    state.deviceTable[0].AdapterIndex = 0;
+    state.deviceTable[1].HostName = QStringLiteral("Lobby");
+    state.deviceTable[1].Mac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+    state.deviceTable[1].AdapterIndex = 1;
+    state.deviceCount = 2;
 }
 
 void TestAppState::requestsUseTheDeviceAndItsAdapter()
@@ -44,9 +44,9 @@ void TestAppState::requestsUseTheDeviceAndItsAdapter()
 
     QVERIFY(state.BuildFilterRequest(1, Flag::FilterRead));
     QCOMPARE(state.LastFilterRequest.bytes().first(8).toHex(' '), QByteArray("87 65 43 21 60 20 00 00"));
-    QCOMPARE(state.Counters.value(SequenceCounters::SetIp), quint16(1));
-    QCOMPARE(state.Counters.value(SequenceCounters::Filter), quint16(1));
-    QCOMPARE(state.Counters.value(SequenceCounters::Confirm), quint16(1));
+    QCOMPARE(state.counters.value(SequenceCounters::SetIp), quint16(1));
+    QCOMPARE(state.counters.value(SequenceCounters::Filter), quint16(1));
+    QCOMPARE(state.counters.value(SequenceCounters::Confirm), quint16(1));
 }
 
 void TestAppState::badIndexBuildsNothing_data()
@@ -65,13 +65,13 @@ void TestAppState::badIndexBuildsNothing()
     QFETCH(int, adapterIndex);
     AppState state;
     addLobby(state);
-    state.DeviceTable[1].AdapterIndex = qint16(adapterIndex);
+    state.deviceTable[1].AdapterIndex = qint16(adapterIndex);
     const QByteArray before = state.LastSetIpRequest.bytes();
     QVERIFY(!state.BuildSetIpRequest(deviceIndex, Flag::SetIpStatic, 1, 2, 3));
     QVERIFY(!state.BuildConfirmRequest(deviceIndex));
     QVERIFY(!state.BuildFilterRequest(deviceIndex, Flag::FilterRead));
     QCOMPARE(state.LastSetIpRequest.bytes(), before);
-    QCOMPARE(state.Counters.value(SequenceCounters::SetIp), quint16(0));
+    QCOMPARE(state.counters.value(SequenceCounters::SetIp), quint16(0));
 }
 
 QTEST_GUILESS_MAIN(TestAppState)

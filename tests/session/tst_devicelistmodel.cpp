@@ -21,7 +21,7 @@ struct Fleet
         const std::tuple<const char *, const char *, quint8, quint8> devices[] = {
             {"Zentrale", "10.0.0.10", 11, 1}, {"\xe4rztehaus", "10.0.0.9", 2, 0}, {"Bahnhof", "10.0.0.100", 1, 1}, {"Asyl", "9.255.255.255", 6, 0}};
         for (const auto &[name, ip, channel, wep] : devices)
-            state.DeviceTable[std::size_t(state.DeviceCount++)] = {QString::fromLatin1(name), QString::fromLatin1(ip), {}, channel, wep, {}, 0};
+            state.deviceTable[std::size_t(state.deviceCount++)] = {QString::fromLatin1(name), QString::fromLatin1(ip), {}, channel, wep, {}, 0};
         model.listTable();
     }
     QStringList hostNames() const
@@ -88,8 +88,8 @@ private slots:
         QFETCH(QString, cell);
         QFETCH(QString, csvStart);
         Fleet f;
-        f.state.DeviceTable[3].HostName = cell;
-        f.state.DeviceTable[3].Ssid = cell;
+        f.state.deviceTable[3].HostName = cell;
+        f.state.deviceTable[3].Ssid = cell;
         f.model.setFilterText(QStringLiteral("9.255"));
         const QString csv = f.model.visibleRowsAsCsv();
         QCOMPARE(csv.sliced(csv.indexOf(u'\n') + 1), csvStart + ",6,Disabled,00-00-00-00-00-00\r\n");
