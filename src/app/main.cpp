@@ -26,16 +26,19 @@ int main(int argc, char *argv[])
 
     farlight::AppState state;
     farlight::StartWindow window(state, *platform);
-    window.setDialogFactory(farlight::StartWindow::DeviceDialog::SetIp, [&state](qint16 deviceIndex, QWidget *parent) {
-        return new farlight::SetIpDialog(state, deviceIndex, parent);
-    });
-    window.setDialogFactory(farlight::StartWindow::DeviceDialog::Download,
-                            [&state, &platform](qint16 deviceIndex, QWidget *parent) {
-                                return new farlight::DownloadDialog(state, *platform, deviceIndex, parent);
+    using farlight::DeviceTarget;
+    window.setDialogFactory(farlight::StartWindow::DeviceDialog::SetIp,
+                            [&state](const DeviceTarget &device, QString &password, QWidget *parent) {
+                                return new farlight::SetIpDialog(device, state.counters, password, parent);
                             });
-    window.setDialogFactory(farlight::StartWindow::DeviceDialog::MacFilter, [&state](qint16 deviceIndex, QWidget *parent) {
-        return new farlight::MacFilterDialog(state, deviceIndex, parent);
-    });
+    window.setDialogFactory(farlight::StartWindow::DeviceDialog::Download,
+                            [&platform](const DeviceTarget &device, QString &, QWidget *parent) {
+                                return new farlight::DownloadDialog(*platform, device, parent);
+                            });
+    window.setDialogFactory(farlight::StartWindow::DeviceDialog::MacFilter,
+                            [&state](const DeviceTarget &device, QString &password, QWidget *parent) {
+                                return new farlight::MacFilterDialog(device, state.counters, password, parent);
+                            });
     window.show();
     QTimer::singleShot(0, &window, &farlight::StartWindow::startUp);
     return app.exec();

@@ -101,7 +101,6 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
 
     m_state.appTitle = text(StringId::ProductName);
     setWindowTitle(m_state.appTitle);
-    m_state.OsVersionCode = m_platform.osVersionCode();
 
     connect(&m_session, &SearchSession::inventoryMessage, this, [this](int id) {
         updateActions();
@@ -146,17 +145,17 @@ QAction *StartWindow::makeAction(const char *name, int textId)
 
 void StartWindow::createActions()
 {
-    m_mFilter = makeAction("mFilter", 18);
-    m_connect = makeAction("connect", 6);
-    m_mexit = makeAction("mexit", 7);
-    m_delete = makeAction("delete", 8);
-    m_deleteAll = makeAction("all", 9);
-    m_search = makeAction("search", 10);
-    m_toolbar = makeAction("toolbar", 11);
-    m_setip = makeAction("setip", 12);
-    m_Mload = makeAction("Mload", 13);
-    m_mHelpTopic = makeAction("mHelpTopic", 14);
-    m_Mabout = makeAction("Mabout", 15);
+    m_macFilterAction = makeAction("mFilter", 18);
+    m_connectAction = makeAction("connect", 6);
+    m_exitAction = makeAction("mexit", 7);
+    m_deleteAction = makeAction("delete", 8);
+    m_deleteAllAction = makeAction("all", 9);
+    m_searchAction = makeAction("search", 10);
+    m_toolbarAction = makeAction("toolbar", 11);
+    m_setIpAction = makeAction("setip", 12);
+    m_upgradeAction = makeAction("Mload", 13);
+    m_helpAction = makeAction("mHelpTopic", 14);
+    m_aboutAction = makeAction("Mabout", 15);
 
     const auto addCommand = [this](const char *name, const QString &caption, const QKeySequence &shortcut) {
         auto *action = new QAction(caption, this);
@@ -166,41 +165,41 @@ void StartWindow::createActions()
         addAction(action);
         return action;
     };
-    m_copy = addCommand("copy", QStringLiteral("&Copy"), QKeySequence::Copy);
-    m_findFilter = addCommand("findFilter", QStringLiteral("&Filter Devices"), QKeySequence::Find);
-    m_export = addCommand("exportList", QStringLiteral("&Export Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
-    m_diagnose = addCommand("diagnose", QStringLiteral("&Diagnose Network..."), QKeySequence(Qt::CTRL | Qt::Key_D));
+    m_copyAction = addCommand("copy", QStringLiteral("&Copy"), QKeySequence::Copy);
+    m_findAction = addCommand("findFilter", QStringLiteral("&Filter Devices"), QKeySequence::Find);
+    m_exportAction = addCommand("exportList", QStringLiteral("&Export Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_diagnoseAction = addCommand("diagnose", QStringLiteral("&Diagnose Network..."), QKeySequence(Qt::CTRL | Qt::Key_D));
 
-    m_toolbar->setCheckable(true);
-    m_toolbar->setChecked(true);
-    m_search->setIcon(Icons::Search());
-    m_delete->setIcon(Icons::Delete());
+    m_toolbarAction->setCheckable(true);
+    m_toolbarAction->setChecked(true);
+    m_searchAction->setIcon(Icons::Search());
+    m_deleteAction->setIcon(Icons::Delete());
 
     // Shortcuts beyond the mnemonics, as expected of a desktop tool. Delete and Enter on a row
     // belong to the list (eventFilter), so they never fire from another widget.
-    m_search->setShortcut(QKeySequence(Qt::Key_F5));
-    m_mexit->setShortcut(QKeySequence::Quit);
-    m_mHelpTopic->setShortcut(QKeySequence::HelpContents);
-    m_connect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    m_setip->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    m_Mload->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-    m_mFilter->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_searchAction->setShortcut(QKeySequence(Qt::Key_F5));
+    m_exitAction->setShortcut(QKeySequence::Quit);
+    m_helpAction->setShortcut(QKeySequence::HelpContents);
+    m_connectAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    m_setIpAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    m_upgradeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    m_macFilterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
 
-    connect(m_connect, &QAction::triggered, this, &StartWindow::OpenWebAdmin);
-    connect(m_delete, &QAction::triggered, this, &StartWindow::deleteSelectedRow);
-    connect(m_deleteAll, &QAction::triggered, this, &StartWindow::deleteAllRows);
-    connect(m_search, &QAction::triggered, this, &StartWindow::RunSearch);
-    connect(m_toolbar, &QAction::toggled, this, [this](bool on) { m_functionBar->setVisible(on); });
-    connect(m_setip, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::SetIp); });
-    connect(m_Mload, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::Download); });
-    connect(m_mFilter, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::MacFilter); });
-    connect(m_mHelpTopic, &QAction::triggered, this, &StartWindow::openHelp);
-    connect(m_Mabout, &QAction::triggered, this, [this] { AboutDialog::showModal(this); });
-    connect(m_mexit, &QAction::triggered, this, &QWidget::close);
-    connect(m_copy, &QAction::triggered, this, &StartWindow::copySelectedRow);
-    connect(m_export, &QAction::triggered, this, &StartWindow::exportList);
-    connect(m_diagnose, &QAction::triggered, this, &StartWindow::openDiagnosis);
-    connect(m_findFilter, &QAction::triggered, this, [this] {
+    connect(m_connectAction, &QAction::triggered, this, &StartWindow::OpenWebAdmin);
+    connect(m_deleteAction, &QAction::triggered, this, &StartWindow::deleteSelectedRow);
+    connect(m_deleteAllAction, &QAction::triggered, this, &StartWindow::deleteAllRows);
+    connect(m_searchAction, &QAction::triggered, this, &StartWindow::RunSearch);
+    connect(m_toolbarAction, &QAction::toggled, this, [this](bool on) { m_functionBar->setVisible(on); });
+    connect(m_setIpAction, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::SetIp); });
+    connect(m_upgradeAction, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::Download); });
+    connect(m_macFilterAction, &QAction::triggered, this, [this] { openDeviceDialog(DeviceDialog::MacFilter); });
+    connect(m_helpAction, &QAction::triggered, this, &StartWindow::openHelp);
+    connect(m_aboutAction, &QAction::triggered, this, [this] { AboutDialog::showModal(this); });
+    connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
+    connect(m_copyAction, &QAction::triggered, this, &StartWindow::copySelectedRow);
+    connect(m_exportAction, &QAction::triggered, this, &StartWindow::exportList);
+    connect(m_diagnoseAction, &QAction::triggered, this, &StartWindow::openDiagnosis);
+    connect(m_findAction, &QAction::triggered, this, [this] {
         m_filter->setFocus(Qt::ShortcutFocusReason);
         m_filter->selectAll();
     });
@@ -215,40 +214,40 @@ void StartWindow::createMenus()
     };
 
     QMenu *file = addMenu("file", 1);
-    file->addActions({m_mFilter, m_connect});
+    file->addActions({m_macFilterAction, m_connectAction});
     file->addSeparator();
-    file->addAction(m_export);
+    file->addAction(m_exportAction);
     file->addSeparator();
-    file->addAction(m_mexit);
+    file->addAction(m_exitAction);
 
     QMenu *edit = addMenu("edit", 2);
-    edit->addActions({m_delete, m_deleteAll});
+    edit->addActions({m_deleteAction, m_deleteAllAction});
     edit->addSeparator();
-    edit->addAction(m_search);
+    edit->addAction(m_searchAction);
     edit->addSeparator();
-    edit->addActions({m_copy, m_findFilter});
+    edit->addActions({m_copyAction, m_findAction});
 
-    addMenu("view", 3)->addAction(m_toolbar);
+    addMenu("view", 3)->addAction(m_toolbarAction);
 
     QMenu *admin = addMenu("admin", 4);
-    admin->addAction(m_setip);
+    admin->addAction(m_setIpAction);
     admin->addSeparator();
-    admin->addAction(m_Mload);
+    admin->addAction(m_upgradeAction);
 
     QMenu *help = addMenu("mHelp", 5);
-    help->addActions({m_mHelpTopic, m_diagnose, m_Mabout});
+    help->addActions({m_helpAction, m_diagnoseAction, m_aboutAction});
 
-    m_pop = new QMenu(this);
-    m_pop->setObjectName(QStringLiteral("Mpop"));
-    m_pop->addActions({m_mFilter, m_connect, m_setip, m_Mload});
-    m_pop->addSeparator();
-    m_pop->addAction(m_delete);
-    m_pop->addSeparator();
-    m_pop->addAction(m_copy);
+    m_rowMenu = new QMenu(this);
+    m_rowMenu->setObjectName(QStringLiteral("Mpop"));
+    m_rowMenu->addActions({m_macFilterAction, m_connectAction, m_setIpAction, m_upgradeAction});
+    m_rowMenu->addSeparator();
+    m_rowMenu->addAction(m_deleteAction);
+    m_rowMenu->addSeparator();
+    m_rowMenu->addAction(m_copyAction);
 
     m_allMenu = new QMenu(this);
     m_allMenu->setObjectName(QStringLiteral("Mall"));
-    m_allMenu->addAction(m_deleteAll);
+    m_allMenu->addAction(m_deleteAllAction);
 }
 
 void StartWindow::createToolBar()
@@ -263,7 +262,7 @@ void StartWindow::createToolBar()
 
     // The buttons are keyed "Bsearch" and "Bdelete"; they show only their images, so a screen
     // reader needs a name for each.
-    const std::pair<QAction *, const char *> buttons[] = {{m_search, "Bsearch"}, {m_delete, "Bdelete"}};
+    const std::pair<QAction *, const char *> buttons[] = {{m_searchAction, "Bsearch"}, {m_deleteAction, "Bdelete"}};
     for (const auto &[action, key] : buttons) {
         m_functionBar->addAction(action);
         QWidget *widget = m_functionBar->widgetForAction(action);
@@ -370,15 +369,15 @@ void StartWindow::updateActions()
     const bool idle = !m_session.isActive();
     const bool row = idle && selectedRow().isValid();
     const auto offered = [this, row](DeviceDialog kind) { return row && bool(m_dialogFactories[std::size_t(kind)]); };
-    m_connect->setEnabled(row);
-    m_delete->setEnabled(row);
-    m_setip->setEnabled(offered(DeviceDialog::SetIp));
-    m_Mload->setEnabled(offered(DeviceDialog::Download));
-    m_mFilter->setEnabled(offered(DeviceDialog::MacFilter));
-    m_deleteAll->setEnabled(idle && m_model->rowCount() > 0);
-    m_search->setEnabled(idle);
-    m_copy->setEnabled(row);
-    m_export->setEnabled(idle && m_model->rowCount() > 0);
+    m_connectAction->setEnabled(row);
+    m_deleteAction->setEnabled(row);
+    m_setIpAction->setEnabled(offered(DeviceDialog::SetIp));
+    m_upgradeAction->setEnabled(offered(DeviceDialog::Download));
+    m_macFilterAction->setEnabled(offered(DeviceDialog::MacFilter));
+    m_deleteAllAction->setEnabled(idle && m_model->rowCount() > 0);
+    m_searchAction->setEnabled(idle);
+    m_copyAction->setEnabled(row);
+    m_exportAction->setEnabled(idle && m_model->rowCount() > 0);
 }
 
 void StartWindow::resizeEvent(QResizeEvent *event)
@@ -426,7 +425,7 @@ void StartWindow::closeEvent(QCloseEvent *event)
 void StartWindow::restoreLayout(const QSettings &settings)
 {
     restoreGeometry(settings.value(Key::Geometry).toByteArray());
-    m_toolbar->setChecked(settings.value(Key::ToolbarVisible, true).toBool());
+    m_toolbarAction->setChecked(settings.value(Key::ToolbarVisible, true).toBool());
     const QScopedValueRollback layingOut(m_layingOutColumns, true);
     m_list->header()->restoreState(settings.value(Key::Header).toByteArray());
     m_columnWidthsChosen = settings.value(Key::ColumnWidthsChosen, false).toBool();
@@ -439,7 +438,7 @@ void StartWindow::restoreLayout(const QSettings &settings)
 void StartWindow::saveLayout(QSettings &settings) const
 {
     settings.setValue(Key::Geometry, saveGeometry());
-    settings.setValue(Key::ToolbarVisible, m_toolbar->isChecked());
+    settings.setValue(Key::ToolbarVisible, m_toolbarAction->isChecked());
     settings.setValue(Key::Header, m_list->header()->saveState());
     settings.setValue(Key::ColumnWidthsChosen, m_columnWidthsChosen);
     settings.setValue(Key::SortColumn, m_list->header()->sortIndicatorSection());
@@ -473,7 +472,7 @@ void StartWindow::selectRowAt(const QPoint &viewportPos)
 
 void StartWindow::popUpMenuAt(const QPoint &globalPos)
 {
-    (selectedRow().isValid() ? m_pop : m_allMenu)->exec(globalPos);
+    (selectedRow().isValid() ? m_rowMenu : m_allMenu)->exec(globalPos);
 }
 
 bool StartWindow::eventFilter(QObject *watched, QEvent *event)
@@ -502,11 +501,11 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            m_delete->trigger();
+            m_deleteAction->trigger();
             return true;
         }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            m_connect->trigger();
+            m_connectAction->trigger();
             return true;
         }
         if (key->key() == Qt::Key_Menu) {
@@ -516,7 +515,7 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
         }
         // The view would copy the current cell alone.
         if (key->matches(QKeySequence::Copy)) {
-            m_copy->trigger();
+            m_copyAction->trigger();
             return true;
         }
     } else if (watched == m_filter && event->type() == QEvent::KeyPress
@@ -555,7 +554,7 @@ void StartWindow::exportList()
     if (m_session.isActive() || m_model->rowCount() == 0)
         return;
     const QString folder = RememberedFolder(FileKind::DeviceList);
-    const QString path = QFileDialog::getSaveFileName(this, QString(m_export->text()).remove(u'&').remove(QStringLiteral("...")),
+    const QString path = QFileDialog::getSaveFileName(this, QString(m_exportAction->text()).remove(u'&').remove(QStringLiteral("...")),
                                                       QDir(folder).filePath(QStringLiteral("devices.csv")),
                                                       QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
@@ -569,21 +568,42 @@ void StartWindow::exportList()
     }
 }
 
-void StartWindow::openDeviceDialog(DeviceDialog kind)
+int StartWindow::selectedDevice() const
 {
     const QModelIndex row = selectedRow();
+    return row.isValid() ? row.data(DeviceListModel::DeviceIndexRole).toInt() : -1;
+}
+
+bool StartWindow::confirmSharedAddress(int deviceIndex, const QString &command)
+{
+    const DeviceRecord *device = m_state.device(deviceIndex);
+    const QList<int> sharing = device ? m_state.devicesAt(device->IpAddress) : QList<int>();
+    if (sharing.size() < 2)
+        return true;
+    QStringList macs;
+    for (int index : sharing)
+        macs.append(FormatMac(m_state.deviceTable[std::size_t(index)].Mac));
+    const QString question =
+        QStringLiteral("The address %1 is shared by %2 found devices (%3). %4 goes to the address, so it reaches "
+                       "whichever of them answers, which may not be %5.\n\nGo on?")
+            .arg(device->IpAddress)
+            .arg(sharing.size())
+            .arg(macs.join(QStringLiteral(", ")), command, FormatMac(device->Mac));
+    return QMessageBox::question(this, m_state.appTitle, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void StartWindow::openDeviceDialog(DeviceDialog kind)
+{
     const DialogFactory &factory = m_dialogFactories[std::size_t(kind)];
-    if (!row.isValid() || !factory || m_session.isActive())
+    const int deviceIndex = selectedDevice();
+    const std::optional<DeviceTarget> device = m_state.target(deviceIndex);
+    if (!device || !factory || m_session.isActive())
         return;
-    const QString address = row.siblingAtColumn(DeviceListModel::IpAddress).data().toString();
-    qint16 deviceIndex = -1;
-    for (qint16 i = 0; i < m_state.deviceCount; ++i) {
-        if (m_state.deviceTable[std::size_t(i)].IpAddress == address)
-            deviceIndex = i; // the last match wins
-    }
-    if (deviceIndex < 0)
+    // Set IP and MAC filtering name the device by its MAC; an upload goes to its address.
+    if (kind == DeviceDialog::Download && !confirmSharedAddress(deviceIndex, QStringLiteral("A firmware upload")))
         return;
-    QPointer<QDialog> dialog = factory(deviceIndex, this);
+    QPointer<QDialog> dialog = factory(*device, m_password, this);
     if (!dialog)
         return;
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -593,18 +613,12 @@ void StartWindow::openDeviceDialog(DeviceDialog kind)
 
 void StartWindow::OpenWebAdmin()
 {
-    const QModelIndex row = selectedRow();
-    if (!row.isValid())
+    const int deviceIndex = selectedDevice();
+    const std::optional<DeviceTarget> device = m_state.target(deviceIndex);
+    if (!device || !confirmSharedAddress(deviceIndex, QStringLiteral("The web page")))
         return;
-    const QString address = row.siblingAtColumn(DeviceListModel::IpAddress).data().toString();
-    qint32 interfaceIndex = 0;
-    for (qint16 k = 0; k < m_state.deviceCount; ++k) {
-        const DeviceRecord &device = m_state.deviceTable[std::size_t(k)];
-        if (device.IpAddress == address && device.AdapterIndex >= 0 && device.AdapterIndex < AppState::AdapterCapacity)
-            interfaceIndex = m_state.adapterTable[std::size_t(device.AdapterIndex)].InterfaceIndex;
-    }
-    m_platform.removeArpEntry(interfaceIndex, address);
-    m_platform.openUrl(QUrl(QStringLiteral("http://") + address));
+    m_platform.removeArpEntry(device->interfaceIndex, device->address);
+    m_platform.openUrl(QUrl(QStringLiteral("http://") + device->address));
 }
 
 void StartWindow::openHelp()

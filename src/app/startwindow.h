@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/searchsession.h"
+#include "session/devicetarget.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -38,8 +39,9 @@ class StartWindow : public QMainWindow
 
 public:
     enum class DeviceDialog { SetIp, Download, MacFilter };
-    /// Creates the dialog for the device at @p deviceIndex of the device table.
-    using DialogFactory = std::function<QDialog *(qint16 deviceIndex, QWidget *parent)>;
+    /// Creates the dialog for @p device. @p password is the session's: the last one a login
+    /// confirmed, which the dialog may replace.
+    using DialogFactory = std::function<QDialog *(const DeviceTarget &device, QString &password, QWidget *parent)>;
 
     /// Makes a diagnosis of this computer's network, not yet started.
     using DiagnosisFactory = std::function<Diagnosis *()>;
@@ -60,7 +62,7 @@ public:
     /// @brief Opens the selected device's web page after clearing its ARP entry.
     void OpenWebAdmin();
 
-    /// @brief Opens a device dialog for the selected row, found by its IP address text.
+    /// @brief Opens a device dialog for the device of the selected row.
     void openDeviceDialog(DeviceDialog kind);
 
     /// @brief Puts the selected row, with a header line, on the clipboard as tab-separated text.
@@ -99,6 +101,11 @@ private:
     void saveLayout(QSettings &settings) const;
 
     QModelIndex selectedRow() const;
+    /// The device table index of the selected row's device, or -1.
+    int selectedDevice() const;
+    /// Before a command that reaches a device by its address: when other found devices answer
+    /// from the same address, says so and asks whether to go on.
+    bool confirmSharedAddress(int deviceIndex, const QString &command);
     void selectRowAt(const QPoint &viewportPos);
     void popUpMenuAt(const QPoint &globalPos);
     void deleteSelectedRow();
@@ -112,6 +119,7 @@ private:
     AppState &m_state;
     Platform &m_platform;
     SearchSession m_session;
+    QString m_password; ///< the last password a login confirmed in this run
     QPointer<PendingDialog> m_pending; ///< the progress dialog of the search under way, if any
     std::array<DialogFactory, 3> m_dialogFactories{};
 
@@ -126,25 +134,25 @@ private:
     QFrame *m_line = nullptr;
     QWidget *m_client = nullptr;
     QToolBar *m_functionBar = nullptr;
-    QMenu *m_pop = nullptr; ///< context menu of a device row
+    QMenu *m_rowMenu = nullptr; ///< context menu of a device row
     QMenu *m_allMenu = nullptr; ///< context menu of the empty list
 
     // One action per command, shared by menus, context menus and toolbar.
-    QAction *m_mFilter = nullptr;
-    QAction *m_connect = nullptr;
-    QAction *m_mexit = nullptr;
-    QAction *m_delete = nullptr;
-    QAction *m_deleteAll = nullptr;
-    QAction *m_search = nullptr;
-    QAction *m_toolbar = nullptr;
-    QAction *m_setip = nullptr;
-    QAction *m_Mload = nullptr;
-    QAction *m_mHelpTopic = nullptr;
-    QAction *m_Mabout = nullptr;
-    QAction *m_copy = nullptr;
-    QAction *m_findFilter = nullptr;
-    QAction *m_export = nullptr;
-    QAction *m_diagnose = nullptr;
+    QAction *m_macFilterAction = nullptr;
+    QAction *m_connectAction = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_deleteAllAction = nullptr;
+    QAction *m_searchAction = nullptr;
+    QAction *m_toolbarAction = nullptr;
+    QAction *m_setIpAction = nullptr;
+    QAction *m_upgradeAction = nullptr;
+    QAction *m_helpAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_copyAction = nullptr;
+    QAction *m_findAction = nullptr;
+    QAction *m_exportAction = nullptr;
+    QAction *m_diagnoseAction = nullptr;
 
     DiagnosisFactory m_diagnosisFactory;
     QLabel *m_emptyHint = nullptr; ///< over the empty list: the likeliest reason a search found nothing

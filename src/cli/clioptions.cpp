@@ -18,14 +18,15 @@ Finds the access points on the local network and acts on them, as the Farlight w
 Commands:
   search                        list the devices found
   set-ip DEVICE --ip A --mask M [--gateway G]
-  set-ip DEVICE --dhcp          give a device a static address, or let it use DHCP
+  set-ip DEVICE... --dhcp       give a device a static address, or let devices use DHCP
   upgrade DEVICE... FILE.bin    upload firmware, several devices at once
   filter get DEVICE             read a device's MAC filter list
   filter set DEVICE... FILE.MAC write a MAC filter list to devices
   doctor                        find out why devices are not found
 
 DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
-or a host name; --all instead of DEVICE takes every device found (upgrade, filter set).
+or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
+filter set), and --jobs N works on N of them at once (default 4).
 The password of set-ip and filter comes from --password-file FILE, the FARLIGHT_PASSWORD
 environment variable or, on a terminal, a prompt.
 
@@ -53,13 +54,14 @@ const CommandSpec Specs[] = {
     {Command::Kind::Search, u"search"_s, u"search [--adapter NAME] [--format table|json|csv]"_s,
      u"Searches the network and lists each device: host name, IP, SSID, channel, WEP, MAC, adapter."_s},
     {Command::Kind::SetIp, u"set-ip"_s,
-     u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip DEVICE --dhcp"_s,
-     u"Sets a device's static address, or lets it take one by DHCP."_s},
-    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N]"_s,
-     u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time."_s},
+     u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N]"_s,
+     u"Sets a device's static address, or lets devices take one by DHCP."_s},
+    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]"_s,
+     u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
+     "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
     {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
-    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC"_s,
+    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N]"_s,
      u"Writes the list of a .MAC file to the devices."_s},
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
@@ -146,27 +148,29 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);
     const QCommandLineOption gatewayOption(u"gateway"_s, u"The default gateway (none when left out)."_s, u"G"_s);
     const QCommandLineOption dhcpOption(u"dhcp"_s, u"Let the device take its address by DHCP."_s);
-    const QCommandLineOption jobsOption(u"jobs"_s, u"Uploads at a time, 1 to 64 (default 4)."_s, u"N"_s);
+    const QCommandLineOption jobsOption(u"jobs"_s, u"Devices worked on at once, 1 to 64 (default 4)."_s, u"N"_s);
     const QCommandLineOption retriesOption(
         u"retries"_s, u"Start a failed upload again from the beginning, at most N times, 0 to 10 (default 0)."_s,
         u"N"_s);
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
+    const QCommandLineOption forceOption(
+        u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
     case Command::Kind::Search:
         parser.addOption(formatOption);
         break;
     case Command::Kind::SetIp:
-        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption});
+        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, AllOption, jobsOption});
         break;
     case Command::Kind::Upgrade:
-        parser.addOptions({AllOption, jobsOption, retriesOption});
+        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption});
         break;
     case Command::Kind::FilterGet:
         parser.addOptions({outOption, PasswordFileOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption});
+        parser.addOptions({AllOption, PasswordFileOption, jobsOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
@@ -189,6 +193,10 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;
+    if (const auto jobs = Number(given.contains(u"jobs"_s) ? parser.value(jobsOption) : u"4"_s, 1, 64))
+        command.jobs = *jobs;
+    else
+        return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
     switch (command.kind) {
     case Command::Kind::Search: {
         if (!positional.isEmpty())
@@ -205,10 +213,15 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         break;
     }
     case Command::Kind::SetIp:
-        if (positional.size() != 1)
-            return UsageError(u"name exactly one device"_s, name);
         command.devices = positional;
         command.dhcp = parser.isSet(dhcpOption);
+        if (command.all && !positional.isEmpty())
+            return UsageError(u"give either devices or --all, not both"_s, name);
+        // One static address for several devices would give them all the same one.
+        if (command.dhcp ? (positional.isEmpty() && !command.all) : (positional.size() != 1 || command.all))
+            return UsageError(command.dhcp ? u"name at least one device, or give --all"_s
+                                           : u"name exactly one device for a static address"_s,
+                              name);
         command.ip = parser.value(ipOption);
         command.mask = parser.value(maskOption);
         if (parser.isSet(gatewayOption))
@@ -221,14 +234,11 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     case Command::Kind::Upgrade: {
         if (!SplitDevicesAndFile(positional, command.all, command, command.firmware, error))
             return UsageError(error, name);
-        const auto jobs = Number(parser.isSet(jobsOption) ? parser.value(jobsOption) : u"4"_s, 1, 64);
         const auto retries = Number(parser.isSet(retriesOption) ? parser.value(retriesOption) : u"0"_s, 0, 10);
-        if (!jobs)
-            return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
         if (!retries)
             return UsageError(u"--retries takes a number from 0 to 10"_s, name);
-        command.jobs = *jobs;
         command.retries = *retries;
+        command.force = parser.isSet(forceOption);
         break;
     }
     case Command::Kind::FilterGet:

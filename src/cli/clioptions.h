@@ -25,10 +25,11 @@ struct Command
     QString ip;
     QString mask;
     QString gateway = QStringLiteral("0.0.0.0");
+    int jobs = 4;                ///< devices worked on at once (upgrade, set-ip, filter set)
     // upgrade
     QString firmware;
-    int jobs = 4;
     int retries = 0;
+    bool force = false;          ///< upload also to an address several found devices share
     // filter get (--out) and filter set (the list to write)
     QString macFile;
 };

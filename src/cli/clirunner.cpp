@@ -74,8 +74,6 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &Runner::searched);
-    m_answerTimer.setSingleShot(true);
-    m_answerTimer.setInterval(AnswerTimeout);
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
         showProgress(target, percent, u"%1%"_s.arg(percent));
     });
@@ -103,7 +101,6 @@ void Runner::start()
             return end(ExitCode::Usage);
         if (m_command.kind == Command::Kind::Doctor)
             return doctor();
-        m_state.OsVersionCode = m_platform.osVersionCode();
         if (!m_search.start())
             return end(ExitCode::Failure);
     });
@@ -160,8 +157,7 @@ bool Runner::takePassword()
         err() << result.error << Qt::endl;
         return false;
     }
-    m_state.AdminPassword = *result.password;
-    m_state.LoginOk = true;
+    m_password = *result.password;
     return true;
 }
 
@@ -194,55 +190,138 @@ void Runner::searched(SearchSession::Outcome outcome)
     if (selection.indexes.isEmpty())
         return end(ExitCode::Failure);
     m_targets = selection.indexes;
+    if (m_command.kind == Command::Kind::Upgrade && !m_command.force) {
+        // An upload goes to an address: where several devices answer from it, any one of them
+        // may take the image.
+        for (qsizetype i = m_targets.size() - 1; i >= 0; --i) {
+            const QString &address = m_state.deviceTable[std::size_t(m_targets[i])].IpAddress;
+            const QList<int> sharing = m_state.devicesAt(address);
+            if (sharing.size() < 2)
+                continue;
+            QStringList macs;
+            for (int index : sharing)
+                macs.append(FormatMac(m_state.deviceTable[std::size_t(index)].Mac));
+            const QString label = DeviceLabel(m_state, m_targets[i]);
+            err() << u"%1: the address %2 is shared by %3 found devices (%4); an upload reaches whichever answers. "
+                     "Give each its own address with set-ip first, or use --force."_s.arg(label, address)
+                         .arg(sharing.size())
+                         .arg(macs.join(u", "_s))
+                  << Qt::endl;
+            m_unresolved.append({label, u"refused: address shared"_s, false, -1});
+            m_targets.removeAt(i);
+        }
+        if (m_targets.isEmpty())
+            return summarize();
+    }
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
         break;
-    case Command::Kind::SetIp:
-        return setIp(m_targets.first());
     case Command::Kind::Upgrade:
         return upgrade(m_targets);
     case Command::Kind::FilterGet:
         return filterGet(m_targets.first());
+    case Command::Kind::SetIp:
     case Command::Kind::FilterSet:
-        // Replies are matched to the last filter request, so one device at a time.
-        return filterSetNext();
+        for (int index : std::as_const(m_targets)) {
+            m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+            m_clocks.append(QElapsedTimer());
+        }
+        return startNextDevices();
     }
 }
 
-void Runner::setIp(int index)
+void Runner::startNextDevices()
 {
-    const QString label = DeviceLabel(m_state, index);
-    err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(label) << Qt::endl;
-    m_setIp = new SetIpExchange(m_state, qint16(index), this);
-    const bool sent = m_setIp->open()
-        && m_setIp->send(m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic, m_address, m_mask, m_gateway);
-    if (!sent) {
-        err() << text(StringId::IpAddressNotSet) << Qt::endl;
-        return end(ExitCode::Failure);
+    while (!m_ended && m_running < m_command.jobs && m_next < m_targets.size()) {
+        const int target = m_next++;
+        ++m_running;
+        m_clocks[target].start();
+        if (m_command.kind == Command::Kind::SetIp)
+            startSetIp(target);
+        else
+            startFilterSet(target);
     }
-    connect(m_setIp, &SetIpExchange::replied, this, [this, label](SetIpExchange::Status status) {
-        m_answerTimer.stop();
-        m_setIp->close();
-        const bool dhcp = m_command.dhcp;
-        switch (status) {
-        case SetIpExchange::Ok:
-            out() << label << u": "_s << text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk) << Qt::endl;
-            return end(ExitCode::Success);
-        case SetIpExchange::Failure:
-            err() << label << u": "_s << text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure) << Qt::endl;
-            return end(ExitCode::Failure);
-        case SetIpExchange::InvalidPassword:
-            err() << label << u": "_s << text(StringId::InvalidPassword) << Qt::endl;
-            return end(ExitCode::Failure);
-        }
-    });
-    connect(&m_answerTimer, &QTimer::timeout, this, [this, label] {
-        m_setIp->close();
-        err() << label << u": no answer"_s << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    m_answerTimer.start();
+    if (m_running == 0 && m_next >= m_targets.size())
+        summarize();
+}
+
+void Runner::startSetIp(int target)
+{
+    const std::optional<DeviceTarget> device = m_state.target(m_targets[target]);
+    auto *exchange = device ? new SetIpExchange(*device, m_state.counters, this) : nullptr;
+    const auto done = [this, target, exchange](const QString &result, bool ok) {
+        exchange->close();
+        exchange->deleteLater();
+        deviceDone(target, result, ok);
+    };
+    if (exchange) {
+        exchange->setNoAnswerTimeout(m_answerTimeout);
+        connect(exchange, &SetIpExchange::replied, this, [this, done](SetIpExchange::Status status) {
+            const bool dhcp = m_command.dhcp;
+            switch (status) {
+            case SetIpExchange::Ok:
+                return done(text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk), true);
+            case SetIpExchange::Failure:
+                return done(text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure), false);
+            case SetIpExchange::InvalidPassword:
+                return done(text(StringId::InvalidPassword), false);
+            }
+        });
+        connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
+    }
+    const quint8 flag = m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic;
+    if (!exchange || !exchange->open() || !exchange->send(m_password, flag, m_address, m_mask, m_gateway)) {
+        // Reported once this call has returned, as an answer would be.
+        QTimer::singleShot(0, this, [done, exchange, this, target] {
+            if (exchange)
+                done(text(StringId::IpAddressNotSet), false);
+            else
+                deviceDone(target, text(StringId::IpAddressNotSet), false);
+        });
+        return;
+    }
+    err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
+          << Qt::endl;
+}
+
+void Runner::startFilterSet(int target)
+{
+    const std::optional<DeviceTarget> device = m_state.target(m_targets[target]);
+    auto *exchange = device ? new FilterExchange(*device, m_state.counters, this) : nullptr;
+    const auto done = [this, target, exchange](const QString &result, bool ok) {
+        exchange->close();
+        exchange->deleteLater();
+        deviceDone(target, result, ok);
+    };
+    if (exchange) {
+        exchange->setWriteTimeout(m_answerTimeout);
+        connect(exchange, &FilterExchange::replied, this, [done](FilterExchange::Status status) {
+            done(text(FilterExchange::message(status)), status == FilterExchange::Pass);
+        });
+        connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
+    }
+    if (!exchange || !exchange->open() || !exchange->sendList(m_password, m_filterList)) {
+        QTimer::singleShot(0, this, [done, exchange, this, target] {
+            if (exchange)
+                done(text(StringId::IpAddressNotSet), false);
+            else
+                deviceDone(target, text(StringId::IpAddressNotSet), false);
+        });
+    }
+}
+
+void Runner::deviceDone(int target, const QString &result, bool ok)
+{
+    Outcome &outcome = m_outcomes[target];
+    outcome.result = result;
+    outcome.ok = ok;
+    outcome.ms = m_clocks[target].elapsed();
+    // A set-IP success is the command's result; everything else is a message.
+    (ok && m_command.kind == Command::Kind::SetIp ? out() : err()) << outcome.device << u": "_s << result << Qt::endl;
+    --m_running;
+    // The next device's exchange starts once this one's handlers have returned.
+    QTimer::singleShot(0, this, &Runner::startNextDevices);
 }
 
 void Runner::upgrade(const QList<int> &indexes)
@@ -264,7 +343,7 @@ void Runner::upgrade(const QList<int> &indexes)
         QString::number(qMin(m_command.jobs, int(indexes.size())))) << Qt::endl;
     m_batch.setJobs(m_command.jobs);
     m_batch.setRetries(m_command.retries);
-    m_batch.setOsVersionCode(m_state.OsVersionCode);
+    m_batch.setOsVersionCode(m_platform.osVersionCode());
     if (!m_batch.start(targets, m_image)) {
         err() << u"cannot open UDP port %1: %2"_s.arg(TftpUpload::LocalPort).arg(m_batch.errorString()) << Qt::endl;
         return end(ExitCode::Failure);
@@ -305,11 +384,16 @@ void Runner::showProgress(int target, std::optional<int> percent, const QString 
 void Runner::filterGet(int index)
 {
     const QString label = DeviceLabel(m_state, index);
+    const std::optional<DeviceTarget> device = m_state.target(index);
+    if (!device) {
+        err() << text(StringId::IpAddressNotSet) << Qt::endl;
+        return end(ExitCode::Failure);
+    }
     err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
-    m_filter = new FilterExchange(m_state, qint16(index), this);
-    connect(m_filter, &FilterExchange::listReceived, this, [this, label](const QList<MacAddress> &addresses) {
-        m_answerTimer.stop();
-        m_filter->close();
+    auto *exchange = new FilterExchange(*device, m_state.counters, this);
+    exchange->setReadTimeout(m_answerTimeout);
+    connect(exchange, &FilterExchange::listReceived, this, [this, label, exchange](const QList<MacAddress> &addresses) {
+        exchange->close();
         FilterTable table;
         table.loadAddresses(addresses);
         if (m_command.macFile.isEmpty()) {
@@ -323,22 +407,20 @@ void Runner::filterGet(int index)
         err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
         end(ExitCode::Success);
     });
-    connect(m_filter, &FilterExchange::replied, this, [this, label](FilterExchange::Status status) {
-        m_answerTimer.stop();
-        m_filter->close();
+    connect(exchange, &FilterExchange::replied, this, [this, label, exchange](FilterExchange::Status status) {
+        exchange->close();
         err() << label << u": "_s << text(FilterExchange::message(status)) << Qt::endl;
         end(ExitCode::Failure);
     });
-    connect(&m_answerTimer, &QTimer::timeout, this, [this, label] {
-        m_filter->close();
+    connect(exchange, &FilterExchange::noAnswer, this, [this, label, exchange] {
+        exchange->close();
         err() << label << u": no answer"_s << Qt::endl;
         end(ExitCode::Failure);
     });
-    if (!m_filter->open() || !m_filter->requestList()) {
+    if (!exchange->open() || !exchange->requestList(m_password)) {
         err() << text(StringId::IpAddressNotSet) << Qt::endl;
         return end(ExitCode::Failure);
     }
-    m_answerTimer.start();
 }
 
 void Runner::doctor()
@@ -359,37 +441,6 @@ void Runner::doctor()
     m_diagnosis->start();
 }
 
-void Runner::filterSetNext()
-{
-    if (m_next >= m_targets.size())
-        return summarize();
-    const int index = m_targets[m_next];
-    if (m_filter)
-        m_filter->deleteLater();
-    m_filter = new FilterExchange(m_state, qint16(index), this);
-    m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
-    m_clock.start();
-    connect(m_filter, &FilterExchange::replied, this, [this](FilterExchange::Status status) {
-        filterSetAnswered(text(FilterExchange::message(status)), status == FilterExchange::Pass);
-    });
-    connect(m_filter, &FilterExchange::noAnswer, this, [this] { filterSetAnswered(u"no answer"_s, false); });
-    if (!m_filter->open() || !m_filter->sendList(m_filterList))
-        return filterSetAnswered(text(StringId::IpAddressNotSet), false);
-}
-
-void Runner::filterSetAnswered(const QString &result, bool ok)
-{
-    m_filter->close();
-    Outcome &outcome = m_outcomes[m_next];
-    outcome.result = result;
-    outcome.ok = ok;
-    outcome.ms = m_clock.elapsed();
-    err() << outcome.device << u": "_s << result << Qt::endl;
-    ++m_next;
-    // The next device's exchange starts once this one's handlers have returned.
-    QTimer::singleShot(0, this, &Runner::filterSetNext);
-}
-
 void Runner::summarize()
 {
     QList<QStringList> rows{{u"DEVICE"_s, u"RESULT"_s, u"TIME"_s}};
@@ -398,7 +449,9 @@ void Runner::summarize()
         rows.append({outcome.device, outcome.result, Seconds(outcome.ms)});
         allOk = allOk && outcome.ok;
     }
-    out() << AlignedTable(rows);
+    // One device's new address needs no table: its line said it.
+    if (m_command.kind != Command::Kind::SetIp || rows.size() > 2)
+        out() << AlignedTable(rows);
     out().flush();
     end(allOk ? ExitCode::Success : ExitCode::Failure);
 }

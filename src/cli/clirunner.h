@@ -36,8 +36,9 @@ struct Console
 };
 
 /// @brief One farlight-cli command from start to end, on the same engines as the window: the
-/// search, then the exchange with each chosen device. Everything that can be checked before the
-/// network is touched (addresses, files, password) is checked first.
+/// search, then the exchanges with the chosen devices, --jobs of them at once, each with its own
+/// request. Everything that can be checked before the network is touched (addresses, files,
+/// password) is checked first.
 class Runner : public QObject
 {
     Q_OBJECT
@@ -45,6 +46,9 @@ class Runner : public QObject
 public:
     /// How long a device may leave a set-IP or MAC filter request unanswered.
     static constexpr std::chrono::milliseconds AnswerTimeout{5000};
+
+    /// @brief The exchanges' no-answer timeout; tests shorten it.
+    void setAnswerTimeout(std::chrono::milliseconds timeout) { m_answerTimeout = timeout; }
 
     Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent = nullptr);
     ~Runner() override;
@@ -72,12 +76,14 @@ private:
     bool prepare();
     bool takePassword();
     void searched(SearchSession::Outcome outcome);
-    void setIp(int index);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
     void doctor();
-    void filterSetNext();
-    void filterSetAnswered(const QString &result, bool ok);
+    /// Starts exchanges with the devices not yet begun while fewer than --jobs are running.
+    void startNextDevices();
+    void startSetIp(int target);
+    void startFilterSet(int target);
+    void deviceDone(int target, const QString &result, bool ok);
     void showProgress(int target, std::optional<int> percent, const QString &state);
     void summarize();
     void end(int exitCode);
@@ -90,10 +96,8 @@ private:
     Console m_console;
     SearchSession m_search;
     UpgradeBatch m_batch;
-    QTimer m_answerTimer;
-    QElapsedTimer m_clock;
-    SetIpExchange *m_setIp = nullptr;
-    FilterExchange *m_filter = nullptr;
+    std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
+    QString m_password;
     Diagnosis *m_diagnosis = nullptr;
     // Prepared before the search.
     quint32 m_address = 0, m_mask = 0, m_gateway = 0;
@@ -102,6 +106,7 @@ private:
     // The devices being acted on, and what became of each.
     QList<int> m_targets;
     QList<Outcome> m_outcomes;   ///< per target, in target order
+    QList<QElapsedTimer> m_clocks; ///< per target, from its first request
     QList<Outcome> m_unresolved; ///< names that chose no device
     struct Progress
     {
@@ -110,7 +115,8 @@ private:
     };
     QList<Progress> m_progress;
     bool m_progressShown = false;
-    int m_next = 0;
+    int m_next = 0;    ///< the next target to start
+    int m_running = 0; ///< exchanges under way
     bool m_ended = false;
 };
 

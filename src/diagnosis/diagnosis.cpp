@@ -50,7 +50,6 @@ void Diagnosis::runChecks()
 
     m_dropsBefore = ReversePathDrops(*m_probe);
     m_collecting = true;
-    m_state.OsVersionCode = m_platform.osVersionCode();
     emit searching();
     if (!m_search.start())
         searched(SearchSession::Outcome::Stopped);

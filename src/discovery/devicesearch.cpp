@@ -55,8 +55,10 @@ DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayV
         return Verdict::NotAReply;
     if (reply->sequence != m_current)
         return Verdict::OtherSearch;
+    // A device answers each request it hears, through every adapter that reaches it; devices
+    // fresh from the box share one address, so only the MAC tells a second answer from a device.
     for (qint16 i = 0; i < m_count; ++i) {
-        if (m_table[std::size_t(i)].IpAddress == sourceAddress)
+        if (m_table[std::size_t(i)].Mac == reply->deviceMac)
             return Verdict::Duplicate;
     }
     if (m_count >= MaxDevices)

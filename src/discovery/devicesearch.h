@@ -33,7 +33,7 @@ public:
         NoRequest,     ///< nothing was sent through that socket in this search
         NotAReply,     ///< opcode, flag or requester MAC differ from the request
         OtherSearch,   ///< the sequence is not the current search's
-        Duplicate,     ///< this source address is listed already
+        Duplicate,     ///< this device (by its MAC) is listed already
         TableFull,     ///< 101 devices are listed already
     };
 

@@ -4,7 +4,6 @@
 #include "netenv/platform.h"
 #include "netenv/platformutils.h"
 #include "resources/strings.h"
-#include "session/appstate.h"
 #include "session/usersettings.h"
 
 #include <QComboBox>
@@ -41,16 +40,15 @@ public:
 
 } // namespace
 
-DownloadDialog::DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent)
+DownloadDialog::DownloadDialog(Platform &platform, const DeviceTarget &device, QWidget *parent)
     : DeviceDialog(parent)
-    , m_state(state)
     , m_platform(platform)
-    , m_deviceIndex(deviceIndex)
+    , m_device(device)
     , m_upload(new TftpUpload(this))
 {
     setObjectName(QStringLiteral("Download"));
     setWindowTitle(text(DownloadingCaption));
-    m_upload->setOsVersionCode(state.OsVersionCode);
+    m_upload->setOsVersionCode(platform.osVersionCode());
 
     m_label2 = new QLabel(text(PathCaption), this);
     m_label2->setObjectName(QStringLiteral("Label2"));
@@ -101,11 +99,7 @@ DownloadDialog::~DownloadDialog() = default;
 
 bool DownloadDialog::openSocket()
 {
-    const auto device = m_state.device(m_deviceIndex);
-    const auto adapter = m_state.adapterOf(m_deviceIndex);
-    if (!device || !adapter)
-        return false;
-    return m_upload->open(adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress);
+    return m_upload->open(m_device.adapterAddress, m_device.interfaceIndex, m_device.address);
 }
 
 void DownloadDialog::done(int result)
@@ -142,13 +136,12 @@ void DownloadDialog::BrowseForFile()
 
 void DownloadDialog::startDownload()
 {
-    if (!openSocket() && m_state.OsVersionCode != OsVersion::WindowsNt4) {
+    if (!openSocket() && m_platform.osVersionCode() != OsVersion::WindowsNt4) {
         showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
         return;
     }
     // A stale cache entry could send the upload to a device that has since changed its address.
-    if (const auto adapter = m_state.adapterOf(m_deviceIndex))
-        m_platform.removeArpEntry(adapter->InterfaceIndex, m_state.device(m_deviceIndex)->IpAddress);
+    m_platform.removeArpEntry(m_device.interfaceIndex, m_device.address);
 
     const QString path = m_combo1->currentText();
     const FirmwareFile file = LoadFirmwareImage(path);
@@ -170,7 +163,7 @@ void DownloadDialog::startDownload()
 
 void DownloadDialog::refuse(int textId)
 {
-    showMessage(QMessageBox::Information, m_state.appTitle, text(textId));
+    showMessage(QMessageBox::Information, text(StringId::ProductName), text(textId));
     m_combo1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -186,15 +179,15 @@ void DownloadDialog::uploadFinished(TftpUpload::Outcome outcome)
     switch (outcome) {
     case Outcome::Complete:
         showProgress(100);
-        showMessage(QMessageBox::NoIcon, m_state.appTitle, text(StringId::DataTransmitFinish));
+        showMessage(QMessageBox::NoIcon, text(StringId::ProductName), text(StringId::DataTransmitFinish));
         QTimer::singleShot(CloseDelay, this, &DownloadDialog::accept);
         return;
     case Outcome::TimedOut:
-        showMessage(QMessageBox::NoIcon, m_state.appTitle, text(StringId::TimeOut));
+        showMessage(QMessageBox::NoIcon, text(StringId::ProductName), text(StringId::TimeOut));
         break;
     case Outcome::DeviceError:
         if (const QString message = TftpUpload::errorMessage(m_upload->errorCode()); !message.isEmpty())
-            showMessage(QMessageBox::NoIcon, m_state.appTitle, message);
+            showMessage(QMessageBox::NoIcon, text(StringId::ProductName), message);
         break;
     case Outcome::SendFailed:
         showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));

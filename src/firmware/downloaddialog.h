@@ -2,6 +2,7 @@
 
 #include "dialogs/devicedialog.h"
 #include "firmware/tftpupload.h"
+#include "session/devicetarget.h"
 
 #include <QMessageBox>
 
@@ -12,7 +13,6 @@ class QPushButton;
 
 namespace farlight {
 
-class AppState;
 class Platform;
 
 /// @brief The firmware upgrade dialog Download: picks an image for one device, checks it and
@@ -25,10 +25,10 @@ class DownloadDialog : public DeviceDialog
 public:
     static constexpr std::chrono::milliseconds CloseDelay{200};
 
-    DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent = nullptr);
+    DownloadDialog(Platform &platform, const DeviceTarget &device, QWidget *parent = nullptr);
     ~DownloadDialog() override;
 
-    qint16 DeviceIndex() const { return m_deviceIndex; }
+    const DeviceTarget &device() const { return m_device; }
     /// @brief The path last taken from the path box.
     QString firmwarePath() const { return m_firmwarePath; }
     TftpUpload &upload() { return *m_upload; }
@@ -50,9 +50,8 @@ private:
     void uploadFinished(TftpUpload::Outcome outcome);
     void showMessage(QMessageBox::Icon icon, const QString &title, const QString &message);
 
-    AppState &m_state;
     Platform &m_platform;
-    const qint16 m_deviceIndex;
+    const DeviceTarget m_device;
     TftpUpload *m_upload = nullptr;
     QString m_firmwarePath;
 

@@ -1,10 +1,9 @@
 #include "ipconfig/setipdialog.h"
 
-#include "session/appstate.h"
 #include "dialogs/logindialog.h"
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/staticsettings.h"
-#include "netenv/adapterrecord.h"
+#include "session/appstate.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "widgets/twips.h"
@@ -65,12 +64,18 @@ VelmoIPAddress *makeAddressControl(const char *name, int captionId, QWidget *par
     return control;
 }
 
+const QStringList &SubnetMasks()
+{
+    static const QStringList masks = AppState::BuildSubnetMaskTable();
+    return masks;
+}
+
 } // namespace
 
-SetIpDialog::SetIpDialog(AppState &state, qint16 deviceIndex, QWidget *parent)
+SetIpDialog::SetIpDialog(const DeviceTarget &device, SequenceCounters &counters, QString &password, QWidget *parent)
     : DeviceDialog(parent)
-    , m_state(state)
-    , m_deviceIndex(deviceIndex)
+    , m_password(password)
+    , m_exchange(new SetIpExchange(device, counters, this))
 {
     setObjectName(QStringLiteral("Setips"));
     createControls();
@@ -84,47 +89,45 @@ void SetIpDialog::createControls()
 {
     setWindowTitle(text(StringId::SetIp));
 
-    m_frame1 = new QGroupBox(text(FrameCaption), this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_settingsFrame = new QGroupBox(text(FrameCaption), this);
+    m_settingsFrame->setObjectName(QStringLiteral("Frame1"));
 
     // The option buttons carry no text of their own; the label beside each is its text and
     // selects it when clicked.
-    m_option1 = new QRadioButton(m_frame1);
-    m_option1->setObjectName(QStringLiteral("Option1"));
-    m_option1->setAccessibleName(text(StringId::Static));
-    m_label3 = makeLabel("Label3", StringId::Static, m_frame1);
-    m_label3->setBuddy(m_option1);
+    m_staticOption = new QRadioButton(m_settingsFrame);
+    m_staticOption->setObjectName(QStringLiteral("Option1"));
+    m_staticOption->setAccessibleName(text(StringId::Static));
+    m_staticLabel = makeLabel("Label3", StringId::Static, m_settingsFrame);
+    m_staticLabel->setBuddy(m_staticOption);
 
-    m_label2 = makeLabel("Label2", IpCaption, m_frame1);
-    m_velmoIPAddress1 = makeAddressControl("VelmoIPAddress1", IpCaption, m_frame1);
-    m_label2->setBuddy(m_velmoIPAddress1);
-    m_label4 = makeLabel("Label4", MaskCaption, m_frame1);
-    m_velmoIPAddress2 = makeAddressControl("VelmoIPAddress2", MaskCaption, m_frame1);
-    m_label4->setBuddy(m_velmoIPAddress2);
-    m_label5 = makeLabel("Label5", GatewayCaption, m_frame1);
-    m_velmoIPAddress3 = makeAddressControl("VelmoIPAddress3", GatewayCaption, m_frame1);
-    m_label5->setBuddy(m_velmoIPAddress3);
+    m_addressLabel = makeLabel("Label2", IpCaption, m_settingsFrame);
+    m_addressEdit = makeAddressControl("VelmoIPAddress1", IpCaption, m_settingsFrame);
+    m_addressLabel->setBuddy(m_addressEdit);
+    m_maskLabel = makeLabel("Label4", MaskCaption, m_settingsFrame);
+    m_maskEdit = makeAddressControl("VelmoIPAddress2", MaskCaption, m_settingsFrame);
+    m_maskLabel->setBuddy(m_maskEdit);
+    m_gatewayLabel = makeLabel("Label5", GatewayCaption, m_settingsFrame);
+    m_gatewayEdit = makeAddressControl("VelmoIPAddress3", GatewayCaption, m_settingsFrame);
+    m_gatewayLabel->setBuddy(m_gatewayEdit);
 
-    m_option2 = new QRadioButton(m_frame1);
-    m_option2->setObjectName(QStringLiteral("Option2"));
-    m_option2->setAccessibleName(text(DhcpCaption));
-    m_label1 = makeLabel("Label1", DhcpCaption, m_frame1);
-    m_label1->setBuddy(m_option2);
+    m_dhcpOption = new QRadioButton(m_settingsFrame);
+    m_dhcpOption->setObjectName(QStringLiteral("Option2"));
+    m_dhcpOption->setAccessibleName(text(DhcpCaption));
+    m_dhcpLabel = makeLabel("Label1", DhcpCaption, m_settingsFrame);
+    m_dhcpLabel->setBuddy(m_dhcpOption);
 
-    m_command2 = new QPushButton(text(StringId::Ok), this);
-    m_command2->setObjectName(QStringLiteral("Command2"));
-    m_command2->setDefault(true);
-    m_command1 = new QPushButton(text(StringId::Cancel), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_okButton = new QPushButton(text(StringId::Ok), this);
+    m_okButton->setObjectName(QStringLiteral("Command2"));
+    m_okButton->setDefault(true);
+    m_cancelButton = new QPushButton(text(StringId::Cancel), this);
+    m_cancelButton->setObjectName(QStringLiteral("Command1"));
 
-    m_exchange = new SetIpExchange(m_state, m_deviceIndex, this);
-
-    m_label3->installEventFilter(this);
-    m_label1->installEventFilter(this);
-    connect(m_option1, &QRadioButton::toggled, this, &SetIpDialog::selectStatic);
-    connect(m_option2, &QRadioButton::toggled, this, &SetIpDialog::selectDhcp);
-    connect(m_command2, &QPushButton::clicked, this, &SetIpDialog::ValidateAndSend);
-    connect(m_command1, &QPushButton::clicked, this, &SetIpDialog::reject);
+    m_staticLabel->installEventFilter(this);
+    m_dhcpLabel->installEventFilter(this);
+    connect(m_staticOption, &QRadioButton::toggled, this, &SetIpDialog::selectStatic);
+    connect(m_dhcpOption, &QRadioButton::toggled, this, &SetIpDialog::selectDhcp);
+    connect(m_okButton, &QPushButton::clicked, this, &SetIpDialog::ValidateAndSend);
+    connect(m_cancelButton, &QPushButton::clicked, this, &SetIpDialog::reject);
     connect(m_exchange, &SetIpExchange::replied, this, &SetIpDialog::showReply);
 }
 
@@ -138,34 +141,31 @@ void SetIpDialog::placeControls()
     };
 
     setFixedSize(TwipsToPixels(ClientWidthTwips, dpiX), TwipsToPixels(ClientHeightTwips, dpiY));
-    place(m_frame1, Frame1Twips);
-    place(m_option1, Option1Twips);
-    place(m_label3, Label3Twips);
-    place(m_label2, Label2Twips);
-    place(m_label4, Label4Twips);
-    place(m_label5, Label5Twips);
-    place(m_option2, Option2Twips);
-    place(m_label1, Label1Twips);
-    place(m_command2, Command2Twips);
-    place(m_command1, Command1Twips);
-    m_velmoIPAddress1->setGeometryTwips(VelmoIPAddress1Twips);
-    m_velmoIPAddress2->setGeometryTwips(VelmoIPAddress2Twips);
-    m_velmoIPAddress3->setGeometryTwips(VelmoIPAddress3Twips);
+    place(m_settingsFrame, Frame1Twips);
+    place(m_staticOption, Option1Twips);
+    place(m_staticLabel, Label3Twips);
+    place(m_addressLabel, Label2Twips);
+    place(m_maskLabel, Label4Twips);
+    place(m_gatewayLabel, Label5Twips);
+    place(m_dhcpOption, Option2Twips);
+    place(m_dhcpLabel, Label1Twips);
+    place(m_okButton, Command2Twips);
+    place(m_cancelButton, Command1Twips);
+    m_addressEdit->setGeometryTwips(VelmoIPAddress1Twips);
+    m_maskEdit->setGeometryTwips(VelmoIPAddress2Twips);
+    m_gatewayEdit->setGeometryTwips(VelmoIPAddress3Twips);
 }
 
 bool SetIpDialog::load()
 {
-    const AdapterRecord *adapter = m_exchange->adapter();
-    if (!adapter)
-        return false;
-
+    const DeviceTarget &device = m_exchange->device();
     // Proposed: the adapter's network with the host part left for the administrator to type.
-    m_velmoIPAddress1->setIpAddress(adapter->IpAddress);
-    m_velmoIPAddress1->setIPValue(HostField, VelmoIPAddress::EmptyFieldValue);
-    m_velmoIPAddress1->SetIPFocus(HostField);
-    m_velmoIPAddress2->setIpAddress(adapter->SubnetMask);
-    m_velmoIPAddress3->setIpAddress(adapter->Gateway);
-    m_option1->setChecked(true);
+    m_addressEdit->setIpAddress(device.adapterAddress);
+    m_addressEdit->setIPValue(HostField, VelmoIPAddress::EmptyFieldValue);
+    m_addressEdit->SetIPFocus(HostField);
+    m_maskEdit->setIpAddress(device.adapterMask);
+    m_gatewayEdit->setIpAddress(device.adapterGateway);
+    m_staticOption->setChecked(true);
     return m_exchange->open();
 }
 
@@ -173,7 +173,7 @@ void SetIpDialog::selectStatic(bool checked)
 {
     if (!checked)
         return;
-    for (VelmoIPAddress *control : {m_velmoIPAddress1, m_velmoIPAddress2, m_velmoIPAddress3})
+    for (VelmoIPAddress *control : {m_addressEdit, m_maskEdit, m_gatewayEdit})
         control->setEnabled(true);
 }
 
@@ -181,17 +181,17 @@ void SetIpDialog::selectDhcp(bool checked)
 {
     if (!checked)
         return;
-    for (VelmoIPAddress *control : {m_velmoIPAddress1, m_velmoIPAddress2, m_velmoIPAddress3})
+    for (VelmoIPAddress *control : {m_addressEdit, m_maskEdit, m_gatewayEdit})
         control->setEnabled(false);
 }
 
-void SetIpDialog::askPassword()
+std::optional<QString> SetIpDialog::askPassword()
 {
     // A cancelled login keeps the password confirmed before.
     const std::optional<QString> password = LoginDialog::ask(this);
-    m_state.LoginOk = password.has_value();
     if (password)
-        m_state.AdminPassword = *password;
+        m_password = *password;
+    return password;
 }
 
 void SetIpDialog::ValidateAndSend()
@@ -199,23 +199,23 @@ void SetIpDialog::ValidateAndSend()
     if (loadFailed())
         return;
 
-    const bool isStatic = m_option1->isChecked();
+    const bool isStatic = m_staticOption->isChecked();
     quint32 address = 0;
     quint32 mask = 0;
     quint32 gateway = 0;
     if (isStatic) {
-        const QString addressText = m_velmoIPAddress1->ipAddress();
-        const QString maskText = m_velmoIPAddress2->ipAddress();
-        const QString gatewayText = m_velmoIPAddress3->ipAddress();
+        const QString addressText = m_addressEdit->ipAddress();
+        const QString maskText = m_maskEdit->ipAddress();
+        const QString gatewayText = m_gatewayEdit->ipAddress();
         address = InetAddr(addressText);
         mask = InetAddr(maskText);
         gateway = InetAddr(gatewayText);
         GatewayFields gatewayFields{};
         for (int i = 0; i < VelmoIPAddress::FieldCount; ++i)
-            gatewayFields[std::size_t(i)] = m_velmoIPAddress3->IPValue(i);
+            gatewayFields[std::size_t(i)] = m_gatewayEdit->IPValue(i);
         if (const std::optional<QString> failure =
-                ValidateStaticSettings(addressText, maskText, gatewayText, gatewayFields, m_state.subnetMaskTable)) {
-            showMessage(this, QMessageBox::Warning, m_state.appTitle, *failure);
+                ValidateStaticSettings(addressText, maskText, gatewayText, gatewayFields, SubnetMasks())) {
+            showMessage(this, QMessageBox::Warning, text(StringId::ProductName), *failure);
             return;
         }
     }
@@ -223,9 +223,9 @@ void SetIpDialog::ValidateAndSend()
     // Once the login dialog is up a new request replaces the one sent before; its reply, which
     // could no longer be matched once the new request is built, is not taken meanwhile either.
     m_exchange->cancelPending();
-    askPassword();
+    const std::optional<QString> password = askPassword();
     m_mode = isStatic ? StaticMode : DhcpMode;
-    if (!m_exchange->send(isStatic ? Flag::SetIpStatic : Flag::SetIpDhcp, address, mask, gateway))
+    if (!m_exchange->send(password, isStatic ? Flag::SetIpStatic : Flag::SetIpDhcp, address, mask, gateway))
         showMessage(this, QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
 }
 
@@ -260,11 +260,11 @@ void SetIpDialog::done(int result)
 
 bool SetIpDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && (watched == m_label3 || watched == m_label1)) {
+    if (event->type() == QEvent::MouseButtonRelease && (watched == m_staticLabel || watched == m_dhcpLabel)) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         auto *label = static_cast<QLabel *>(watched);
         if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
-            QRadioButton *option = watched == m_label3 ? m_option1 : m_option2;
+            QRadioButton *option = watched == m_staticLabel ? m_staticOption : m_dhcpOption;
             option->setFocus(Qt::MouseFocusReason);
             option->click();
             return true;

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <optional>
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -14,7 +16,6 @@ class QRadioButton;
 
 namespace farlight {
 
-class AppState;
 class VelmoIPAddress;
 
 /// @brief The Set IP dialog Setips: gives one device a static address, mask and gateway, or
@@ -26,8 +27,8 @@ class VelmoIPAddress;
 /// The device's reply decides: success is reported, confirmed with one confirmation request,
 /// and closes the dialog; a failure or a wrong password is reported and the dialog stays open.
 ///
-/// Loading happens in the constructor and fails for a device index without a table entry or an
-/// adapter address the socket cannot be bound to (DeviceDialog).
+/// Loading happens in the constructor and fails for an adapter address the socket cannot be
+/// bound to (DeviceDialog).
 class SetIpDialog : public DeviceDialog
 {
     Q_OBJECT
@@ -40,12 +41,13 @@ public:
     static constexpr int ClientWidthTwips = 4680;
     static constexpr int ClientHeightTwips = 3615;
 
-    /// @brief Loads the dialog for entry @p deviceIndex of the state's device table.
-    SetIpDialog(AppState &state, qint16 deviceIndex, QWidget *parent = nullptr);
+    /// @brief Loads the dialog for @p device. @p password is the session's: the one a request
+    /// goes out with after a cancelled login, and replaced by each password a login confirms.
+    SetIpDialog(const DeviceTarget &device, SequenceCounters &counters, QString &password, QWidget *parent = nullptr);
     ~SetIpDialog() override;
 
-    /// @brief The device table entry the dialog acts on, fixed when it is created.
-    qint16 DeviceIndex() const { return m_deviceIndex; }
+    /// @brief The device the dialog acts on, fixed when it is created.
+    const DeviceTarget &device() const { return m_exchange->device(); }
     /// @brief What the last request built asked for.
     Mode currentMode() const { return m_mode; }
 
@@ -60,7 +62,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void askPassword();
+    std::optional<QString> askPassword();
     void createControls();
     void placeControls();
     bool load();
@@ -69,23 +71,22 @@ private:
     void showReply(SetIpExchange::Status status);
     void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message);
 
-    AppState &m_state;
-    const qint16 m_deviceIndex;
+    QString &m_password;
     Mode m_mode = NoRequest;
 
-    QGroupBox *m_frame1 = nullptr;
-    QRadioButton *m_option1 = nullptr;
-    QLabel *m_label3 = nullptr;
-    QLabel *m_label2 = nullptr;
-    VelmoIPAddress *m_velmoIPAddress1 = nullptr;
-    QLabel *m_label4 = nullptr;
-    VelmoIPAddress *m_velmoIPAddress2 = nullptr;
-    QLabel *m_label5 = nullptr;
-    VelmoIPAddress *m_velmoIPAddress3 = nullptr;
-    QRadioButton *m_option2 = nullptr;
-    QLabel *m_label1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command1 = nullptr;
+    QGroupBox *m_settingsFrame = nullptr;
+    QRadioButton *m_staticOption = nullptr;
+    QLabel *m_staticLabel = nullptr;
+    QLabel *m_addressLabel = nullptr;
+    VelmoIPAddress *m_addressEdit = nullptr;
+    QLabel *m_maskLabel = nullptr;
+    VelmoIPAddress *m_maskEdit = nullptr;
+    QLabel *m_gatewayLabel = nullptr;
+    VelmoIPAddress *m_gatewayEdit = nullptr;
+    QRadioButton *m_dhcpOption = nullptr;
+    QLabel *m_dhcpLabel = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
     SetIpExchange *m_exchange = nullptr;
 };
 

@@ -2,96 +2,97 @@
 
 #include "netenv/udppeer.h"
 #include "protocol/packetheader.h"
-#include "protocol/setiprequest.h"
-#include "session/appstate.h"
 
 #include <QPointer>
 
-#include <optional>
 #include <utility>
 
 namespace farlight {
 
 namespace {
 constexpr quint16 AnyLocalPort = 0;
-const QString NoAdapterAddress = QStringLiteral("0.0.0.0");
 } // namespace
 
-SetIpExchange::SetIpExchange(AppState &state, qint16 deviceIndex, QObject *parent)
+SetIpExchange::SetIpExchange(const DeviceTarget &device, SequenceCounters &counters, QObject *parent)
     : QObject(parent)
-    , m_state(state)
-    , m_deviceIndex(deviceIndex)
-    , m_sock1(new UdpPeer(this))
+    , m_device(device)
+    , m_counters(counters)
+    , m_socket(new UdpPeer(this))
 {
-    m_sock1->setObjectName(QStringLiteral("sock1"));
-    m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-    m_sock1->setRemotePort(DevicePort);
-    connect(m_sock1, &UdpPeer::dataArrival, this, &SetIpExchange::sock1DataArrival);
+    m_socket->setObjectName(QStringLiteral("setIpSocket"));
+    m_socket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+    m_socket->setRemotePort(DevicePort);
+    connect(m_socket, &UdpPeer::dataArrival, this, &SetIpExchange::receive);
     // Socket errors are expected (a send on a closed network) and never shown.
-    connect(m_sock1, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
+    connect(m_socket, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
+    m_noAnswerTimer.setSingleShot(true);
+    m_noAnswerTimer.setInterval(0);
+    // A late answer is still taken: the caller decides whether to wait on or close.
+    connect(&m_noAnswerTimer, &QTimer::timeout, this, &SetIpExchange::noAnswer);
 }
 
 SetIpExchange::~SetIpExchange() = default;
 
-const AdapterRecord *SetIpExchange::adapter() const
-{
-    return m_state.adapterOf(m_deviceIndex);
-}
-
 bool SetIpExchange::open()
 {
-    const AdapterRecord *local = adapter();
     // An adapter without an address cannot send the request from anywhere the device could
     // answer; the socket would otherwise be bound to no adapter at all.
-    if (!local || local->IpAddress.isEmpty() || local->IpAddress == NoAdapterAddress)
+    if (!m_device.hasAdapterAddress())
         return false;
     m_closeRequested = false;
-    return m_sock1->bind(AnyLocalPort, local->IpAddress, local->InterfaceIndex);
+    return m_socket->bind(AnyLocalPort, m_device.adapterAddress, m_device.interfaceIndex);
 }
 
-bool SetIpExchange::send(quint8 flag, quint32 address, quint32 mask, quint32 gateway)
+bool SetIpExchange::send(const std::optional<QString> &password, quint8 flag, quint32 address, quint32 mask,
+                         quint32 gateway)
 {
     m_awaitingReply = false;
+    m_noAnswerTimer.stop();
     // The number is used whether or not the request goes out.
-    const bool built = m_state.BuildSetIpRequest(m_deviceIndex, flag, address, mask, gateway);
-    if (!m_state.LoginOk)
+    m_request.build(m_device.authTarget(), password.value_or(m_password), flag, address, mask, gateway, m_counters);
+    if (!password)
         return true;
-    m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-    if (!built || !m_sock1->sendData(m_state.LastSetIpRequest.datagram()))
+    m_password = *password;
+    m_socket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+    if (!m_socket->sendData(m_request.datagram()))
         return false;
     m_awaitingReply = true;
+    if (m_noAnswerTimer.interval() > 0)
+        m_noAnswerTimer.start();
     return true;
 }
 
 void SetIpExchange::cancelPending()
 {
     m_awaitingReply = false;
+    m_noAnswerTimer.stop();
 }
 
 void SetIpExchange::close()
 {
-    m_awaitingReply = false;
+    cancelPending();
     if (m_reporting)
         m_closeRequested = true;
     else
-        m_sock1->close();
+        m_socket->close();
 }
 
-void SetIpExchange::sock1DataArrival(int bytesTotal)
+void SetIpExchange::receive(int bytesTotal)
 {
     if (bytesTotal < SetIpReply::MinimumSize)
         return;
-    const QByteArray reply = m_sock1->getData();
+    const QByteArray reply = m_socket->getData();
     const std::optional<quint16> status = SetIpReply::status(reply);
-    if (!status || !m_state.IsSetIpReply(reply) || !m_awaitingReply)
+    if (!status || !m_awaitingReply || !m_request.isReply(reply))
         return;
     if (*status != Ok && *status != Failure && *status != InvalidPassword)
         return;
 
     m_awaitingReply = false;
+    m_noAnswerTimer.stop();
     // The confirmation takes its number as the success arrives, before anyone is told.
     const std::optional<QByteArray> confirmation =
-        *status == Ok ? m_state.BuildConfirmRequest(m_deviceIndex) : std::nullopt;
+        *status == Ok ? std::optional(BuildConfirmRequest(m_device.authTarget(), m_password, m_counters)) : std::nullopt;
     const QPointer<SetIpExchange> alive(this);
     const bool outerReport = std::exchange(m_reporting, true);
     emit replied(Status(*status));
@@ -99,13 +100,13 @@ void SetIpExchange::sock1DataArrival(int bytesTotal)
         return;
     m_reporting = outerReport;
     if (confirmation) {
-        m_sock1->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-        m_sock1->setRemotePort(DevicePort);
-        m_sock1->sendData(*confirmation);
+        m_socket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+        m_socket->setRemotePort(DevicePort);
+        m_socket->sendData(*confirmation);
     }
     if (m_closeRequested && !m_reporting) {
         m_closeRequested = false;
-        m_sock1->close();
+        m_socket->close();
     }
 }
 

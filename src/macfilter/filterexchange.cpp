@@ -1,20 +1,13 @@
 #include "macfilter/filterexchange.h"
 
 #include "netenv/udppeer.h"
-#include "protocol/filterrequest.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
-#include "session/appstate.h"
-
-#include <QTimer>
-
-#include <optional>
 
 namespace farlight {
 
 namespace {
 constexpr quint16 AnyLocalPort = 0;
-const QString NoAdapterAddress = QStringLiteral("0.0.0.0");
 } // namespace
 
 int FilterExchange::message(Status status)
@@ -30,95 +23,92 @@ int FilterExchange::message(Status status)
     return 0;
 }
 
-FilterExchange::FilterExchange(AppState &state, qint16 deviceIndex, QObject *parent)
+FilterExchange::FilterExchange(const DeviceTarget &device, SequenceCounters &counters, QObject *parent)
     : QObject(parent)
-    , m_state(state)
-    , m_deviceIndex(deviceIndex)
-    , m_macSocket(new UdpPeer(this))
-    , m_noAnswerTimer(new QTimer(this))
+    , m_device(device)
+    , m_counters(counters)
+    , m_socket(new UdpPeer(this))
 {
-    m_macSocket->setObjectName(QStringLiteral("MacSocket"));
-    m_macSocket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-    m_macSocket->setRemotePort(DevicePort);
-    connect(m_macSocket, &UdpPeer::dataArrival, this, &FilterExchange::macSocketDataArrival);
+    m_socket->setObjectName(QStringLiteral("filterSocket"));
+    m_socket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+    m_socket->setRemotePort(DevicePort);
+    connect(m_socket, &UdpPeer::dataArrival, this, &FilterExchange::receive);
     // Socket errors are expected (a send on a closed network) and never shown.
-    connect(m_macSocket, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
-    m_noAnswerTimer->setSingleShot(true);
-    m_noAnswerTimer->setInterval(NoAnswerTimeout);
-    connect(m_noAnswerTimer, &QTimer::timeout, this, &FilterExchange::noAnswer);
+    connect(m_socket, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
+    m_noAnswerTimer.setSingleShot(true);
+    // A late answer is still taken: the caller decides whether to wait on or close.
+    connect(&m_noAnswerTimer, &QTimer::timeout, this, &FilterExchange::noAnswer);
 }
 
 FilterExchange::~FilterExchange() = default;
 
-const AdapterRecord *FilterExchange::adapter() const
-{
-    return m_state.adapterOf(m_deviceIndex);
-}
-
 bool FilterExchange::open()
 {
-    const AdapterRecord *local = adapter();
     // Without an address the socket would serve no adapter the device could answer through.
-    if (!local || local->IpAddress.isEmpty() || local->IpAddress == NoAdapterAddress)
+    if (!m_device.hasAdapterAddress())
         return false;
-    return m_macSocket->bind(AnyLocalPort, local->IpAddress, local->InterfaceIndex);
+    return m_socket->bind(AnyLocalPort, m_device.adapterAddress, m_device.interfaceIndex);
 }
 
-bool FilterExchange::requestList()
+bool FilterExchange::requestList(const QString &password)
 {
-    m_awaitingReply = false;
-    m_noAnswerTimer->stop();
-    // A device entry past the found ones would still build a request and use up a number.
-    if (!adapter() || !m_state.BuildFilterRequest(m_deviceIndex, Flag::FilterRead))
-        return false;
-    return broadcast(m_state.LastFilterRequest.readRequest());
+    m_awaiting = Awaiting::Nothing;
+    m_noAnswerTimer.stop();
+    m_request.build(m_device.authTarget(), password, Flag::FilterRead, m_counters);
+    return broadcast(m_request.readRequest(), Awaiting::List, m_readTimeout);
 }
 
-bool FilterExchange::sendList(const QList<MacAddress> &list)
+bool FilterExchange::sendList(const std::optional<QString> &password, const QList<MacAddress> &list)
 {
     // A cancelled login builds nothing, so an answer still due to the request before stays valid.
-    if (!m_state.LoginOk)
+    if (!password)
         return true;
-    m_awaitingReply = false;
-    m_noAnswerTimer->stop();
-    if (!adapter() || !m_state.BuildFilterRequest(m_deviceIndex, Flag::FilterWrite))
-        return false;
-    if (!broadcast(m_state.LastFilterRequest.writeRequest(list)))
-        return false;
-    m_noAnswerTimer->start();
-    return true;
+    m_awaiting = Awaiting::Nothing;
+    m_noAnswerTimer.stop();
+    m_request.build(m_device.authTarget(), *password, Flag::FilterWrite, m_counters);
+    return broadcast(m_request.writeRequest(list), Awaiting::Verdict, m_writeTimeout);
 }
 
 void FilterExchange::close()
 {
-    m_awaitingReply = false;
-    m_noAnswerTimer->stop();
-    m_macSocket->close();
+    m_awaiting = Awaiting::Nothing;
+    m_noAnswerTimer.stop();
+    m_socket->close();
 }
 
-bool FilterExchange::broadcast(const QByteArray &datagram)
+bool FilterExchange::broadcast(const QByteArray &datagram, Awaiting awaiting, std::chrono::milliseconds timeout)
 {
-    m_macSocket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
-    m_macSocket->setRemotePort(DevicePort);
-    if (!m_macSocket->sendData(datagram))
+    m_socket->setRemoteHost(QString::fromLatin1(BroadcastAddress));
+    m_socket->setRemotePort(DevicePort);
+    if (!m_socket->sendData(datagram))
         return false;
-    m_awaitingReply = true;
+    m_awaiting = awaiting;
+    if (timeout.count() > 0)
+        m_noAnswerTimer.start(timeout);
     return true;
 }
 
-void FilterExchange::macSocketDataArrival(int bytesTotal)
+void FilterExchange::receive(int bytesTotal)
 {
-    if (bytesTotal < FilterLayout::ReplyMinimumSize || !m_awaitingReply)
+    if (bytesTotal < FilterLayout::ReplyMinimumSize || m_awaiting == Awaiting::Nothing)
         return;
-    const QByteArray datagram = m_macSocket->getData();
+    const QByteArray datagram = m_socket->getData();
     // parse() also refuses a reply too short to hold the status.
     const std::optional<FilterReply> reply = FilterReply::parse(datagram);
-    if (!reply || !m_state.LastFilterRequest.isReply(datagram))
+    if (!reply || !m_request.isReply(datagram))
         return;
 
-    if (reply->status == Pass && reply->flag == Flag::FilterListReply) {
-        m_awaitingReply = false;
-        m_noAnswerTimer->stop();
+    // A refusal answers either kind of request; a success must be of the kind awaited, or a
+    // list sent while a write is pending would end the write without its verdict.
+    const bool refused = reply->status == Fail || reply->status == InvalidPassword;
+    const bool list = reply->status == Pass && reply->flag == Flag::FilterListReply;
+    const bool written = reply->status == Pass && reply->flag == Flag::FilterWriteReply;
+    if (!refused && !(list && m_awaiting == Awaiting::List) && !(written && m_awaiting == Awaiting::Verdict))
+        return;
+
+    m_awaiting = Awaiting::Nothing;
+    m_noAnswerTimer.stop();
+    if (list) {
         QList<MacAddress> addresses;
         for (const MacAddress &mac : reply->addresses) {
             if (!addresses.contains(mac))
@@ -127,12 +117,6 @@ void FilterExchange::macSocketDataArrival(int bytesTotal)
         emit listReceived(addresses);
         return;
     }
-    const bool verdict = (reply->status == Pass && reply->flag == Flag::FilterWriteReply) || reply->status == Fail
-        || reply->status == InvalidPassword;
-    if (!verdict)
-        return;
-    m_awaitingReply = false;
-    m_noAnswerTimer->stop();
     emit replied(Status(reply->status));
 }
 

@@ -1,26 +1,30 @@
 #pragma once
 
+#include "protocol/filterrequest.h"
 #include "protocol/macaddress.h"
+#include "protocol/sequencecounters.h"
+#include "session/devicetarget.h"
 
 #include <QList>
 #include <QObject>
+#include <QString>
+#include <QTimer>
 #include <QtGlobal>
 
-class QTimer;
+#include <chrono>
+#include <optional>
 
 namespace farlight {
 
-class AppState;
-struct AdapterRecord;
 class UdpPeer;
 
 /// @brief The MAC filter conversation with one found device, without any window.
 ///
-/// It owns the socket MacSocket, bound to the local adapter through which the device was found,
-/// and broadcasts read and write requests to port 4000. Only an answer to the last filter request
-/// built (AppState::LastFilterRequest) and carrying this adapter's MAC is taken, and only the
-/// first such answer. Requests are sent once and never repeated; the login before a write is the
-/// caller's, which leaves AdminPassword and LoginOk in the state.
+/// It owns its socket, bound to the local adapter through which the device was found, and
+/// broadcasts read and write requests to port 4000. Only an answer to its own last request,
+/// carrying this adapter's MAC and of the kind that request awaits, is taken, and only the first
+/// one. Requests are sent once and never repeated; the exchange keeps its own request, so
+/// several devices can be worked on at once.
 class FilterExchange : public QObject
 {
     Q_OBJECT
@@ -30,36 +34,38 @@ public:
     enum Status : quint16 { Pass = 0, Fail = 1, InvalidPassword = 0xFF };
     Q_ENUM(Status)
 
-    /// How long a write may stay unanswered before noAnswer() is raised.
-    static constexpr int NoAnswerTimeout = 5000;
+    /// How long a write waits for its verdict unless the caller says otherwise.
+    static constexpr std::chrono::milliseconds WriteTimeout{5000};
 
     /// @brief The string id shown for @p status: 209 "Pass", 210 "Fail", 302 "Invalid Password".
     static int message(Status status);
 
-    /// @brief Talks to entry @p deviceIndex of the state's device table.
-    FilterExchange(AppState &state, qint16 deviceIndex, QObject *parent = nullptr);
+    FilterExchange(const DeviceTarget &device, SequenceCounters &counters, QObject *parent = nullptr);
     ~FilterExchange() override;
 
-    /// @brief The local adapter the device was found through, or null when the device index or
-    /// its adapter index names no filled table entry.
-    const AdapterRecord *adapter() const;
+    const DeviceTarget &device() const { return m_device; }
 
-    /// @brief Binds MacSocket to the adapter's address and interface. False for a bad index, an
-    /// adapter without an address, or a failed bind (the caller shows message 308).
+    /// @brief How long a read waits for the list before noAnswer(); zero (the default) waits
+    /// for as long as the exchange lives.
+    void setReadTimeout(std::chrono::milliseconds timeout) { m_readTimeout = timeout; }
+    /// @brief How long a write waits for its verdict before noAnswer(); WriteTimeout by default.
+    void setWriteTimeout(std::chrono::milliseconds timeout) { m_writeTimeout = timeout; }
+
+    /// @brief Binds the socket to the adapter's address and interface. False for an adapter
+    /// without an address or a failed bind (the caller shows message 308).
     bool open();
 
-    /// @brief Builds and broadcasts the 32-byte read request with the current AdminPassword,
-    /// using up a filter number. False when it could not be built or sent (message 308; the
-    /// dialog closes).
-    bool requestList();
+    /// @brief Builds and broadcasts the 32-byte read request with @p password, using up a
+    /// filter number. False when it could not be sent (message 308; the dialog closes).
+    bool requestList(const QString &password);
 
     /// @brief Broadcasts the 800-byte write request carrying @p list (at most 128 addresses, in
-    /// list order) with the current AdminPassword, when LoginOk is true. After a cancelled login
-    /// nothing is built or sent, no number is used, and the result is true. False when it could
-    /// not be built or sent (message 308; the dialog stays).
-    bool sendList(const QList<MacAddress> &list);
+    /// list order) with @p password. Without a password (a cancelled login) nothing is built or
+    /// sent, no number is used, an answer still due stays welcome, and the result is true.
+    /// False when it could not be sent (message 308; the dialog stays).
+    bool sendList(const std::optional<QString> &password, const QList<MacAddress> &list);
 
-    /// @brief Releases MacSocket; later replies are lost and noAnswer() is not raised.
+    /// @brief Releases the socket; later replies are lost and noAnswer() is not raised.
     void close();
 
 signals:
@@ -69,22 +75,28 @@ signals:
     void listReceived(const QList<MacAddress> &addresses);
 
     /// @brief The device answered a write with a verdict, or refused a read (Fail, InvalidPassword).
-    void replied(FilterExchange::Status status);
+    void replied(farlight::FilterExchange::Status status);
 
-    /// @brief The last write has had no answer for NoAnswerTimeout. Nothing is sent again.
+    /// @brief The last request has had no answer within its timeout. Nothing is sent again, and
+    /// a late answer is still taken until close().
     void noAnswer();
 
 private:
-    void macSocketDataArrival(int bytesTotal);
-    bool broadcast(const QByteArray &datagram);
+    enum class Awaiting { Nothing, List, Verdict };
 
-    AppState &m_state;
-    const qint16 m_deviceIndex;
-    UdpPeer *m_macSocket = nullptr;
-    QTimer *m_noAnswerTimer = nullptr;
-    // True from a successful send until an answer to it has been taken; a copy of the answer,
-    // or one arriving while its message is still shown, is then ignored.
-    bool m_awaitingReply = false;
+    void receive(int bytesTotal);
+    bool broadcast(const QByteArray &datagram, Awaiting awaiting, std::chrono::milliseconds timeout);
+
+    const DeviceTarget m_device;
+    SequenceCounters &m_counters;
+    UdpPeer *m_socket = nullptr;
+    FilterRequestHeader m_request;
+    QTimer m_noAnswerTimer;
+    std::chrono::milliseconds m_readTimeout{0};
+    std::chrono::milliseconds m_writeTimeout = WriteTimeout;
+    // What the request sent last waits for; a copy of its answer, an answer of the other kind,
+    // or one arriving while its message is still shown, is ignored.
+    Awaiting m_awaiting = Awaiting::Nothing;
 };
 
 } // namespace farlight

@@ -4,7 +4,6 @@
 #include "dialogs/logindialog.h"
 #include "macfilter/macfile.h"
 #include "resources/strings.h"
-#include "session/appstate.h"
 #include "session/usersettings.h"
 #include "widgets/twips.h"
 
@@ -129,11 +128,11 @@ QPushButton *makeButton(const char *name, int captionId, QWidget *parent)
 
 } // namespace
 
-MacFilterDialog::MacFilterDialog(AppState &state, qint16 deviceIndex, QWidget *parent)
+MacFilterDialog::MacFilterDialog(const DeviceTarget &device, SequenceCounters &counters, QString &password,
+                                 QWidget *parent)
     : DeviceDialog(parent)
-    , m_state(state)
-    , m_deviceIndex(deviceIndex)
-    , m_exchange(new FilterExchange(state, deviceIndex, this))
+    , m_password(password)
+    , m_exchange(new FilterExchange(device, counters, this))
 {
     setObjectName(QStringLiteral("MACFilter"));
     createControls();
@@ -144,7 +143,7 @@ MacFilterDialog::MacFilterDialog(AppState &state, qint16 deviceIndex, QWidget *p
     connect(m_exchange, &FilterExchange::listReceived, this, &MacFilterDialog::showList);
     connect(m_exchange, &FilterExchange::replied, this, &MacFilterDialog::showVerdict);
     connect(m_exchange, &FilterExchange::noAnswer, this, [this] { m_status->setText(text(StringId::TimeOut)); });
-    setLoadFailed(!m_exchange->open() || !m_exchange->requestList());
+    setLoadFailed(!m_exchange->open() || !m_exchange->requestList(m_password));
 }
 
 MacFilterDialog::~MacFilterDialog() = default;
@@ -380,10 +379,9 @@ void MacFilterDialog::sendList()
     m_status->clear();
     // A cancelled login keeps the password confirmed before, and sends nothing.
     const std::optional<QString> password = LoginDialog::ask(this);
-    m_state.LoginOk = password.has_value();
     if (password)
-        m_state.AdminPassword = *password;
-    if (!m_exchange->sendList(m_table.macs()))
+        m_password = *password;
+    if (!m_exchange->sendList(password, m_table.macs()))
         showMessage(QMessageBox::NoIcon, ApplicationTitle, StringId::IpAddressNotSet);
 }
 
@@ -398,6 +396,8 @@ void MacFilterDialog::showList(const QList<MacAddress> &addresses)
 
 void MacFilterDialog::showVerdict(FilterExchange::Status status)
 {
+    // A late verdict answers the write the note said had no answer.
+    m_status->clear();
     showMessage(QMessageBox::NoIcon, ApplicationTitle, FilterExchange::message(status));
 }
 

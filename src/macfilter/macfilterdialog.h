@@ -15,8 +15,6 @@ class QTreeWidget;
 
 namespace farlight {
 
-class AppState;
-
 /// @brief The MAC filtering dialog MACFilter: shows one device's MAC filter list, edits it, loads
 /// and saves it as a .MAC file and sends it back to the device.
 ///
@@ -32,12 +30,13 @@ class MacFilterDialog : public DeviceDialog
 public:
     static constexpr int ByteBoxCount = 6;
 
-    /// @brief Loads the dialog for entry @p deviceIndex of the state's device table.
-    MacFilterDialog(AppState &state, qint16 deviceIndex, QWidget *parent = nullptr);
+    /// @brief Loads the dialog for @p device. @p password is the session's: the list is read
+    /// with it, and each password a login confirms replaces it.
+    MacFilterDialog(const DeviceTarget &device, SequenceCounters &counters, QString &password, QWidget *parent = nullptr);
     ~MacFilterDialog() override;
 
-    /// @brief The device table entry the dialog acts on, fixed when it is created.
-    qint16 DeviceIndex() const { return m_deviceIndex; }
+    /// @brief The device the dialog acts on, fixed when it is created.
+    const DeviceTarget &device() const { return m_exchange->device(); }
     /// @brief The file name last chosen for Open or Save; empty until then.
     QString filePath() const { return m_filePath; }
     /// @brief The list the rows show.
@@ -69,8 +68,7 @@ private:
     void listMousePressed(const QPoint &position);
     void showMessage(QMessageBox::Icon icon, const QString &title, int textId);
 
-    AppState &m_state;
-    const qint16 m_deviceIndex;
+    QString &m_password;
     FilterTable m_table;
     QString m_filePath;
     FilterExchange *m_exchange = nullptr;

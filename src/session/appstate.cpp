@@ -34,8 +34,17 @@ std::optional<DeviceTarget> AppState::target(int deviceIndex) const
     const AdapterRecord *adapter = adapterOf(deviceIndex);
     if (!entry || !adapter)
         return std::nullopt;
-    return DeviceTarget{entry->Mac,       entry->IpAddress,       entry->HostName, adapter->IpAddress,
-                        adapter->Mac,     adapter->InterfaceIndex, adapter->Name};
+    DeviceTarget target;
+    target.mac = entry->Mac;
+    target.address = entry->IpAddress;
+    target.hostName = entry->HostName;
+    target.adapterAddress = adapter->IpAddress;
+    target.adapterMac = adapter->Mac;
+    target.interfaceIndex = adapter->InterfaceIndex;
+    target.adapterName = adapter->Name;
+    target.adapterMask = adapter->SubnetMask;
+    target.adapterGateway = adapter->Gateway;
+    return target;
 }
 
 QList<int> AppState::devicesAt(const QString &address) const
@@ -47,43 +56,6 @@ QList<int> AppState::devicesAt(const QString &address) const
             found.append(i);
     }
     return found;
-}
-
-std::optional<AuthTarget> AppState::authTarget(int deviceIndex) const
-{
-    if (deviceIndex < 0 || deviceIndex >= DeviceCapacity)
-        return std::nullopt;
-    const DeviceRecord &device = deviceTable[std::size_t(deviceIndex)];
-    if (device.AdapterIndex < 0 || device.AdapterIndex >= AdapterCapacity)
-        return std::nullopt;
-    const AdapterRecord &adapter = adapterTable[std::size_t(device.AdapterIndex)];
-    return AuthTarget{device.Mac, adapter.Mac, device.HostName.toLatin1()};
-}
-
-bool AppState::BuildSetIpRequest(int deviceIndex, quint8 flag, quint32 address, quint32 mask, quint32 gateway)
-{
-    const auto target = authTarget(deviceIndex);
-    if (!target)
-        return false;
-    LastSetIpRequest.build(*target, AdminPassword, flag, address, mask, gateway, counters);
-    return true;
-}
-
-std::optional<QByteArray> AppState::BuildConfirmRequest(int deviceIndex)
-{
-    const auto target = authTarget(deviceIndex);
-    if (!target)
-        return std::nullopt;
-    return farlight::BuildConfirmRequest(*target, AdminPassword, counters);
-}
-
-bool AppState::BuildFilterRequest(int deviceIndex, quint8 flag)
-{
-    const auto target = authTarget(deviceIndex);
-    if (!target)
-        return false;
-    LastFilterRequest.build(*target, AdminPassword, flag, counters);
-    return true;
 }
 
 QStringList AppState::BuildSubnetMaskTable()

@@ -2,9 +2,7 @@
 
 #include "session/devicerecord.h"
 #include "netenv/adapterrecord.h"
-#include "protocol/filterrequest.h"
 #include "protocol/sequencecounters.h"
-#include "protocol/setiprequest.h"
 #include "session/devicetarget.h"
 
 #include <QList>
@@ -38,16 +36,6 @@ public:
 
     SequenceCounters counters;
     QString appTitle;
-    QString AdminPassword;
-    bool LoginOk = false;
-    qint32 OsVersionCode = 0;
-    SetIpRequest LastSetIpRequest;
-    FilterRequestHeader LastFilterRequest;
-    std::optional<AuthTarget> authTarget(int deviceIndex) const;
-    bool BuildSetIpRequest(int deviceIndex, quint8 flag, quint32 address, quint32 mask, quint32 gateway);
-    bool IsSetIpReply(QByteArrayView reply) const { return LastSetIpRequest.isReply(reply); }
-    std::optional<QByteArray> BuildConfirmRequest(int deviceIndex);
-    bool BuildFilterRequest(int deviceIndex, quint8 flag);
     QStringList subnetMaskTable;
 
     /// @brief Entry @p deviceIndex of the device table, or null outside its filled part.

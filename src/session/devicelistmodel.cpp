@@ -44,7 +44,11 @@ public:
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid() || index.row() >= m_rows.size() || (role != Qt::DisplayRole && role != SortKeyRole))
+        if (!index.isValid() || index.row() >= m_rows.size())
+            return {};
+        if (role == DeviceIndexRole)
+            return int(m_rows[index.row()]);
+        if (role != Qt::DisplayRole && role != SortKeyRole)
             return {};
         const DeviceRecord &device = m_state.deviceTable[std::size_t(m_rows[index.row()])];
         if (role == SortKeyRole && index.column() == Channel)

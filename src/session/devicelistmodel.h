@@ -28,6 +28,9 @@ public:
     enum Column { HostName, IpAddress, Ssid, Channel, Wep, Mac, ColumnCount };
     /// What the rows are sorted by: a number for addresses and channels, a folded text otherwise.
     static constexpr int SortKeyRole = Qt::UserRole + 1;
+    /// The device table index of a row's entry: what a command on the row acts on. Rows of
+    /// devices that share an address differ only here and in their MAC.
+    static constexpr int DeviceIndexRole = Qt::UserRole + 2;
     /// The six cell texts of a device's row.
     using RowTexts = std::function<QStringList(const DeviceRecord &)>;
 

@@ -20,6 +20,8 @@ struct DeviceTarget
     MacAddress adapterMac{};
     qint32 interfaceIndex = 0;
     QString adapterName; ///< the system's name of the adapter, for messages
+    QString adapterMask;    ///< proposed for a device numbered into the adapter's network
+    QString adapterGateway;
 
     /// @brief Key material of a changing request to this device.
     AuthTarget authTarget() const

@@ -73,7 +73,7 @@ public:
             f.hostName = name;
             f.channel = 6;
             QUdpSocket socket;
-            socket.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(octet)), 0);
+            socket.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(sharedAddress ? 21 : octet)), 0);
             socket.writeDatagram(BuildSearchReply(f), QHostAddress::LocalHost,
                                  window.searchSession().sockets().at(0)->localPort());
         }
@@ -110,6 +110,7 @@ public:
     StartWindow window{state, platform};
     std::function<void(int)> duringSearch;
     bool silent = false; // no device answers
+    bool sharedAddress = false; // every device answers from 127.0.0.21, as a fleet fresh from the box
     quint16 sequence = 0;
 };
 
@@ -125,6 +126,7 @@ private slots:
     void messages();
     void commandsFollowSelectionAndDialogs();
     void deviceDialogFindsEntryByAddress();
+    void fleetSharingOneAddress();
     void contextMenus_data();
     void contextMenus();
     void webAdminAndKeys();
@@ -199,7 +201,7 @@ void TestStartWindow::commandsFollowSelectionAndDialogs()
 {
     Harness h;
     QCOMPARE(h.enabledActions(), QStringList{"search"});
-    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [](qint16, QWidget *) { return nullptr; });
+    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [](const DeviceTarget &, QString &, QWidget *) { return nullptr; });
     h.search();
     QCOMPARE(h.enabledActions(), (QStringList{"all", "search", "exportList"}));
     h.click(Qt::LeftButton, h.rowCenter(0));
@@ -217,9 +219,9 @@ void TestStartWindow::commandsFollowSelectionAndDialogs()
 void TestStartWindow::deviceDialogFindsEntryByAddress()
 {
     Harness h;
-    QList<qint16> openedFor;
-    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [&](qint16 index, QWidget *parent) {
-        openedFor.append(index);
+    QStringList openedFor;
+    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [&](const DeviceTarget &device, QString &, QWidget *parent) {
+        openedFor.append(device.hostName);
         auto *probe = new QDialog(parent);
         QTimer::singleShot(0, probe, &QDialog::reject);
         return probe;
@@ -234,7 +236,46 @@ void TestStartWindow::deviceDialogFindsEntryByAddress()
     h.action("delete")->trigger();
     h.click(Qt::LeftButton, h.rowCenter(0));
     h.action("setip")->trigger();
-    QCOMPARE(openedFor, (QList<qint16>{2, 1}));
+    QCOMPARE(openedFor, (QStringList{"AP-Roof", "AP-Hall"}));
+}
+
+// Devices fresh from the box answer from one address: each gets its own row, a command acts on
+// the device of its row, and what goes by address asks first.
+void TestStartWindow::fleetSharingOneAddress()
+{
+    Harness h;
+    h.sharedAddress = true;
+    QStringList openedFor;
+    const auto probe = [&](const DeviceTarget &device, QString &, QWidget *parent) {
+        openedFor.append(FormatMac(device.mac));
+        auto *dialog = new QDialog(parent);
+        QTimer::singleShot(0, dialog, &QDialog::reject);
+        return dialog;
+    };
+    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, probe);
+    h.window.setDialogFactory(StartWindow::DeviceDialog::Download, probe);
+    h.search();
+    QCOMPARE(h.rows(), 3);
+    QStringList listed;
+    for (int row = 0; row < h.rows(); ++row) {
+        listed.append(h.cell(row, DeviceListModel::Mac));
+        h.click(Qt::LeftButton, h.rowCenter(row));
+        h.action("setip")->trigger();
+    }
+    QCOMPARE(openedFor, listed);
+    QCOMPARE(QSet<QString>(listed.cbegin(), listed.cend()).size(), 3);
+
+    openedFor.clear();
+    ModalScript script;
+    script.queueBox(QMessageBox::No);
+    script.queueBox(QMessageBox::Yes);
+    h.click(Qt::LeftButton, h.rowCenter(1));
+    h.action("Mload")->trigger();
+    h.action("Mload")->trigger();
+    QCOMPARE(script.log().size(), 2);
+    for (const QString &mac : std::as_const(listed))
+        QVERIFY(script.log().at(0).contains(mac));
+    QCOMPARE(openedFor, QStringList{listed.at(1)});
 }
 
 void TestStartWindow::contextMenus_data()
@@ -252,7 +293,7 @@ void TestStartWindow::contextMenus()
     QFETCH(QString, menu);
     QFETCH(QStringList, enabled);
     Harness h;
-    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [](qint16, QWidget *) { return nullptr; });
+    h.window.setDialogFactory(StartWindow::DeviceDialog::SetIp, [](const DeviceTarget &, QString &, QWidget *) { return nullptr; });
     h.search();
     QString shown;
     QStringList offered;
@@ -274,15 +315,10 @@ void TestStartWindow::webAdminAndKeys()
 {
     Harness h;
     h.search();
-    // The same device heard through a second adapter with interface index 7: the later entry wins.
-    h.state.adapterTable[1].InterfaceIndex = 7;
-    h.state.deviceTable[3] = h.state.deviceTable[0];
-    h.state.deviceTable[3].AdapterIndex = 1;
-    h.state.deviceCount = 4;
     h.click(Qt::LeftButton, h.rowCenter(0));
     QTest::keyClick(h.list(), Qt::Key_Return);
     QTest::mouseDClick(h.list()->viewport(), Qt::LeftButton, {}, h.rowCenter(1));
-    QCOMPARE(h.platform.arpRemovals, (QList<FakePlatform::ArpRemoval>{{7, "127.0.0.21"}, {1, "127.0.0.22"}}));
+    QCOMPARE(h.platform.arpRemovals, (QList<FakePlatform::ArpRemoval>{{1, "127.0.0.21"}, {1, "127.0.0.22"}}));
     QCOMPARE(h.platform.openedUrls, (QList<QUrl>{QUrl("http://127.0.0.21"), QUrl("http://127.0.0.22")}));
 
     QTest::keyClick(h.list(), Qt::Key_Delete);

@@ -56,8 +56,13 @@ void TestCli::arguments_data()
     QTest::newRow("dhcp with an address") << "set-ip AP --dhcp --ip 10.0.0.5"
                                           << "2: farlight-cli: --dhcp takes no --ip, --mask or --gateway";
     QTest::newRow("static without mask") << "set-ip AP --ip 10.0.0.5" << "2: farlight-cli: give --ip and --mask, or --dhcp";
-    QTest::newRow("set-ip on two devices") << "set-ip A B --dhcp" << "2: farlight-cli: name exactly one device";
-    QTest::newRow("set-ip --all is unknown") << "set-ip --all --dhcp" << "2: farlight-cli: Unknown option 'all'.";
+    QTest::newRow("set-ip DHCP on two devices, 2 at a time")
+        << "set-ip A B --dhcp --jobs 2" << "kind 1 devices A,B all 0 file  jobs 2 retries 0 ip //0.0.0.0 dhcp 1";
+    // The same static address for several devices would collide.
+    QTest::newRow("set-ip static on two devices")
+        << "set-ip A B --ip 10.0.0.5 --mask 255.0.0.0" << "2: farlight-cli: name exactly one device for a static address";
+    QTest::newRow("set-ip static on all") << "set-ip --all --ip 10.0.0.5 --mask 255.0.0.0"
+                                          << "2: farlight-cli: name exactly one device for a static address";
     QTest::newRow("upgrade several") << "upgrade A 10.0.0.9 fw.bin --jobs 8 --retries 2"
                                      << "kind 2 devices A,10.0.0.9 all 0 file fw.bin jobs 8 retries 2 ip //0.0.0.0 dhcp 0";
     QTest::newRow("upgrade all") << "upgrade --all fw.bin" << "kind 2 devices  all 1 file fw.bin jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
@@ -70,7 +75,7 @@ void TestCli::arguments_data()
     QTest::newRow("filter set all") << "filter set --all a.MAC" << "kind 4 devices  all 1 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
     QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
     QTest::newRow("doctor has no table") << "doctor --format csv" << "2: farlight-cli: unknown format 'csv' (text or json)";
-    QTest::newRow("command help") << "upgrade --help" << "0: Usage: farlight-cli upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N]";
+    QTest::newRow("command help") << "upgrade --help" << "0: Usage: farlight-cli upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]";
 }
 
 void TestCli::arguments()

@@ -123,7 +123,7 @@ void TestDownloadDialog::checks()
     QFETCH(QByteArray, answer);
     QFETCH(QString, message);
     const QString path = name.isEmpty() ? QString() : write(name, bytes);
-    DownloadDialog dialog(m_state, m_platform, 0);
+    DownloadDialog dialog(m_platform, *m_state.target(0));
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.show();
     auto *combo = dialog.findChild<QComboBox *>("Combo1");
@@ -158,7 +158,7 @@ void TestDownloadDialog::checks()
 // Cancelling the file dialog changes nothing.
 void TestDownloadDialog::browseCancelled()
 {
-    DownloadDialog dialog(m_state, m_platform, 0);
+    DownloadDialog dialog(m_platform, *m_state.target(0));
     dialog.show();
     auto *combo = dialog.findChild<QComboBox *>("Combo1");
     combo->setEditText(QStringLiteral("kept.bin"));

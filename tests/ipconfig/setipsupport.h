@@ -63,6 +63,14 @@ struct LoopbackDevice
         state.deviceCount = 1;
     }
 
+    /// AP-Lobby as an exchange takes it.
+    static farlight::DeviceTarget target()
+    {
+        farlight::AppState state;
+        fill(state);
+        return *state.target(0);
+    }
+
     /// The next datagram broadcast to the device, or none after @p timeoutMs.
     QByteArray nextRequest(int timeoutMs = 5000)
     {

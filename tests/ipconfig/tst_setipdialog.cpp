@@ -22,9 +22,9 @@ private slots:
 
     void init()
     {
-        m_state = std::make_unique<AppState>();
-        m_device.fill(*m_state);
-        m_dialog = std::make_unique<SetIpDialog>(*m_state, qint16(0));
+        m_password.clear();
+        m_counters = SequenceCounters(); // replies are made for a run's first request
+        m_dialog = std::make_unique<SetIpDialog>(testsupport::LoopbackDevice::target(), m_counters, m_password);
         m_dialog->open();
         QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
     }
@@ -66,11 +66,11 @@ private slots:
         submitSetIp(m_dialog.get(), addresses);
         const QByteArray request = m_device.nextRequest();
         QCOMPARE((request.mid(5, 1) + request.mid(32)).toHex(' '), flagAndBody.toHex(' '));
-        QCOMPARE(m_state->AdminPassword, QStringLiteral("admin"));
+        QCOMPARE(m_password, QStringLiteral("admin"));
         for (const VelmoIPAddress *control : m_dialog->findChildren<VelmoIPAddress *>())
             QCOMPARE(control->isEnabled(), !addresses.isEmpty());
 
-        auto *sock1 = m_dialog->findChild<UdpPeer *>(QStringLiteral("sock1"));
+        auto *sock1 = m_dialog->findChild<UdpPeer *>();
         m_device.answer(testsupport::setIpReply(status.constData()), sock1->localPort());
         QTRY_COMPARE(script.log(), (QStringList{ModalScript::Login, message}));
         // A success is confirmed and closes the dialog with its socket; any other answer leaves both open.
@@ -106,7 +106,7 @@ private slots:
         submitSetIp(m_dialog.get(), {});
         QVERIFY(!m_device.nextRequest().isEmpty());
         const QByteArray reply = testsupport::setIpReply("0001");
-        const quint16 port = m_dialog->findChild<UdpPeer *>(QStringLiteral("sock1"))->localPort();
+        const quint16 port = m_dialog->findChild<UdpPeer *>()->localPort();
         // Sent before the click, the reply waits in the socket until the login's event loop runs.
         if (addresses.isEmpty())
             m_device.answer(reply, port);
@@ -114,23 +114,24 @@ private slots:
         if (!addresses.isEmpty())
             m_device.answer(reply, port);
         QTRY_COMPARE(script.log(), log);
-        // Nothing went out; a cancelled login keeps the password confirmed before but clears LoginOk.
+        // Nothing went out; a cancelled login keeps the password confirmed before.
         QCOMPARE(m_device.nextRequest(200), QByteArray());
-        QCOMPARE(m_state->AdminPassword, QStringLiteral("admin"));
-        QCOMPARE(m_state->LoginOk, !addresses.isEmpty());
+        QCOMPARE(m_password, QStringLiteral("admin"));
     }
 
     void loadFailure()
     {
-        m_state->adapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
+        DeviceTarget device = testsupport::LoopbackDevice::target();
+        device.adapterAddress = QStringLiteral("10.254.254.1");
         ModalScript script;
-        SetIpDialog dialog(*m_state, qint16(0));
+        SetIpDialog dialog(device, m_counters, m_password);
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         QCOMPARE(script.log(), QStringList{"IP Address is not set. Please recheck."});
     }
 
 private:
-    std::unique_ptr<AppState> m_state;
+    SequenceCounters m_counters;
+    QString m_password;
     std::unique_ptr<SetIpDialog> m_dialog;
     testsupport::LoopbackDevice m_device;
 };

@@ -36,7 +36,9 @@ private slots:
         m_platform = CreateSystemPlatform();
         m_state = std::make_unique<AppState>();
         m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
-        const auto open = [this](qint16 device, QWidget *parent) { return new SetIpDialog(*m_state, device, parent); };
+        const auto open = [this](const DeviceTarget &device, QString &password, QWidget *parent) {
+            return new SetIpDialog(device, m_state->counters, password, parent);
+        };
         m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp, open);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -87,10 +87,13 @@ void TestHostileLab::initTestCase()
     m_state = std::make_unique<AppState>();
     m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
     m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp,
-                               [this](qint16 device, QWidget *parent) { return new SetIpDialog(*m_state, device, parent); });
-    m_window->setDialogFactory(StartWindow::DeviceDialog::Download, [this](qint16 device, QWidget *parent) {
-        return new DownloadDialog(*m_state, *m_platform, device, parent);
-    });
+                               [this](const DeviceTarget &device, QString &password, QWidget *parent) {
+                                   return new SetIpDialog(device, m_state->counters, password, parent);
+                               });
+    m_window->setDialogFactory(StartWindow::DeviceDialog::Download,
+                               [this](const DeviceTarget &device, QString &, QWidget *parent) {
+                                   return new DownloadDialog(*m_platform, device, parent);
+                               });
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }

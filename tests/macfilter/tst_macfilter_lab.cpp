@@ -77,7 +77,8 @@ private slots:
         qint16 index = 0;
         while (index < m_state.deviceCount && FormatMac(m_state.deviceTable[std::size_t(index)].Mac) != mac)
             ++index;
-        MacFilterDialog dialog(m_state, index);
+        QString sessionPassword;
+        MacFilterDialog dialog(*m_state.target(index), m_state.counters, sessionPassword);
         dialog.show();
         QTRY_COMPARE(MacFile::format(dialog.table().entries()), shown);
 

@@ -38,9 +38,9 @@ private slots:
     {
         m_dialog.reset();
         m_device.drain(); // what the last test left unread
-        m_state = std::make_unique<AppState>();
-        LoopbackDevice::fill(*m_state);
-        m_dialog = std::make_unique<MacFilterDialog>(*m_state, qint16(0));
+        m_password = QStringLiteral("admin");
+        m_counters = SequenceCounters(); // replies are made for a run's first requests
+        m_dialog = std::make_unique<MacFilterDialog>(LoopbackDevice::target(), m_counters, m_password);
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
         QCOMPARE(m_device.nextRequest().left(6).toHex(), QByteArray("876543216020"));
@@ -121,6 +121,8 @@ private slots:
         QTest::newRow("login cancelled: nothing sent") << a << "cancel login | SendCmd" << shownA + " | login";
         QTest::newRow("passed") << a << "SendCmd | reply 0000" << shownA + " | login | QM735XL Utility: Pass" + sent;
         QTest::newRow("no answer: a quiet note") << a << "SendCmd" << shownA + " | login | note Time Out" + sent;
+        QTest::newRow("a late verdict clears the note")
+            << a << "SendCmd | wait note | reply 0000" << shownA + " | login | QM735XL Utility: Pass" + sent;
     }
 
     void script()
@@ -129,7 +131,7 @@ private slots:
         QFETCH(QString, steps);
         QFETCH(QString, shown);
 
-        const quint16 port = m_dialog->findChild<UdpPeer *>(QStringLiteral("MacSocket"))->localPort();
+        const quint16 port = m_dialog->findChild<UdpPeer *>()->localPort();
         m_device.answer(filterReply("300000", "0000", device.toLatin1()), port);
         QTRY_COMPARE(list()->topLevelItemCount(), int(hexBytes(device.toLatin1()).size() / 6));
         const QTemporaryDir dir;
@@ -148,6 +150,9 @@ private slots:
                                   row ? list()->visualItemRect(row).center() : below);
             } else if (verb == u"cancel") {
                 argument == u"box" ? script.queueBox(QMessageBox::Cancel) : script.queueLogin(QString(), false);
+            } else if (verb == u"wait") {
+                QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->findChild<QLabel *>(QStringLiteral("StatusLbl"))->text().isEmpty(),
+                                         FilterExchange::WriteTimeout.count() + 2000);
             } else if (verb == u"reply") {
                 m_device.answer(filterReply("000001", argument.toLatin1().constData()), port);
             } else {
@@ -164,13 +169,14 @@ private slots:
             }
         }
         const QByteArray sent = m_device.nextRequest(100);
-        QTRY_COMPARE_WITH_TIMEOUT(seen(script, file.fileName(), sent), shown, FilterExchange::NoAnswerTimeout + 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(seen(script, file.fileName(), sent), shown, FilterExchange::WriteTimeout.count() + 2000);
     }
 
     void loadFailure()
     {
-        m_state->adapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
-        QVERIFY(MacFilterDialog(*m_state, 0).loadFailed());
+        DeviceTarget device = LoopbackDevice::target();
+        device.adapterAddress = QStringLiteral("10.254.254.1");
+        QVERIFY(MacFilterDialog(device, m_counters, m_password).loadFailed());
     }
 
 private:
@@ -199,7 +205,8 @@ private:
         return seen.join(QStringLiteral(" | "));
     }
 
-    std::unique_ptr<AppState> m_state;
+    SequenceCounters m_counters;
+    QString m_password;
     std::unique_ptr<MacFilterDialog> m_dialog;
     LoopbackDevice m_device;
 };
