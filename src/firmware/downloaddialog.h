@@ -2,8 +2,11 @@
 
 #include "dialogs/devicedialog.h"
 #include "firmware/tftpupload.h"
+#include "session/devicetarget.h"
 
 #include <QMessageBox>
+
+#include <chrono>
 
 class QComboBox;
 class QLabel;
@@ -12,12 +15,12 @@ class QPushButton;
 
 namespace farlight {
 
-class AppState;
 class Platform;
+class UpgradeBatch;
 
 /// @brief The firmware upgrade dialog Download: picks an image for one device, checks it and
-/// shows the TFTP upload that TftpUpload runs. Its load fails when the device's adapter cannot
-/// be bound (DeviceDialog).
+/// shows the upload, which an UpgradeBatch of that one device runs. Its load fails when port
+/// 14321 cannot be bound on the device's adapter (DeviceDialog).
 class DownloadDialog : public DeviceDialog
 {
     Q_OBJECT
@@ -25,18 +28,18 @@ class DownloadDialog : public DeviceDialog
 public:
     static constexpr std::chrono::milliseconds CloseDelay{200};
 
-    DownloadDialog(AppState &state, Platform &platform, qint16 deviceIndex, QWidget *parent = nullptr);
+    DownloadDialog(Platform &platform, const DeviceTarget &device, QWidget *parent = nullptr);
     ~DownloadDialog() override;
 
-    qint16 DeviceIndex() const { return m_deviceIndex; }
     /// @brief The path last taken from the path box.
     QString firmwarePath() const { return m_firmwarePath; }
-    TftpUpload &upload() { return *m_upload; }
+    /// @brief The upload; tests shorten its retransmission interval.
+    UpgradeBatch &batch() { return *m_batch; }
 
     /// @brief The OK button: checks the path and the image, then starts the upload.
     void startDownload();
     /// @brief The drop-down of the path box: the file dialog.
-    void BrowseForFile();
+    void browseForFile();
 
     void done(int result) override;
 
@@ -44,24 +47,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool openSocket();
     void refuse(int textId);
     void showProgress(int percent);
-    void uploadFinished(TftpUpload::Outcome outcome);
+    void uploadFinished(TftpUpload::Outcome outcome, int errorCode);
     void showMessage(QMessageBox::Icon icon, const QString &title, const QString &message);
 
-    AppState &m_state;
-    Platform &m_platform;
-    const qint16 m_deviceIndex;
-    TftpUpload *m_upload = nullptr;
+    const DeviceTarget m_device;
+    UpgradeBatch *m_batch = nullptr;
     QString m_firmwarePath;
 
-    QLabel *m_label2 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QProgressBar *m_progressBar1 = nullptr;
-    QLabel *m_label1 = nullptr;
+    QLabel *m_pathCaption = nullptr;
+    QComboBox *m_pathCombo = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QLabel *m_percentLabel = nullptr;
 };
 
 } // namespace farlight

@@ -89,7 +89,7 @@ void TestHostileLab::initTestCase()
     m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp,
                                [this](qint16 device, QWidget *parent) { return new SetIpDialog(*m_state, device, parent); });
     m_window->setDialogFactory(StartWindow::DeviceDialog::Download, [this](qint16 device, QWidget *parent) {
-        return new DownloadDialog(*m_state, *m_platform, device, parent);
+        return new DownloadDialog(*m_platform, m_state->target(device).value_or(DeviceTarget{}), parent);
     });
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
