@@ -31,7 +31,8 @@ int main(int argc, char *argv[])
     });
     window.setDialogFactory(farlight::StartWindow::DeviceDialog::Download,
                             [&state, &platform](qint16 deviceIndex, QWidget *parent) {
-                                return new farlight::DownloadDialog(*platform, state.target(deviceIndex).value_or(farlight::DeviceTarget{}), parent);
+                                const auto target = state.target(deviceIndex).value_or(farlight::DeviceTarget{});
+                                return new farlight::DownloadDialog(*platform, target, parent);
                             });
     window.setDialogFactory(farlight::StartWindow::DeviceDialog::MacFilter, [&state](qint16 deviceIndex, QWidget *parent) {
         return new farlight::MacFilterDialog(state, deviceIndex, parent);
