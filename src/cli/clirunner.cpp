@@ -34,29 +34,6 @@ GatewayFields FieldsOf(const QString &address)
     return fields;
 }
 
-QString UploadResult(TftpUpload::Outcome outcome, int errorCode)
-{
-    switch (outcome) {
-    case TftpUpload::Outcome::Complete:
-        return text(StringId::DataTransmitFinish);
-    case TftpUpload::Outcome::TimedOut:
-        return text(StringId::TimeOut);
-    case TftpUpload::Outcome::DeviceError: {
-        const QString message = TftpUpload::errorMessage(errorCode);
-        return message.isEmpty() ? u"TFTP error %1"_s.arg(errorCode) : message;
-    }
-    case TftpUpload::Outcome::Refused:
-        return u"the device sent a request instead of an answer"_s;
-    case TftpUpload::Outcome::Illegal:
-        return u"the device sent an unknown TFTP operation"_s;
-    case TftpUpload::Outcome::Stalled:
-        return u"the device acknowledged a block out of order"_s;
-    case TftpUpload::Outcome::SendFailed:
-        return text(StringId::IpAddressNotSet);
-    }
-    return {};
-}
-
 QString Seconds(qint64 ms)
 {
     return ms < 0 ? u"-"_s : u"%1 s"_s.arg(double(ms) / 1000.0, 0, 'f', 2);
@@ -71,6 +48,7 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     , m_platform(platform)
     , m_console(std::move(console))
     , m_search(state, platform)
+    , m_batch(platform)
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &Runner::searched);
@@ -78,12 +56,12 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
         showProgress(target, percent, u"%1%"_s.arg(percent));
     });
     connect(&m_batch, &UpgradeBatch::retrying, this, [this](int target, TftpUpload::Outcome outcome, int code) {
-        showProgress(target, 0, u"%1; starting again"_s.arg(UploadResult(outcome, code)));
+        showProgress(target, 0, u"%1; starting again"_s.arg(UploadOutcomeText(outcome, code)));
     });
     connect(&m_batch, &UpgradeBatch::targetFinished, this, [this](int target, const UpgradeBatch::Result &result) {
         Outcome &outcome = m_outcomes[target];
         outcome.ok = result.outcome == TftpUpload::Outcome::Complete;
-        outcome.result = UploadResult(result.outcome, result.errorCode);
+        outcome.result = UploadOutcomeText(result.outcome, result.errorCode);
         if (result.attempts > 1)
             outcome.result += u" (%1 attempts)"_s.arg(result.attempts);
         outcome.ms = result.elapsedMs;
@@ -326,15 +304,12 @@ void Runner::deviceDone(int target, const QString &result, bool ok)
 
 void Runner::upgrade(const QList<int> &indexes)
 {
-    QList<UpgradeTarget> targets;
+    QList<DeviceTarget> targets;
     for (int index : indexes) {
-        const DeviceRecord *device = m_state.device(index);
-        const AdapterRecord *adapter = m_state.adapterOf(index);
-        if (!device || !adapter)
+        const std::optional<DeviceTarget> target = m_state.target(index);
+        if (!target)
             continue;
-        // A stale cache entry could send the upload to a device that has since changed its address.
-        m_platform.removeArpEntry(adapter->InterfaceIndex, device->IpAddress);
-        targets.append({adapter->IpAddress, adapter->InterfaceIndex, device->IpAddress});
+        targets.append(*target);
         m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
         m_progress.append(Progress());
     }
@@ -343,7 +318,6 @@ void Runner::upgrade(const QList<int> &indexes)
         QString::number(qMin(m_command.jobs, int(indexes.size())))) << Qt::endl;
     m_batch.setJobs(m_command.jobs);
     m_batch.setRetries(m_command.retries);
-    m_batch.setOsVersionCode(m_platform.osVersionCode());
     if (!m_batch.start(targets, m_image)) {
         err() << u"cannot open UDP port %1: %2"_s.arg(TftpUpload::LocalPort).arg(m_batch.errorString()) << Qt::endl;
         return end(ExitCode::Failure);

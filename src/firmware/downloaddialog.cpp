@@ -1,8 +1,7 @@
 #include "firmware/downloaddialog.h"
 
 #include "firmware/firmwareimage.h"
-#include "netenv/platform.h"
-#include "netenv/platformutils.h"
+#include "firmware/upgradebatch.h"
 #include "resources/strings.h"
 #include "session/usersettings.h"
 
@@ -42,79 +41,74 @@ public:
 
 DownloadDialog::DownloadDialog(Platform &platform, const DeviceTarget &device, QWidget *parent)
     : DeviceDialog(parent)
-    , m_platform(platform)
     , m_device(device)
-    , m_upload(new TftpUpload(this))
+    , m_batch(new UpgradeBatch(platform, this))
 {
     setObjectName(QStringLiteral("Download"));
     setWindowTitle(text(DownloadingCaption));
-    m_upload->setOsVersionCode(platform.osVersionCode());
+    m_batch->setJobs(1);
+    m_batch->setRetries(0);
 
-    m_label2 = new QLabel(text(PathCaption), this);
-    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_pathCaption = new QLabel(text(PathCaption), this);
+    m_pathCaption->setObjectName(QStringLiteral("Label2"));
     auto *combo = new PathBox(this);
-    combo->browse = [this] { BrowseForFile(); };
-    m_combo1 = combo;
-    m_combo1->setObjectName(QStringLiteral("Combo1"));
-    m_combo1->setEditable(true);
-    m_combo1->setInsertPolicy(QComboBox::NoInsert);
-    m_combo1->setMinimumWidth(320);
-    m_combo1->setAccessibleName(QString(text(PathCaption)));
-    m_label2->setBuddy(m_combo1);
-    m_combo1->lineEdit()->installEventFilter(this);
-    m_command1 = new QPushButton(text(StringId::Ok), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command2 = new QPushButton(text(StringId::Cancel), this);
-    m_command2->setObjectName(QStringLiteral("Command2"));
-    m_progressBar1 = new QProgressBar(this);
-    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progressBar1->setRange(0, 100);
-    m_progressBar1->setTextVisible(false);
-    m_progressBar1->setAccessibleName(text(DownloadingCaption));
-    m_progressBar1->hide();
-    m_label1 = new QLabel(this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setAlignment(Qt::AlignCenter);
-    m_label1->hide();
+    combo->browse = [this] { browseForFile(); };
+    m_pathCombo = combo;
+    m_pathCombo->setObjectName(QStringLiteral("Combo1"));
+    m_pathCombo->setEditable(true);
+    m_pathCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_pathCombo->setMinimumWidth(320);
+    m_pathCombo->setAccessibleName(QString(text(PathCaption)));
+    m_pathCaption->setBuddy(m_pathCombo);
+    m_pathCombo->lineEdit()->installEventFilter(this);
+    m_okButton = new QPushButton(text(StringId::Ok), this);
+    m_okButton->setObjectName(QStringLiteral("Command1"));
+    m_cancelButton = new QPushButton(text(StringId::Cancel), this);
+    m_cancelButton->setObjectName(QStringLiteral("Command2"));
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setAccessibleName(text(DownloadingCaption));
+    m_progressBar->hide();
+    m_percentLabel = new QLabel(this);
+    m_percentLabel->setObjectName(QStringLiteral("Label1"));
+    m_percentLabel->setAlignment(Qt::AlignCenter);
+    m_percentLabel->hide();
 
     auto *layout = new QGridLayout(this);
-    layout->addWidget(m_label2, 0, 0, 1, 2);
-    layout->addWidget(m_combo1, 1, 0, 1, 2);
-    layout->addWidget(m_progressBar1, 2, 0, 1, 2);
-    layout->addWidget(m_label1, 3, 0, 1, 2);
-    layout->addWidget(m_command1, 4, 0);
-    layout->addWidget(m_command2, 4, 1);
+    layout->addWidget(m_pathCaption, 0, 0, 1, 2);
+    layout->addWidget(m_pathCombo, 1, 0, 1, 2);
+    layout->addWidget(m_progressBar, 2, 0, 1, 2);
+    layout->addWidget(m_percentLabel, 3, 0, 1, 2);
+    layout->addWidget(m_okButton, 4, 0);
+    layout->addWidget(m_cancelButton, 4, 1);
 
-    connect(m_command1, &QPushButton::clicked, this, &DownloadDialog::startDownload);
-    connect(m_command2, &QPushButton::clicked, this, &DownloadDialog::reject);
-    connect(m_upload, &TftpUpload::progress, this, &DownloadDialog::showProgress);
-    connect(m_upload, &TftpUpload::finished, this, &DownloadDialog::uploadFinished);
+    connect(m_okButton, &QPushButton::clicked, this, &DownloadDialog::startDownload);
+    connect(m_cancelButton, &QPushButton::clicked, this, &DownloadDialog::reject);
+    connect(m_batch, &UpgradeBatch::progress, this, [this](int, int percent) { showProgress(percent); });
+    connect(m_batch, &UpgradeBatch::targetFinished, this,
+            [this](int, const UpgradeBatch::Result &result) { uploadFinished(result.outcome, result.errorCode); });
 
     // The port is checked at load and then given back until OK.
-    setLoadFailed(!openSocket());
-    m_upload->cancel();
+    setLoadFailed(m_device.address.isEmpty() || !m_batch->probe({m_device}));
 }
 
 DownloadDialog::~DownloadDialog() = default;
 
-bool DownloadDialog::openSocket()
-{
-    return m_upload->open(m_device.adapterAddress, m_device.interfaceIndex, m_device.address);
-}
-
 void DownloadDialog::done(int result)
 {
     // Every way of closing releases the port and stops the retransmissions; no ERROR is sent.
-    m_upload->cancel();
+    m_batch->cancel();
     QDialog::done(result);
 }
 
 bool DownloadDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_combo1->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (watched == m_pathCombo->lineEdit() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_firmwarePath = m_combo1->currentText();
+            m_firmwarePath = m_pathCombo->currentText();
             startDownload();
             return true;
         }
@@ -122,28 +116,25 @@ bool DownloadDialog::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void DownloadDialog::BrowseForFile()
+void DownloadDialog::browseForFile()
 {
-    m_command1->setFocus(Qt::OtherFocusReason);
+    m_okButton->setFocus(Qt::OtherFocusReason);
     const QString chosen =
         QFileDialog::getOpenFileName(this, QString(), RememberedFolder(FileKind::FirmwareImage), FileFilter);
     if (chosen.isEmpty())
         return;
     RememberFolder(FileKind::FirmwareImage, chosen);
-    m_combo1->setEditText(chosen);
+    m_pathCombo->setEditText(chosen);
     m_firmwarePath = chosen;
 }
 
 void DownloadDialog::startDownload()
 {
-    if (!openSocket() && m_platform.osVersionCode() != OsVersion::WindowsNt4) {
+    if (!m_batch->canStart({m_device})) {
         showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
         return;
     }
-    // A stale cache entry could send the upload to a device that has since changed its address.
-    m_platform.removeArpEntry(m_device.interfaceIndex, m_device.address);
-
-    const QString path = m_combo1->currentText();
+    const QString path = m_pathCombo->currentText();
     const FirmwareFile file = LoadFirmwareImage(path);
     // The path is kept once it names an existing .bin file, even one whose contents are refused.
     if (file.ok() || (file.message == StringId::NotValidFirmware && IsFirmwareFileName(path)))
@@ -151,52 +142,55 @@ void DownloadDialog::startDownload()
     if (!file.ok())
         return refuse(file.message);
 
-    m_combo1->hide();
-    m_label2->hide();
-    m_command1->hide();
-    m_progressBar1->show();
-    m_label1->show();
+    m_pathCombo->hide();
+    m_pathCaption->hide();
+    m_okButton->hide();
+    m_progressBar->show();
+    m_percentLabel->show();
     setWindowTitle(text(DownloadingCaption));
     showProgress(0);
-    m_upload->start(file.image);
+    if (!m_batch->start({m_device}, file.image))
+        uploadFinished(TftpUpload::Outcome::SendFailed, -1); // the port was taken since the check
 }
 
 void DownloadDialog::refuse(int textId)
 {
     showMessage(QMessageBox::Information, text(StringId::ProductName), text(textId));
-    m_combo1->setFocus(Qt::OtherFocusReason);
+    m_pathCombo->setFocus(Qt::OtherFocusReason);
 }
 
 void DownloadDialog::showProgress(int percent)
 {
-    m_label1->setText(QStringLiteral("%1%").arg(percent));
-    m_progressBar1->setValue(percent);
+    m_percentLabel->setText(QStringLiteral("%1%").arg(percent));
+    m_progressBar->setValue(percent);
 }
 
-void DownloadDialog::uploadFinished(TftpUpload::Outcome outcome)
+void DownloadDialog::uploadFinished(TftpUpload::Outcome outcome, int errorCode)
 {
     using Outcome = TftpUpload::Outcome;
+    const QString message = UploadOutcomeText(outcome, errorCode);
     switch (outcome) {
     case Outcome::Complete:
         showProgress(100);
-        showMessage(QMessageBox::NoIcon, text(StringId::ProductName), text(StringId::DataTransmitFinish));
+        showMessage(QMessageBox::NoIcon, text(StringId::ProductName), message);
         QTimer::singleShot(CloseDelay, this, &DownloadDialog::accept);
         return;
     case Outcome::TimedOut:
-        showMessage(QMessageBox::NoIcon, text(StringId::ProductName), text(StringId::TimeOut));
+        showMessage(QMessageBox::NoIcon, text(StringId::ProductName), message);
         break;
     case Outcome::DeviceError:
-        if (const QString message = TftpUpload::errorMessage(m_upload->errorCode()); !message.isEmpty())
+        // Only the codes the standard defines have a text worth showing.
+        if (!TftpUpload::errorMessage(errorCode).isEmpty())
             showMessage(QMessageBox::NoIcon, text(StringId::ProductName), message);
         break;
     case Outcome::SendFailed:
-        showMessage(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
+        showMessage(QMessageBox::NoIcon, ApplicationTitle, message);
         break;
     case Outcome::Stalled:
         return; // the device was told; the administrator cancels
     case Outcome::Refused:
     case Outcome::Illegal:
-        break;
+        break; // the device was told; the dialog closes without a word
     }
     reject();
 }

@@ -6,6 +6,8 @@
 
 #include <QMessageBox>
 
+#include <chrono>
+
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -14,10 +16,11 @@ class QPushButton;
 namespace farlight {
 
 class Platform;
+class UpgradeBatch;
 
 /// @brief The firmware upgrade dialog Download: picks an image for one device, checks it and
-/// shows the TFTP upload that TftpUpload runs. Its load fails when the device's adapter cannot
-/// be bound (DeviceDialog).
+/// shows the upload, which an UpgradeBatch of that one device runs. Its load fails when port
+/// 14321 cannot be bound on the device's adapter (DeviceDialog).
 class DownloadDialog : public DeviceDialog
 {
     Q_OBJECT
@@ -28,15 +31,15 @@ public:
     DownloadDialog(Platform &platform, const DeviceTarget &device, QWidget *parent = nullptr);
     ~DownloadDialog() override;
 
-    const DeviceTarget &device() const { return m_device; }
     /// @brief The path last taken from the path box.
     QString firmwarePath() const { return m_firmwarePath; }
-    TftpUpload &upload() { return *m_upload; }
+    /// @brief The upload; tests shorten its retransmission interval.
+    UpgradeBatch &batch() { return *m_batch; }
 
     /// @brief The OK button: checks the path and the image, then starts the upload.
     void startDownload();
     /// @brief The drop-down of the path box: the file dialog.
-    void BrowseForFile();
+    void browseForFile();
 
     void done(int result) override;
 
@@ -44,23 +47,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool openSocket();
     void refuse(int textId);
     void showProgress(int percent);
-    void uploadFinished(TftpUpload::Outcome outcome);
+    void uploadFinished(TftpUpload::Outcome outcome, int errorCode);
     void showMessage(QMessageBox::Icon icon, const QString &title, const QString &message);
 
-    Platform &m_platform;
     const DeviceTarget m_device;
-    TftpUpload *m_upload = nullptr;
+    UpgradeBatch *m_batch = nullptr;
     QString m_firmwarePath;
 
-    QLabel *m_label2 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QProgressBar *m_progressBar1 = nullptr;
-    QLabel *m_label1 = nullptr;
+    QLabel *m_pathCaption = nullptr;
+    QComboBox *m_pathCombo = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QLabel *m_percentLabel = nullptr;
 };
 
 } // namespace farlight

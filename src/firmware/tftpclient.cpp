@@ -44,6 +44,7 @@ TftpClient::Step TftpClient::start(const QByteArray &image)
     m_position = 0;
     m_percentStep = RoundHalfEven(image.size(), PercentDivisor);
     m_block = 0;
+    m_blocksNumbered = 0;
     m_lastBlockSent = false;
     m_retries = 0;
     m_errorCode = -1;
@@ -105,19 +106,33 @@ TftpClient::Step TftpClient::receive(QByteArrayView datagram, const QHostAddress
 
 TftpClient::Step TftpClient::acknowledged(quint16 block)
 {
-    if (m_state == State::Stalled)
-        m_state = m_block == 0 ? State::AwaitingWriteAck : State::Sending;
+    if (m_state != State::Stalled)
+        return advance(block);
+    // After a stall the timer is off; whatever resumes the transfer must leave it running, or a
+    // lost datagram would leave it waiting for good.
+    m_state = m_block == 0 ? State::AwaitingWriteAck : State::Sending;
+    Step step = advance(block);
+    if (isRunning() && step.timer == Timer::Keep)
+        step.timer = Timer::Start;
+    return step;
+}
+
+TftpClient::Step TftpClient::advance(quint16 block)
+{
     if (m_state == State::AwaitingWriteAck) {
         // Only the acknowledgement of the write request starts the data.
         if (block != 0)
             return fail(Outcome::Stalled, Tftp::NotDefined);
         m_state = State::Sending;
-    } else if (block == quint16(m_block - 1)) {
-        // The server repeats itself because our block is late or lost; the timer resends it.
-        // Answering each repeat would double every later block (the Sorcerer's Apprentice).
-        return {};
     } else if (block != m_block) {
-        return fail(Outcome::Stalled, Tftp::NotDefined);
+        // Blocks behind the current one, within half the number space, were acknowledged before:
+        // this is a repeat, or an answer that arrived after the timer resent its block and the
+        // transfer went on (RFC 1123 4.2.3.1). Answering it would double every later block (the
+        // Sorcerer's Apprentice); the timer resends what is really lost.
+        const quint16 behind = quint16(m_block - block);
+        if (behind < HalfBlockSpace && behind <= m_blocksNumbered)
+            return {};
+        return fail(Outcome::Stalled, Tftp::NotDefined); // a block never sent
     } else if (m_lastBlockSent) {
         Step step = end(Outcome::Complete);
         step.percent = FullPercent;
@@ -125,6 +140,7 @@ TftpClient::Step TftpClient::acknowledged(quint16 block)
     }
     m_retries = 0;
     ++m_block;
+    ++m_blocksNumbered;
     return nextBlock();
 }
 

@@ -42,14 +42,17 @@ struct TftpClientStep
 /// the socket and the clock itself.
 ///
 /// It answers the server from whichever port the server's first answer came from (RFC 1350's
-/// transfer identifier), ignores every other host, never resends on a repeated acknowledgement,
-/// gives up after five expiries in a row without progress, and numbers blocks modulo 65536.
+/// transfer identifier), ignores every other host, never resends on an acknowledgement of a block
+/// acknowledged before (a repeat, or one that arrived late), gives up after five expiries in a row
+/// without progress, and numbers blocks modulo 65536.
 class TftpClient
 {
 public:
     using Outcome = TftpUpload::Outcome;
 
     static constexpr int RetryLimit = 4; ///< the transfer times out when the expiries exceed this
+    /// Block numbers further behind than this are taken as ahead, as after a wrap-around.
+    static constexpr quint16 HalfBlockSpace = 0x8000;
     static constexpr char FileName[] = "/";
     static constexpr char Mode[] = "octet";
 
@@ -79,6 +82,7 @@ private:
     enum class State { Idle, AwaitingWriteAck, Sending, Stalled, Ended };
 
     Step acknowledged(quint16 block);
+    Step advance(quint16 block);
     Step nextBlock();
     Step fail(Outcome outcome, Tftp::ErrorCode answer);
     Step end(Outcome outcome);
@@ -93,6 +97,7 @@ private:
     qint64 m_position = 0;   // next image byte to send, from 0
     qint64 m_percentStep = 0;
     quint16 m_block = 0;     // number of the DATA block last sent
+    qint64 m_blocksNumbered = 0; // DATA blocks sent so far, without the wrap-around
     bool m_lastBlockSent = false;
     QByteArray m_lastSent;   // write request or DATA; an expiry sends it again
     int m_retries = 0;       // expiries in a row without progress

@@ -18,8 +18,8 @@ constexpr int ErrorTextCount = 8;
 TftpUpload::TftpUpload(QObject *parent)
     : QObject(parent)
 {
-    m_timer1.setInterval(RetransmitInterval);
-    connect(&m_timer1, &QTimer::timeout, this, &TftpUpload::timer1Timer);
+    m_retransmitTimer.setInterval(RetransmitInterval);
+    connect(&m_retransmitTimer, &QTimer::timeout, this, &TftpUpload::retransmitTimerExpired);
 }
 
 TftpUpload::~TftpUpload()
@@ -64,7 +64,7 @@ void TftpUpload::start(const QByteArray &image)
 
 void TftpUpload::cancel()
 {
-    m_timer1.stop();
+    m_retransmitTimer.stop();
     if (m_port)
         std::exchange(m_port, nullptr)->detach(this);
     if (m_ownPort)
@@ -75,7 +75,7 @@ void TftpUpload::cancel()
 
 void TftpUpload::setRetransmitInterval(std::chrono::milliseconds interval)
 {
-    m_timer1.setInterval(interval);
+    m_retransmitTimer.setInterval(interval);
 }
 
 bool TftpUpload::isRunning() const
@@ -96,7 +96,7 @@ void TftpUpload::receive(const QByteArray &datagram, const QHostAddress &from, q
         carryOut(m_client->receive(datagram, from, fromPort));
 }
 
-void TftpUpload::timer1Timer()
+void TftpUpload::retransmitTimerExpired()
 {
     if (m_client)
         carryOut(m_client->expire());
@@ -117,9 +117,9 @@ void TftpUpload::carryOut(const TftpClientStep &step)
         }
     }
     if (timer == TftpClientStep::Timer::Start)
-        m_timer1.start();
+        m_retransmitTimer.start();
     else if (timer == TftpClientStep::Timer::Stop)
-        m_timer1.stop();
+        m_retransmitTimer.stop();
 
     const QPointer<TftpUpload> alive(this);
     // The share is reported per block; a window needs to hear of it only when it changes.

@@ -35,7 +35,7 @@ public:
         DeviceError,   ///< the device sent ERROR; errorCode() tells which
         Refused,       ///< the device sent a read or write request; ERROR 2 went back
         Illegal,       ///< an unknown opcode; ERROR 4 went back
-        Stalled,       ///< an out-of-sequence acknowledgement; ERROR 0 went back, nothing more is sent
+        Stalled,       ///< an acknowledgement of a block never sent; ERROR 0 went back, nothing more is sent
         SendFailed,    ///< an answer that must go out could not be sent ("IP Address is not set")
     };
     Q_ENUM(Outcome)
@@ -79,7 +79,7 @@ private:
 
     bool attach(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress);
     void receive(const QByteArray &datagram, const QHostAddress &from, quint16 fromPort);
-    void timer1Timer();
+    void retransmitTimerExpired();
     void carryOut(const TftpClientStep &step);
 
     qint32 m_osVersionCode = 0;
@@ -87,7 +87,7 @@ private:
     TftpPort *m_ownPort = nullptr;
     // The port in use: m_ownPort or a shared one, whose destructor clears this.
     TftpPort *m_port = nullptr;
-    QTimer m_timer1;
+    QTimer m_retransmitTimer;
     QString m_localAddress;
     qint32 m_interfaceIndex = 0;
     QString m_deviceAddress;

@@ -1,11 +1,18 @@
 #include "firmware/upgradebatch.h"
 
+#include "netenv/platform.h"
+#include "netenv/platformutils.h"
+#include "protocol/tftppacket.h"
+#include "resources/strings.h"
+
+#include <QSet>
 #include <QTimer>
 
 namespace farlight {
 
-UpgradeBatch::UpgradeBatch(QObject *parent)
+UpgradeBatch::UpgradeBatch(Platform &platform, QObject *parent)
     : QObject(parent)
+    , m_platform(platform)
 {
 }
 
@@ -14,11 +21,35 @@ UpgradeBatch::~UpgradeBatch()
     cancel();
 }
 
-bool UpgradeBatch::start(const QList<UpgradeTarget> &targets, const QByteArray &image)
+bool UpgradeBatch::probe(const QList<DeviceTarget> &targets)
+{
+    QSet<QString> probed;
+    bool ok = true;
+    for (const DeviceTarget &target : targets) {
+        if (probed.contains(target.adapterAddress))
+            continue;
+        probed.insert(target.adapterAddress);
+        ok = m_port.bind(target.adapterAddress, target.interfaceIndex);
+        m_port.close();
+        if (!ok)
+            break;
+    }
+    return ok;
+}
+
+bool UpgradeBatch::canStart(const QList<DeviceTarget> &targets)
+{
+    m_osVersionCode = m_platform.osVersionCode();
+    return probe(targets) || m_osVersionCode == OsVersion::WindowsNt4;
+}
+
+bool UpgradeBatch::start(const QList<DeviceTarget> &targets, const QByteArray &image)
 {
     cancel();
-    if (!m_port.bind())
+    if (!canStart(targets))
         return false;
+    // Only Windows NT 4 goes on without the port; its uploads then time out.
+    m_port.bind();
     m_image = image;
     m_jobsList.clear();
     m_jobsList.resize(std::size_t(targets.size()));
@@ -59,8 +90,11 @@ bool UpgradeBatch::startJob(int index)
     upload->setRetransmitInterval(m_interval);
     upload->setOsVersionCode(m_osVersionCode);
     // Two devices behind one address cannot share the port at once: the second waits.
-    if (!upload->open(m_port, job.target.localAddress, job.target.interfaceIndex, job.target.deviceAddress))
+    const DeviceTarget &target = job.target;
+    if (!upload->open(m_port, target.adapterAddress, target.interfaceIndex, target.address) && m_port.isBound())
         return false;
+    // A stale cache entry could send the upload to a device that has since changed its address.
+    m_platform.removeArpEntry(target.interfaceIndex, target.address);
     connect(upload.get(), &TftpUpload::progress, this, [this, index](int percent) { emit progress(index, percent); });
     connect(upload.get(), &TftpUpload::finished, this,
             [this, index](TftpUpload::Outcome outcome) { jobFinished(index, outcome); });
@@ -101,6 +135,30 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
     startWaiting();
     if (m_remaining == 0)
         emit finished();
+}
+
+QString UploadOutcomeText(TftpUpload::Outcome outcome, int errorCode)
+{
+    using Outcome = TftpUpload::Outcome;
+    switch (outcome) {
+    case Outcome::Complete:
+        return text(StringId::DataTransmitFinish);
+    case Outcome::TimedOut:
+        return text(StringId::TimeOut);
+    case Outcome::DeviceError: {
+        const QString message = TftpUpload::errorMessage(errorCode);
+        return message.isEmpty() ? QStringLiteral("TFTP error %1").arg(errorCode) : message;
+    }
+    case Outcome::Refused:
+        return TftpUpload::errorMessage(Tftp::AccessViolation);
+    case Outcome::Illegal:
+        return TftpUpload::errorMessage(Tftp::IllegalOperation);
+    case Outcome::Stalled:
+        return TftpUpload::errorMessage(Tftp::NotDefined);
+    case Outcome::SendFailed:
+        return text(StringId::IpAddressNotSet);
+    }
+    return {};
 }
 
 } // namespace farlight

@@ -2,6 +2,7 @@
 
 #include "firmware/tftpport.h"
 #include "firmware/tftpupload.h"
+#include "session/devicetarget.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -15,17 +16,14 @@
 
 namespace farlight {
 
-/// @brief One device of a batch: where it is and through which adapter it is reached.
-struct UpgradeTarget
-{
-    QString localAddress;
-    qint32 interfaceIndex = 0;
-    QString deviceAddress;
-};
+class Platform;
 
-/// @brief Uploads one firmware image to many devices, several at a time, through one shared
-/// port 14321; a failed upload starts again from its first block (TFTP cannot resume), as
-/// often as allowed.
+/// @brief Uploads one firmware image to one or many devices, several at a time, through one
+/// shared port 14321; a failed upload starts again from its first block (TFTP cannot resume), as
+/// often as allowed. The Download dialog runs it with one device, farlight-cli upgrade with many.
+///
+/// Before every attempt it removes the device's ARP cache entry, so that a device that has since
+/// changed its address is not sent the image through a stale entry.
 class UpgradeBatch : public QObject
 {
     Q_OBJECT
@@ -39,7 +37,7 @@ public:
         qint64 elapsedMs = 0; ///< from the first attempt's start to the end
     };
 
-    explicit UpgradeBatch(QObject *parent = nullptr);
+    explicit UpgradeBatch(Platform &platform, QObject *parent = nullptr);
     ~UpgradeBatch() override;
 
     /// @brief At most this many uploads run at once (at least 1).
@@ -49,12 +47,17 @@ public:
     /// @brief The pause before an upload starts again, so the device's last answers to the
     /// failed attempt die out first; and each upload's retransmission interval.
     void setRetransmitInterval(std::chrono::milliseconds interval) { m_interval = interval; }
-    void setOsVersionCode(qint32 code) { m_osVersionCode = code; }
 
+    /// @brief Opens port 14321 on the adapter of every target and gives it back. False
+    /// (errorString() says why) when one of them cannot be bound.
+    bool probe(const QList<DeviceTarget> &targets);
+    /// @brief Whether start() would go ahead: probe(), except on Windows NT 4, where a port that
+    /// cannot be bound has never stopped an upload (it then times out).
+    bool canStart(const QList<DeviceTarget> &targets);
     /// @brief Opens port 14321 and starts the first uploads. False (errorString() says why)
-    /// when the port cannot be opened; nothing is sent then.
-    bool start(const QList<UpgradeTarget> &targets, const QByteArray &image);
-    /// @brief Abandons every upload still running.
+    /// when canStart() is false; nothing is sent then.
+    bool start(const QList<DeviceTarget> &targets, const QByteArray &image);
+    /// @brief Abandons every upload still running; nothing is sent to the devices.
     void cancel();
     QString errorString() const { return m_port.errorString(); }
 
@@ -72,7 +75,7 @@ signals:
 private:
     struct Job
     {
-        UpgradeTarget target;
+        DeviceTarget target;
         std::unique_ptr<TftpUpload> upload;
         Result result;
         QElapsedTimer clock;
@@ -83,6 +86,7 @@ private:
     bool startJob(int index);
     void jobFinished(int index, TftpUpload::Outcome outcome);
 
+    Platform &m_platform;
     TftpPort m_port;
     std::vector<Job> m_jobsList;
     QByteArray m_image;
@@ -94,5 +98,9 @@ private:
     qint32 m_osVersionCode = 0;
     std::chrono::milliseconds m_interval = TftpUpload::RetransmitInterval;
 };
+
+/// @brief How an upload's end is worded, in the window and on the command line alike: the
+/// device's TFTP error by its code; when the device broke the protocol, the error sent back.
+QString UploadOutcomeText(TftpUpload::Outcome outcome, int errorCode);
 
 } // namespace farlight

@@ -91,7 +91,15 @@ private slots:
         // Stalled, the client sends nothing by itself but still follows the server.
         row("ACK 5 while block 2 is out, then ACK 2", {"ack 0", "ack 1", "ack 5", "ack 2"},
             "D1/512@69 0% T+ | D2/512@69 43% T+ | E0@69 T- =Stalled | D3/176@69 85% T+");
-        row("ACK 0 after the data began", {"ack 0", "ack 1", "ack 0"}, "D1/512@69 0% T+ | D2/512@69 43% T+ | E0@69 T- =Stalled");
+        // An acknowledgement of a block acknowledged before is late; only one of a block never sent stalls.
+        row("late ACK 0 after the data began", {"ack 0", "ack 1", "ack 0", "ack 2"},
+            "D1/512@69 0% T+ | D2/512@69 43% T+ | - | D3/176@69 85% T+");
+        row("late ACK 1 while block 3 is out", {"ack 0", "ack 1", "ack 2", "ack 1", "ack 3"},
+            "D1/512@69 0% T+ | D2/512@69 43% T+ | D3/176@69 85% T+ | -" + done);
+        row("ACK 4 while the last block 3 is out", {"ack 0", "ack 1", "ack 2", "ack 4"},
+            "D1/512@69 0% T+ | D2/512@69 43% T+ | D3/176@69 85% T+ | E0@69 T- =Stalled");
+        row("a repeat resumes a stall with the timer running", {"ack 0", "ack 1", "ack 5", "ack 1", "expire"},
+            "D1/512@69 0% T+ | D2/512@69 43% T+ | E0@69 T- =Stalled | T+ | D2/512@69");
         row("write request answered with ACK 65535", {"ack 65535"}, "E0@69 T- =Stalled");
         row("device ERROR 9", {"0005 0009 00"}, "T- =DeviceError9");
         row("device ERROR 1: only the low bytes count", {"FF05 FF01 4E6F00", "ack 0"}, "T- =DeviceError1 | -");
@@ -144,20 +152,43 @@ private slots:
                  hexBytes("00 05 00 00") + "Block number is out of sequence." + '\0');
     }
 
+    // A whole transfer past block 65535, with one extra acknowledgement after @p after blocks.
+    void blockNumbersWrap_data()
+    {
+        QTest::addColumn<int>("after");
+        QTest::addColumn<int>("ack"); // -1: none
+        QTest::addColumn<QString>("step");
+        const QString stalled = u"E0@69 T- =Stalled"_s;
+        QTest::newRow("in order") << 0 << -1 << QString();
+        QTest::newRow("late ACK 65535 while block 1 is out") << 65537 << 65535 << u"-"_s;
+        QTest::newRow("late ACK 65534 while block 0 is out") << 65536 << 65534 << u"-"_s;
+        QTest::newRow("ACK 2, never sent, while block 1 is out") << 65537 << 2 << stalled;
+        QTest::newRow("ACK 32767 blocks behind is late") << 40000 << 7233 << u"-"_s;
+        QTest::newRow("ACK 32768 blocks behind counts as ahead") << 40000 << 7232 << stalled;
+    }
+
     void blockNumbersWrap()
     {
+        QFETCH(int, after);
+        QFETCH(int, ack);
+        QFETCH(QString, step);
         const QByteArray sent = image(65536 * 512 + 100);
         TftpClient client(Server);
         client.start(sent);
-        TftpClient::Step step = client.receive(Tftp::BuildAck(0), Server, 69);
+        TftpClient::Step next = client.receive(Tftp::BuildAck(0), Server, 69);
         QCryptographicHash received(QCryptographicHash::Sha256);
         QList<quint16> numbers;
-        for (; !step.outcome && step.sends.size() == 1; step = client.receive(Tftp::BuildAck(numbers.last()), Server, 69)) {
-            numbers << *Tftp::AckBlockOf(step.sends[0].datagram); // DATA numbers its block alike
-            received.addData(QByteArrayView(step.sends[0].datagram).sliced(4));
+        for (; !next.outcome && next.sends.size() == 1; next = client.receive(Tftp::BuildAck(numbers.last()), Server, 69)) {
+            numbers << *Tftp::AckBlockOf(next.sends[0].datagram); // DATA numbers its block alike
+            received.addData(QByteArrayView(next.sends[0].datagram).sliced(4));
+            if (numbers.size() == after) {
+                QCOMPARE(describe(client.receive(Tftp::BuildAck(quint16(ack)), Server, 69), client), step);
+                if (!client.isRunning())
+                    return;
+            }
         }
         QCOMPARE(numbers.mid(65533), (QList<quint16>{65534, 65535, 0, 1}));
-        QCOMPARE(step.outcome, TftpUpload::Outcome::Complete);
+        QCOMPARE(next.outcome, TftpUpload::Outcome::Complete);
         QCOMPARE(received.result(), QCryptographicHash::hash(sent, QCryptographicHash::Sha256));
     }
 };

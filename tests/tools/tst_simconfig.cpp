@@ -50,6 +50,10 @@ private slots:
                                           << u"devices[0].filter[1]"_s;
         QTest::newRow("same MAC twice")
             << withDevice(R"(}, {"host_name": "B", "mac": "000A1B2C3D4E", "ip": "10.0.0.3")") << u"devices[1].mac"_s;
+        QTest::newRow("shared address with another mask")
+            << withDevice(R"(}, {"host_name": "B", "mac": "000A1B2C3D4F", "ip": "10.0.0.2", "mask": "255.255.0.0")")
+            << u"devices[1].ip"_s;
+        QTest::newRow("late rate above 1") << withDevice("", R"({"late_rate": 1.01})") << u"faults.late_rate"_s;
         QTest::newRow("unknown fault") << withDevice("", R"({"loss": 0.5})") << u"faults: unknown key \"loss\""_s;
         QTest::newRow("drop rate above 1") << withDevice("", R"({"drop_rate": 1.5})") << u"faults.drop_rate"_s;
         QTest::newRow("unknown request kind") << withDevice("", R"({"requests": ["search", "reboot"]})")

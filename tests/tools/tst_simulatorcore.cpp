@@ -136,6 +136,34 @@ private slots:
         QCOMPARE(answered("42"), first);
         QVERIFY(first.contains(u'0') && first.contains(u'2') && answered("43") != first);
     }
+
+    void lateRateHoldsBackEveryNth()
+    {
+        SimulatorCore core = simulator(R"({"delay_ms": 40, "late_rate": 0.25, "late_ms": 1300})");
+        QList<int> delays;
+        for (int i = 0; i < 4; ++i) {
+            for (const OutboundDatagram &out : core.handleManagement(from(BuildSearchRequest(Adapter, quint16(i)))))
+                delays << out.delayMs;
+        }
+        QCOMPARE(delays, (QList<int>{40, 40, 40, 1340, 40, 40, 40, 1340}));
+    }
+
+    // A fleet fresh from the box: one address and host name, told apart by MAC alone.
+    void sharedAddress()
+    {
+        SimConfig config;
+        QVERIFY(config.load(R"({"devices": [{"host_name": "AP", "mac": "000A1B2C3D4E", "ip": "192.168.1.1"},
+            {"host_name": "AP", "mac": "000A1B2C3D4F", "ip": "192.168.1.1"}]})"));
+        SimulatorCore core(config.devices(), config.faults());
+        QCOMPARE(core.handleManagement(from(BuildSearchRequest(Adapter, 1))).size(), 2);
+        SequenceCounters counters;
+        SetIpRequest request;
+        request.build({{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4F}, Adapter, "AP"}, {}, Flag::SetIpStatic, 0xC0A80114,
+                      0xFFFFFF00, 0, counters);
+        QCOMPARE(core.handleManagement(from(request.datagram())).size(), 1);
+        const QJsonArray devices = core.stateDocument()[u"devices"_s].toArray();
+        QCOMPARE(devices[0][u"ip"_s].toString() + u' ' + devices[1][u"ip"_s].toString(), u"192.168.1.1 192.168.1.20"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSimulatorCore)

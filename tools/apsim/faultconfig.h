@@ -25,6 +25,9 @@ struct FaultConfig
     /// Extra copies sent of every reply.
     int duplicate = 0;
     int delayMs = 0;
+    /// Share of replies held back lateMs longer: those that carry the running total over a whole number.
+    double lateRate = 0.0;
+    int lateMs = 0;
     /// Status written into set-IP and filter replies instead of the true one.
     std::optional<quint16> status;
     /// MAC written at reply bytes 8..13 instead of the requesting adapter's.

@@ -24,7 +24,9 @@ public:
 
     /// @brief How often each reply goes out (1 plus the configured duplicates).
     int copies(const MacAddress &device, RequestKind kind) const;
-    int delayMs(const MacAddress &device, RequestKind kind) const;
+    /// @brief How long this reply is held back; each call for an affected reply consumes one
+    /// decision of lateRate.
+    int delayMs(const MacAddress &device, RequestKind kind);
     std::optional<quint16> status(const MacAddress &device, RequestKind kind) const;
     std::optional<MacAddress> replyMac(const MacAddress &device, RequestKind kind) const;
     /// @brief The error that refuses this write request; each call for an affected device
@@ -37,6 +39,7 @@ private:
     FaultConfig m_config;
     std::mt19937 m_random;
     quint64 m_fixedCount = 0;
+    quint64 m_lateCount = 0;
     std::map<MacAddress, int> m_tftpRefusals;
 };
 

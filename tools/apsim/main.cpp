@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSet>
 
 #include <cstdio>
 
@@ -73,9 +74,15 @@ int main(int argc, char *argv[])
         return fail(ExitUsage, u"%1: %2"_s.arg(parser.value(config), settings.errorString()));
 
     if (parser.isSet(printAddresses)) {
-        for (const DeviceConfig &device : settings.devices())
+        // Devices that share an address need it only once.
+        QSet<quint32> printed;
+        for (const DeviceConfig &device : settings.devices()) {
+            if (printed.contains(device.ip.toIPv4Address()))
+                continue;
+            printed.insert(device.ip.toIPv4Address());
             std::printf("%d %s/%d %s\n", device.segment, qPrintable(device.ip.toString()), prefixLength(device.mask),
                         qPrintable(FormatMac(device.mac)));
+        }
         return 0;
     }
 

@@ -1,6 +1,7 @@
 #include "simconfig.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -212,18 +213,20 @@ FaultConfig parseFaults(const QJsonValue &value, const QList<DeviceConfig> &devi
         fail(where, QStringLiteral("must be an object"));
     const QJsonObject o = value.toObject();
     checkKeys(o, where,
-              {u"seed"_s, u"drop_rate"_s, u"drop_mode"_s, u"duplicate"_s, u"delay_ms"_s, u"status"_s,
+              {u"seed"_s, u"drop_rate"_s, u"drop_mode"_s, u"duplicate"_s, u"delay_ms"_s, u"late_rate"_s, u"late_ms"_s, u"status"_s,
                u"reply_mac"_s, u"tftp_error"_s, u"tftp_error_count"_s, u"devices"_s, u"requests"_s, u"comment"_s});
 
     FaultConfig f;
     if (o.contains(u"seed"))
         f.seed = quint32(integer(o[u"seed"], path(where, u"seed"_s), 0, 0xFFFFFFFFLL));
-    if (o.contains(u"drop_rate")) {
-        const QJsonValue rate = o[u"drop_rate"];
+    const auto share = [&](const QString &key) {
+        const QJsonValue rate = o[key];
         if (!rate.isDouble() || rate.toDouble() < 0.0 || rate.toDouble() > 1.0)
-            fail(path(where, u"drop_rate"_s), QStringLiteral("must be a number from 0 to 1"));
-        f.dropRate = rate.toDouble();
-    }
+            fail(path(where, key), QStringLiteral("must be a number from 0 to 1"));
+        return rate.toDouble();
+    };
+    if (o.contains(u"drop_rate"))
+        f.dropRate = share(u"drop_rate"_s);
     if (o.contains(u"drop_mode"))
         f.dropMode = choice<FaultConfig::DropMode>(
             o[u"drop_mode"], path(where, u"drop_mode"_s),
@@ -232,6 +235,10 @@ FaultConfig parseFaults(const QJsonValue &value, const QList<DeviceConfig> &devi
         f.duplicate = int(integer(o[u"duplicate"], path(where, u"duplicate"_s), 0, MaxDuplicates));
     if (o.contains(u"delay_ms"))
         f.delayMs = int(integer(o[u"delay_ms"], path(where, u"delay_ms"_s), 0, MaxDelayMs));
+    if (o.contains(u"late_rate"))
+        f.lateRate = share(u"late_rate"_s);
+    if (o.contains(u"late_ms"))
+        f.lateMs = int(integer(o[u"late_ms"], path(where, u"late_ms"_s), 0, MaxDelayMs));
     if (o.contains(u"status"))
         f.status = quint16(integer(o[u"status"], path(where, u"status"_s), 0, 0xFFFF));
     if (o.contains(u"reply_mac"))
@@ -290,16 +297,21 @@ bool SimConfig::load(const QByteArray &json)
             fail(u"devices"_s, QStringLiteral("must list 1 to %1 devices").arg(MaxDevices));
 
         QSet<QString> macs;
-        QSet<quint32> ips;
+        // Devices fresh from the box share one address; they must then sit behind it alike.
+        QHash<quint32, qsizetype> ips; // address: the first device with it
         for (qsizetype i = 0; i < devices.size(); ++i) {
             const QString where = QStringLiteral("devices[%1]").arg(i);
             DeviceConfig device = parseDevice(devices[i], where);
             if (macs.contains(MacKey(device.mac)))
                 fail(where + u".mac"_s, QStringLiteral("%1 is used by another device").arg(FormatMac(device.mac)));
-            if (ips.contains(device.ip.toIPv4Address()))
-                fail(where + u".ip"_s, QStringLiteral("%1 is used by another device").arg(device.ip.toString()));
+            const auto sharing = ips.constFind(device.ip.toIPv4Address());
+            if (sharing != ips.cend()
+                && (m_devices[*sharing].mask != device.mask || m_devices[*sharing].segment != device.segment))
+                fail(where + u".ip"_s, QStringLiteral("%1 is shared with a device on another segment or with another mask")
+                                           .arg(device.ip.toString()));
             macs.insert(MacKey(device.mac));
-            ips.insert(device.ip.toIPv4Address());
+            if (sharing == ips.cend())
+                ips.insert(device.ip.toIPv4Address(), m_devices.size());
             m_devices.append(std::move(device));
         }
         if (root.contains(u"faults"))

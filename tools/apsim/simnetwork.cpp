@@ -104,6 +104,17 @@ bool SimNetwork::start(QString *error)
                      .arg(FormatMac(device.mac()), ip.toString()));
             continue;
         }
+        // Devices that share an address share its sockets: the management one hands every request
+        // to the core, which picks the device by MAC; TFTP names no device, so the first one
+        // configured with the address takes the uploads, as one of them wins the address on a
+        // real network.
+        qsizetype first = 0;
+        while (first < i && !(m_devices[first].management && m_core.device(first).config().ip == ip))
+            ++first;
+        if (first < i) {
+            m_devices[i].management = m_devices[first].management;
+            continue;
+        }
         auto *management = new QUdpSocket(this);
         if (!management->bind(ip, DevicePort, Sharing)) {
             *error = u"device %1: cannot bind %2:%3: %4"_s.arg(FormatMac(device.mac()), ip.toString())

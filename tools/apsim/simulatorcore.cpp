@@ -107,7 +107,7 @@ std::optional<SimulatorCore::Request> SimulatorCore::classify(QByteArrayView dat
 }
 
 void SimulatorCore::addReplies(QList<OutboundDatagram> &out, const SimDevice &device, RequestKind kind,
-                               QByteArray reply, const InboundDatagram &in) const
+                               QByteArray reply, const InboundDatagram &in)
 {
     if (const auto mac = m_faults.replyMac(device.mac(), kind))
         ByteWriter(reply).mac(DeviceReply::RequesterMacOffset, *mac);

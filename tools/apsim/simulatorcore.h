@@ -75,7 +75,7 @@ private:
     bool hears(const SimDevice &device, const InboundDatagram &in) const;
     bool isOwnAddress(const QHostAddress &address) const;
     void addReplies(QList<OutboundDatagram> &out, const SimDevice &device, RequestKind kind, QByteArray reply,
-                    const InboundDatagram &in) const;
+                    const InboundDatagram &in);
 
     std::vector<std::unique_ptr<SimDevice>> m_devices;
     FaultInjector m_faults;
