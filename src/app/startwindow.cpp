@@ -166,9 +166,9 @@ void StartWindow::createActions()
         addAction(action);
         return action;
     };
-    m_copy = addCommand("copy", QStringLiteral("&Copy"), QKeySequence::Copy);
+    m_copy = addCommand("copy", QStringLiteral("C&opy"), QKeySequence::Copy);
     m_findFilter = addCommand("findFilter", QStringLiteral("&Filter Devices"), QKeySequence::Find);
-    m_export = addCommand("exportList", QStringLiteral("&Export Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_export = addCommand("exportList", QStringLiteral("E&xport Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
     m_diagnose = addCommand("diagnose", QStringLiteral("&Diagnose Network..."), QKeySequence(Qt::CTRL | Qt::Key_D));
 
     m_toolbar->setCheckable(true);

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -127,6 +128,7 @@ private slots:
     void deviceDialogFindsEntryByAddress();
     void contextMenus_data();
     void contextMenus();
+    void mnemonicsDifferWithinEachMenu();
     void webAdminAndKeys();
     void layoutRestoredOnNextStart();
     void emptySearchIsExplained();
@@ -268,6 +270,31 @@ void TestStartWindow::contextMenus()
     QTRY_COMPARE(shown, menu);
     QCOMPARE(offered, enabled);
     QCOMPARE(h.list()->selectionModel()->selectedRows().size(), onRow ? 1 : 0);
+}
+
+// Two items of one menu with the same mnemonic make Alt and the letter only move the highlight
+// between them, so neither runs.
+void TestStartWindow::mnemonicsDifferWithinEachMenu()
+{
+    Harness h;
+    QList<QWidget *> menus{h.window.menuBar()};
+    for (QMenu *menu : h.window.findChildren<QMenu *>())
+        menus.append(menu);
+    QStringList checked;
+    for (const QWidget *menu : std::as_const(menus)) {
+        QHash<QString, QString> taken; // mnemonic, item
+        for (const QAction *item : menu->actions()) {
+            const QString key = QKeySequence::mnemonic(item->text()).toString();
+            if (item->isSeparator() || key.isEmpty())
+                continue;
+            QVERIFY2(!taken.contains(key), qPrintable(QStringLiteral("%1 in %2: \"%3\" and \"%4\"")
+                                                          .arg(key, menu->objectName(), taken.value(key), item->text())));
+            taken.insert(key, item->text());
+        }
+        checked.append(menu->objectName());
+    }
+    for (const char *name : {"file", "edit", "view", "admin", "mHelp", "Mpop", "Mall"})
+        QVERIFY2(checked.contains(QLatin1String(name)), name);
 }
 
 void TestStartWindow::webAdminAndKeys()
