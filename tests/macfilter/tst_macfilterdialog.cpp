@@ -40,7 +40,7 @@ private slots:
         m_device.drain(); // what the last test left unread
         m_state = std::make_unique<AppState>();
         LoopbackDevice::fill(*m_state);
-        m_dialog = std::make_unique<MacFilterDialog>(*m_state, qint16(0));
+        m_dialog = openDialog();
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
         QCOMPARE(m_device.nextRequest().left(6).toHex(), QByteArray("876543216020"));
@@ -66,9 +66,10 @@ private slots:
         QFETCH(QString, after);
 
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Mac0"));
+        // A real click, off the middle, and the keys at once: the box must select its pair after
+        // the click has placed the caret, or typed digits would be refused as third and fourth.
         auto *edit = m_dialog->findChild<QLineEdit *>(box);
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTRY_COMPARE(edit->selectedText(), QStringLiteral("00"));
+        QTest::mouseClick(edit, Qt::LeftButton, {}, {edit->width() - 3, edit->height() / 2});
         input.startsWith(u"paste ") ? edit->insert(input.mid(6)) : QTest::keyClicks(edit, input);
         const QString typed = edit->text() + u' ' + QApplication::focusWidget()->objectName();
         list()->setFocus();
@@ -170,10 +171,12 @@ private slots:
     void loadFailure()
     {
         m_state->adapterTable[0].IpAddress = QStringLiteral("10.254.254.1");
-        QVERIFY(MacFilterDialog(*m_state, 0).loadFailed());
+        QVERIFY(openDialog()->loadFailed());
     }
 
 private:
+    std::unique_ptr<MacFilterDialog> openDialog() const { return std::make_unique<MacFilterDialog>(*m_state, qint16(0)); }
+
     QTreeWidget *list() const { return m_dialog->findChild<QTreeWidget *>(QStringLiteral("MacLst")); }
 
     // The row count, Add, Replace and Remove enabled (1) or not, and the first row ("*" when
