@@ -7,6 +7,7 @@
 
 #include "macfilter/macfilterdialog.h"
 #include "netenv/udppeer.h"
+#include "resources/strings.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -90,7 +91,7 @@ private slots:
 
         const QString a = QStringLiteral("0A0B0C0D0E0F");
         const QString shownA = QStringLiteral("1 rows 100: 1 0A-0B-0C-0D-0E-0F");
-        const QString exists = QStringLiteral(" | QM735XL Utility: This Mac address is exist in table");
+        const QString exists = box(StringId::MacExists);
         QString full; // 0000000001xx: 128 keys
         for (int i = 0; i < 128; ++i)
             full += QStringLiteral("0000000001%1 ").arg(i, 2, 16, QLatin1Char('0'));
@@ -107,21 +108,21 @@ private slots:
         QTest::newRow("remove: Add on; 128th: off") << full << "press 1 | Mac_remove | Mac_add " + a
                                                     << "128 rows 011: 1 00-00-00-00-01-01";
 
-        const QString replace = " | QM735XL Utility: This file already existed, would you like to replace it?";
+        const QString replace = box(StringId::FileExistsReplace);
         QTest::newRow("open a file, save it over itself")
             << a << "file aabbccddeeff,hall\r\n001122AABBCC | OpenDlg | SaveDlg"
             << "2 rows 111: 1 00-11-22-AA-BB-CC" + replace + " | file 001122AABBCC\r\naabbccddeeff,hall\r\n";
         QTest::newRow("open an empty file") << a << "file  | OpenDlg" << "0 rows 100 | file ";
         QTest::newRow("open a bad line: 314; Cancel saving over it")
             << a << "file 0A0B0C0D0E0 | OpenDlg | cancel box | SaveDlg"
-            << shownA + " | Farlight: This is not valid MAC address filtering file for Farlight" + replace
+            << shownA + box(StringId::NotValidMacFile, text(StringId::ProductName)) + replace
                    + " | file 0A0B0C0D0E0";
         QTest::newRow("save a new file") << a << "SaveDlg" << shownA + " | file " + a + "\r\n";
 
         const QString sent = QStringLiteral(" | sent 0a0b0c0d0e0f00");
         QTest::newRow("login cancelled: nothing sent") << a << "cancel login | SendCmd" << shownA + " | login";
-        QTest::newRow("passed") << a << "SendCmd | reply 0000" << shownA + " | login | QM735XL Utility: Pass" + sent;
-        QTest::newRow("no answer: a quiet note") << a << "SendCmd" << shownA + " | login | note Time Out" + sent;
+        QTest::newRow("passed") << a << "SendCmd | reply 0000" << shownA + " | login" + box(StringId::Pass) + sent;
+        QTest::newRow("no answer: a quiet note") << a << "SendCmd" << shownA + " | login | note " + text(StringId::TimeOut) + sent;
     }
 
     void script()
@@ -175,6 +176,9 @@ private slots:
     }
 
 private:
+    // A message box as seen() shows it.
+    static QString box(int textId, const QString &title = ApplicationTitle) { return " | " + title + ": " + text(textId); }
+
     std::unique_ptr<MacFilterDialog> openDialog() const { return std::make_unique<MacFilterDialog>(*m_state, qint16(0)); }
 
     QTreeWidget *list() const { return m_dialog->findChild<QTreeWidget *>(QStringLiteral("MacLst")); }
