@@ -55,8 +55,7 @@ void TestDeviceSearch::firstSearchSendsSequenceOne()
     Fixture f;
     f.search.begin();
     QCOMPARE(f.search.nextSequence(), quint16(1));
-    QCOMPARE(f.search.buildRequest(0, Adapter0).toHex(' '),
-             QByteArray("87 65 43 21 12 00 00 01 02 00 00 00 00 10 00 00"));
+    QCOMPARE(f.search.buildRequest(0, Adapter0), BuildSearchRequest(Adapter0, 1));
     QCOMPARE(f.search.nextSequence(), quint16(2));
     QVERIFY(f.search.buildRequest(11, Adapter0).isEmpty());
     QVERIFY(f.search.buildRequest(-1, Adapter0).isEmpty());
