@@ -165,9 +165,9 @@ void StartWindow::createActions()
         addAction(action);
         return action;
     };
-    m_copyAction = addCommand("copy", QStringLiteral("&Copy"), QKeySequence::Copy);
+    m_copyAction = addCommand("copy", QStringLiteral("C&opy"), QKeySequence::Copy);
     m_findAction = addCommand("findFilter", QStringLiteral("&Filter Devices"), QKeySequence::Find);
-    m_exportAction = addCommand("exportList", QStringLiteral("&Export Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_exportAction = addCommand("exportList", QStringLiteral("E&xport Device List..."), QKeySequence(Qt::CTRL | Qt::Key_E));
     m_diagnoseAction = addCommand("diagnose", QStringLiteral("&Diagnose Network..."), QKeySequence(Qt::CTRL | Qt::Key_D));
 
     m_toolbarAction->setCheckable(true);

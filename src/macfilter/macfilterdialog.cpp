@@ -10,6 +10,7 @@
 #include <QBoxLayout>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -106,16 +107,27 @@ protected:
     {
         QLineEdit::focusInEvent(event);
         selectAll();
-        // A click places the caret once focus has arrived; select again after it.
-        if (event->reason() == Qt::MouseFocusReason)
-            QTimer::singleShot(0, this, &QLineEdit::selectAll);
+        // The press of a click places the caret after focus has arrived, and a drag moves it:
+        // the release selects again, so that two typed digits replace the pair.
+        m_selectOnRelease = event->reason() == Qt::MouseFocusReason || QGuiApplication::mouseButtons() != Qt::NoButton;
+    }
+
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        QLineEdit::mouseReleaseEvent(event);
+        if (std::exchange(m_selectOnRelease, false))
+            selectAll();
     }
 
     void focusOutEvent(QFocusEvent *event) override
     {
+        m_selectOnRelease = false;
         QLineEdit::focusOutEvent(event);
         setText(Normalised(text()));
     }
+
+private:
+    bool m_selectOnRelease = false;
 };
 
 QPushButton *makeButton(const char *name, int captionId, QWidget *parent)

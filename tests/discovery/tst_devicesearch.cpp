@@ -1,6 +1,5 @@
 #include "discovery/devicesearch.h"
-
-#include "../support/hexbytes.h"
+#include "protocol/searchcodec.h"
 
 #include <QTest>
 
@@ -9,20 +8,17 @@ using namespace farlight;
 static const MacAddress Adapter0{0x02, 0x00, 0x00, 0x00, 0x00, 0x10};
 static const MacAddress Adapter1{0x02, 0x00, 0x00, 0x00, 0x00, 0x11};
 
-// A search reply laid out by hand: header, requester MAC at 8, device MAC at 14, host name at 28,
-// SSID at 61, channel at 94, WEP at 113; 185 bytes.
-static QByteArray reply(quint16 sequence, const MacAddress &requester, const QByteArray &host = "AP",
-                        quint8 flag = 0x10)
+// A search reply to @p requester; its layout is the codec's test.
+static QByteArray reply(quint16 sequence, const MacAddress &requester, const QByteArray &host = "AP")
 {
-    QByteArray b(185, '\0');
-    b.replace(0, 8, hexBytes("87 65 43 21 12") + char(flag) + char(sequence >> 8) + char(sequence & 0xFF));
-    for (int i = 0; i < 6; ++i)
-        b[8 + i] = char(requester[std::size_t(i)]);
-    b.replace(14, 6, hexBytes("00 0A 1B 2C 3D 4E"));
-    b.replace(28, host.size(), host);
-    b.replace(61, 5, "lobby");
-    b[94] = 11;
-    b[113] = 1;
+    return BuildSearchReply({sequence, requester, {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, host, "lobby", 11, 1});
+}
+
+// The reply with byte @p offset replaced.
+static QByteArray altered(qsizetype offset, char byte)
+{
+    QByteArray b = reply(1, Adapter0);
+    b[offset] = byte;
     return b;
 }
 
@@ -59,8 +55,7 @@ void TestDeviceSearch::firstSearchSendsSequenceOne()
     Fixture f;
     f.search.begin();
     QCOMPARE(f.search.nextSequence(), quint16(1));
-    QCOMPARE(f.search.buildRequest(0, Adapter0).toHex(' '),
-             QByteArray("87 65 43 21 12 00 00 01 02 00 00 00 00 10 00 00"));
+    QCOMPARE(f.search.buildRequest(0, Adapter0), BuildSearchRequest(Adapter0, 1));
     QCOMPARE(f.search.nextSequence(), quint16(2));
     QVERIFY(f.search.buildRequest(11, Adapter0).isEmpty());
     QVERIFY(f.search.buildRequest(-1, Adapter0).isEmpty());
@@ -75,13 +70,9 @@ void TestDeviceSearch::dropRules_data()
 
     QTest::newRow("valid, 185 bytes") << 0 << reply(1, Adapter0) << int(V::Accepted);
     QTest::newRow("183 bytes") << 0 << reply(1, Adapter0).first(183) << int(V::TooShort);
-    QByteArray badMagic = reply(1, Adapter0);
-    badMagic[3] = 0x22;
-    QTest::newRow("wrong magic") << 0 << badMagic << int(V::BadMagic);
-    QTest::newRow("flag 0x11") << 0 << reply(1, Adapter0, "AP", 0x11) << int(V::NotAReply);
-    QByteArray otherOpcode = reply(1, Adapter0);
-    otherOpcode[4] = 0x21;
-    QTest::newRow("set-IP opcode") << 0 << otherOpcode << int(V::NotAReply);
+    QTest::newRow("wrong magic") << 0 << altered(3, 0x22) << int(V::BadMagic);
+    QTest::newRow("set-IP opcode") << 0 << altered(4, 0x21) << int(V::NotAReply);
+    QTest::newRow("flag 0x11") << 0 << altered(5, 0x11) << int(V::NotAReply);
     QTest::newRow("previous search") << 0 << reply(0, Adapter0) << int(V::OtherSearch);
     QTest::newRow("next search") << 0 << reply(2, Adapter0) << int(V::OtherSearch);
     QTest::newRow("other adapter's MAC on this socket") << 0 << reply(1, Adapter1) << int(V::NotAReply);

@@ -36,6 +36,8 @@ struct Fixture
         });
         QObject::connect(&session, &SearchSession::inventoryMessage, [this](int id) { messages.append(id); });
         QObject::connect(&session, &SearchSession::deviceFound, [this](int index) { found.append(index); });
+        QObject::connect(&session, &SearchSession::datagramJudged,
+                         [this](int, DeviceSearch::Verdict verdict) { verdicts.append(int(verdict)); });
     }
 
     Outcome run()
@@ -69,6 +71,7 @@ struct Fixture
     QList<int> steps;
     QList<int> messages;
     QList<int> found;
+    QList<int> verdicts; // of every datagram the sockets took, in order
     std::function<void(int)> onStep;
 };
 
@@ -135,8 +138,9 @@ void TestSearchSession::collectsForFifteenSteps()
     QVERIFY(!f.session.isActive());
 
     // A reply after the end is dropped; the next search starts from an empty table.
+    f.verdicts.clear();
     QVERIFY(f.reply("127.0.0.24", 0, 1));
-    QTest::qWait(50);
+    QTRY_COMPARE(f.verdicts, QList<int>{int(DeviceSearch::Verdict::NotSearching)});
     QCOMPARE(f.state.deviceCount, qint16(2));
     f.onStep = {};
     QCOMPARE(f.run(), Outcome::Completed);
@@ -168,7 +172,8 @@ void TestSearchSession::cancelEndsAfterTheStep()
     };
     QCOMPARE(f.run(), outcome);
     QCOMPARE(f.steps, QList<int>{0});
-    QTest::qWait(50);
+    using V = DeviceSearch::Verdict;
+    QTRY_COMPARE(f.verdicts, QList<int>{int(stop ? V::NotSearching : V::Accepted)});
     QCOMPARE(f.state.deviceCount, qint16(stop ? 0 : 1));
 }
 

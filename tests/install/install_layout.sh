@@ -2,10 +2,11 @@
 # Installs a build under /usr into a temporary DESTDIR and checks the result as a package would
 # hold it: the programs and nothing of the development tools, the help where the program looks
 # for it, the menu entry, icons and AppStream metadata naming one another consistently and
-# passing their validators, and the manual pages.
-# Usage: install_layout.sh BUILD_DIR APP_ID VERSION HELP_DIR_FROM_BIN HAS_CLI(0|1)
+# passing their validators, and the manual pages. With ROOT, checks that tree (a package's
+# contents, unpacked) instead of installing.
+# Usage: install_layout.sh BUILD_DIR APP_ID VERSION HELP_DIR_FROM_BIN HAS_CLI(0|1) [ROOT]
 set -euo pipefail
-build=$1 app_id=$2 version=$3 help_from_bin=$4 has_cli=$5
+build=$1 app_id=$2 version=$3 help_from_bin=$4 has_cli=$5 root=${6:-}
 
 for tool in desktop-file-validate appstreamcli file; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
@@ -13,8 +14,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-dest=$work/root
-if ! DESTDIR="$dest" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
+dest=${root:-$work/root}
+if [ -z "$root" ] && ! DESTDIR="$dest" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
     cat "$work/install.log"
     echo "FAIL: cmake --install"
     exit 1

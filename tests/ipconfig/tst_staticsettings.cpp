@@ -1,5 +1,6 @@
 #include "session/appstate.h"
 #include "ipconfig/staticsettings.h"
+#include "resources/strings.h"
 
 #include <QTest>
 
@@ -20,9 +21,9 @@ private slots:
         const QString address = QStringLiteral("192.168.1.10");
         const QString mask = QStringLiteral("255.255.255.0");
         const QString gateway = QStringLiteral("192.168.1.1");
-        const auto badAddress = [](const QString &text) { return text + " is not a valid IP address"; };
-        const auto badMask = [](const QString &text) { return "Mask can't set " + text; };
-        const auto badGateway = [](const QString &text) { return text + " is not valid gateway address."; };
+        const auto badAddress = [](const QString &address) { return address + u' ' + text(StringId::NotValidIpAddress); };
+        const auto badMask = [](const QString &mask) { return text(StringId::MaskCantSet) + u' ' + mask; };
+        const auto badGateway = [](const QString &gateway) { return gateway + u' ' + text(StringId::NotValidGateway); };
 
         QTest::newRow("all good") << address << mask << gateway << "";
         QTest::newRow("address ends with .0") << "192.168.1.0" << mask << gateway << badAddress("192.168.1.0");

@@ -10,6 +10,7 @@
 #include "ipconfig/setipdialog.h"
 #include "netenv/systemplatform.h"
 #include "netenv/udppeer.h"
+#include "resources/strings.h"
 #include "session/appstate.h"
 
 #include <QAbstractItemView>
@@ -153,7 +154,7 @@ void TestHostileLab::setIp()
         QTest::mouseClick(child(u"Command2"_s), Qt::LeftButton);
     });
     openFor(u"00-0A-1B-2C-3D-4E"_s, "setip");
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, u"Set IP OK"_s}));
+    QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::SetIpOk)}));
     QTRY_COMPARE(deviceState(u"00-0A-1B-2C-3D-4E"_s, u"ip"_s).toString(), u"192.168.77.31"_s);
 }
 
@@ -175,7 +176,7 @@ void TestHostileLab::upload()
     });
     m_usedPorts << TftpUpload::LocalPort;
     openFor(u"00-0A-1B-2C-3D-4F"_s, "Mload");
-    QCOMPARE(script.log(), QStringList{u"Data transmit finish"_s});
+    QCOMPARE(script.log(), QStringList{text(StringId::DataTransmitFinish)});
     QTRY_COMPARE(deviceState(u"00-0A-1B-2C-3D-4F"_s, u"firmware"_s)[u"sha256"].toString(),
                  QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
 }

@@ -7,6 +7,7 @@
 
 #include "macfilter/macfilterdialog.h"
 #include "netenv/udppeer.h"
+#include "resources/strings.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -40,7 +41,8 @@ private slots:
         m_device.drain(); // what the last test left unread
         m_password = QStringLiteral("admin");
         m_counters = SequenceCounters(); // replies are made for a run's first requests
-        m_dialog = std::make_unique<MacFilterDialog>(LoopbackDevice::target(), m_counters, m_password);
+        m_target = LoopbackDevice::target();
+        m_dialog = openDialog();
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
         QCOMPARE(m_device.nextRequest().left(6).toHex(), QByteArray("876543216020"));
@@ -66,9 +68,10 @@ private slots:
         QFETCH(QString, after);
 
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Mac0"));
+        // A real click, off the middle, and the keys at once: the box must select its pair after
+        // the click has placed the caret, or typed digits would be refused as third and fourth.
         auto *edit = m_dialog->findChild<QLineEdit *>(box);
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTRY_COMPARE(edit->selectedText(), QStringLiteral("00"));
+        QTest::mouseClick(edit, Qt::LeftButton, {}, {edit->width() - 3, edit->height() / 2});
         input.startsWith(u"paste ") ? edit->insert(input.mid(6)) : QTest::keyClicks(edit, input);
         const QString typed = edit->text() + u' ' + QApplication::focusWidget()->objectName();
         list()->setFocus();
@@ -89,7 +92,7 @@ private slots:
 
         const QString a = QStringLiteral("0A0B0C0D0E0F");
         const QString shownA = QStringLiteral("1 rows 100: 1 0A-0B-0C-0D-0E-0F");
-        const QString exists = QStringLiteral(" | QM735XL Utility: This Mac address is exist in table");
+        const QString exists = box(StringId::MacExists);
         QString full; // 0000000001xx: 128 keys
         for (int i = 0; i < 128; ++i)
             full += QStringLiteral("0000000001%1 ").arg(i, 2, 16, QLatin1Char('0'));
@@ -106,23 +109,23 @@ private slots:
         QTest::newRow("remove: Add on; 128th: off") << full << "press 1 | Mac_remove | Mac_add " + a
                                                     << "128 rows 011: 1 00-00-00-00-01-01";
 
-        const QString replace = " | QM735XL Utility: This file already existed, would you like to replace it?";
+        const QString replace = box(StringId::FileExistsReplace);
         QTest::newRow("open a file, save it over itself")
             << a << "file aabbccddeeff,hall\r\n001122AABBCC | OpenDlg | SaveDlg"
             << "2 rows 111: 1 00-11-22-AA-BB-CC" + replace + " | file 001122AABBCC\r\naabbccddeeff,hall\r\n";
         QTest::newRow("open an empty file") << a << "file  | OpenDlg" << "0 rows 100 | file ";
         QTest::newRow("open a bad line: 314; Cancel saving over it")
             << a << "file 0A0B0C0D0E0 | OpenDlg | cancel box | SaveDlg"
-            << shownA + " | Farlight: This is not valid MAC address filtering file for Farlight" + replace
+            << shownA + box(StringId::NotValidMacFile, text(StringId::ProductName)) + replace
                    + " | file 0A0B0C0D0E0";
         QTest::newRow("save a new file") << a << "SaveDlg" << shownA + " | file " + a + "\r\n";
 
         const QString sent = QStringLiteral(" | sent 0a0b0c0d0e0f00");
         QTest::newRow("login cancelled: nothing sent") << a << "cancel login | SendCmd" << shownA + " | login";
-        QTest::newRow("passed") << a << "SendCmd | reply 0000" << shownA + " | login | QM735XL Utility: Pass" + sent;
-        QTest::newRow("no answer: a quiet note") << a << "SendCmd" << shownA + " | login | note Time Out" + sent;
+        QTest::newRow("passed") << a << "SendCmd | reply 0000" << shownA + " | login" + box(StringId::Pass) + sent;
+        QTest::newRow("no answer: a quiet note") << a << "SendCmd" << shownA + " | login | note " + text(StringId::TimeOut) + sent;
         QTest::newRow("a late verdict clears the note")
-            << a << "SendCmd | wait note | reply 0000" << shownA + " | login | QM735XL Utility: Pass" + sent;
+            << a << "SendCmd | wait note | reply 0000" << shownA + " | login" + box(StringId::Pass) + sent;
     }
 
     void script()
@@ -174,12 +177,19 @@ private slots:
 
     void loadFailure()
     {
-        DeviceTarget device = LoopbackDevice::target();
-        device.adapterAddress = QStringLiteral("10.254.254.1");
-        QVERIFY(MacFilterDialog(device, m_counters, m_password).loadFailed());
+        m_target.adapterAddress = QStringLiteral("10.254.254.1");
+        QVERIFY(openDialog()->loadFailed());
     }
 
 private:
+    // A message box as seen() shows it.
+    static QString box(int textId, const QString &title = ApplicationTitle) { return " | " + title + ": " + text(textId); }
+
+    std::unique_ptr<MacFilterDialog> openDialog()
+    {
+        return std::make_unique<MacFilterDialog>(m_target, m_counters, m_password);
+    }
+
     QTreeWidget *list() const { return m_dialog->findChild<QTreeWidget *>(QStringLiteral("MacLst")); }
 
     // The row count, Add, Replace and Remove enabled (1) or not, and the first row ("*" when
@@ -205,6 +215,7 @@ private:
         return seen.join(QStringLiteral(" | "));
     }
 
+    DeviceTarget m_target;
     SequenceCounters m_counters;
     QString m_password;
     std::unique_ptr<MacFilterDialog> m_dialog;

@@ -32,15 +32,18 @@ private slots:
             << QStringLiteral("admin") << QByteArray() << hexBytes("61 64 6D 69 6E 00 00 00 00 00 00 00");
     }
 
+    // The whole block as every changing request carries it: the scrambled field, then both MACs
+    // in clear; the header before it is left alone.
     void scrambledField()
     {
         QFETCH(QString, password);
         QFETCH(QByteArray, hostName);
         QFETCH(QByteArray, expected);
         const AuthTarget target{{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, {0x02, 0x00, 0x00, 0x00, 0x80, 0xFF}, hostName};
-        QByteArray field = PasswordField(password);
-        ScramblePassword(target, std::span<quint8, 12>(reinterpret_cast<quint8 *>(field.data()), 12));
-        QCOMPARE(field.toHex(' '), expected.toHex(' '));
+        QByteArray block(AuthBlock::Offset + AuthBlock::Size, '\xEE');
+        AuthBlock::writeTo(block, target, password);
+        const QByteArray macs = hexBytes("00 0A 1B 2C 3D 4E 02 00 00 00 80 FF");
+        QCOMPARE(block.toHex(' '), (QByteArray(AuthBlock::Offset, '\xEE') + expected + macs).toHex(' '));
     }
 
     void passwordField_data()

@@ -1,4 +1,5 @@
 #include "../support/hexbytes.h"
+#include "protocol/authblock.h"
 #include "protocol/packetheader.h"
 #include "protocol/setiprequest.h"
 
@@ -6,13 +7,18 @@
 
 using namespace farlight;
 
-// Host "Lobby", device 00-0A-1B-2C-3D-4E, adapter 02-00-00-00-80-FF: password "admin" scrambles to
-// 2D 28 0F 10 01 62 62 4C 4C 4C 62 4C.
 static AuthTarget lobby()
 {
     return AuthTarget{{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, {0x02, 0x00, 0x00, 0x00, 0x80, 0xFF}, "Lobby"};
 }
-static const char AuthHex[] = "2D 28 0F 10 01 62 62 4C 4C 4C 62 4C 00 0A 1B 2C 3D 4E 02 00 00 00 80 FF";
+
+// The authentication block for "admin"; its bytes are the scrambling's test.
+static QByteArray adminAuth()
+{
+    QByteArray bytes(AuthBlock::Offset + AuthBlock::Size, '\0');
+    AuthBlock::writeTo(bytes, lobby(), QStringLiteral("admin"));
+    return bytes.sliced(AuthBlock::Offset);
+}
 
 static QByteArray reply(const char *headerHex, const char *macHex, const char *statusHex)
 {
@@ -30,7 +36,7 @@ private slots:
         counters.take(SequenceCounters::Filter); // the set-IP numbers do not share it
         SetIpRequest request;
         request.build(lobby(), QStringLiteral("admin"), Flag::SetIpStatic, 0xC0A80114, 0xFFFFFF00, 0, counters);
-        const QByteArray auth = hexBytes(AuthHex), body = hexBytes("C0 A8 01 14 FF FF FF 00 00 00 00 00");
+        const QByteArray auth = adminAuth(), body = hexBytes("C0 A8 01 14 FF FF FF 00 00 00 00 00");
         QCOMPARE(request.datagram().toHex(' '), (hexBytes("87 65 43 21 21 10 00 00") + auth + body).toHex(' '));
         request.build(lobby(), QStringLiteral("admin"), Flag::SetIpDhcp, 0, 0, 0, counters);
         QCOMPARE(request.datagram().toHex(' '), (hexBytes("87 65 43 21 21 11 00 01") + auth).toHex(' '));

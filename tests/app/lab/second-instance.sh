@@ -16,8 +16,16 @@ fi
 
 $as_user "$farlight" >"$runtime/first.out" 2>&1 &
 first=$!
-sleep 2
-kill -0 "$first" 2>/dev/null || { echo "FAIL: the first copy did not keep running"; cat "$runtime/first.out"; exit 1; }
+# The first copy is running once it holds its lock (read from /proc/locks: taking the lock to
+# try it could make the first copy believe another one runs); a copy that ends before fails.
+lock=$runtime/farlight.lock
+held() { [ -e "$lock" ] && grep -Eq "FLOCK +ADVISORY +WRITE +[0-9]+ [0-9a-f]+:[0-9a-f]+:$(stat -c %i "$lock") " /proc/locks; }
+for _ in $(seq 200); do
+    kill -0 "$first" 2>/dev/null || { echo "FAIL: the first copy did not keep running"; cat "$runtime/first.out"; exit 1; }
+    held && break
+    sleep 0.1
+done
+held || { echo "FAIL: the first copy took no lock in 20 s"; exit 1; }
 
 timeout 20 $as_user "$farlight" >"$runtime/second.out" 2>&1
 status=$?
