@@ -9,9 +9,10 @@ static const MacAddress Adapter0{0x02, 0x00, 0x00, 0x00, 0x00, 0x10};
 static const MacAddress Adapter1{0x02, 0x00, 0x00, 0x00, 0x00, 0x11};
 
 // A search reply to @p requester; its layout is the codec's test.
-static QByteArray reply(quint16 sequence, const MacAddress &requester, const QByteArray &host = "AP")
+static QByteArray reply(quint16 sequence, const MacAddress &requester, const QByteArray &host = "AP",
+                        quint8 macTail = 0x4E)
 {
-    return BuildSearchReply({sequence, requester, {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, host, "lobby", 11, 1});
+    return BuildSearchReply({sequence, requester, {0x00, 0x0A, 0x1B, 0x2C, 0x3D, macTail}, host, "lobby", 11, 1});
 }
 
 // The reply with byte @p offset replaced.
@@ -46,7 +47,7 @@ private slots:
     void firstSearchSendsSequenceOne();
     void dropRules_data();
     void dropRules();
-    void duplicateSourceGivesOneEntry();
+    void oneEntryPerDevice();
     void tableHolds101Devices();
 };
 
@@ -98,15 +99,18 @@ void TestDeviceSearch::dropRules()
     }
 }
 
-void TestDeviceSearch::duplicateSourceGivesOneEntry()
+void TestDeviceSearch::oneEntryPerDevice()
 {
     Fixture f;
     f.start();
     QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "first"), "10.99.0.5"), DeviceSearch::Verdict::Accepted);
     QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "second"), "10.99.0.5"), DeviceSearch::Verdict::Duplicate);
-    // The same device heard on both adapters is one device: the address decides.
+    // The same device heard on both adapters, or from another address, is one device: the MAC decides.
     QCOMPARE(f.search.handleDatagram(1, reply(1, Adapter1, "third"), "10.99.0.5"), DeviceSearch::Verdict::Duplicate);
-    QCOMPARE(f.count, qint16(1));
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "moved"), "10.99.0.6"), DeviceSearch::Verdict::Duplicate);
+    // Devices fresh from the box share an address; each is a device of its own.
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "first", 0x4F), "10.99.0.5"), DeviceSearch::Verdict::Accepted);
+    QCOMPARE(f.count, qint16(2));
     QCOMPARE(f.table[0].HostName, QStringLiteral("first"));
     f.table[0].Wep = 2; // only 1 means enabled
     QCOMPARE(DeviceRowTexts(f.table[0]).at(4), QStringLiteral("Disabled"));
@@ -118,10 +122,10 @@ void TestDeviceSearch::tableHolds101Devices()
     f.start();
     for (int i = 0; i < 101; ++i) {
         const QString source = QStringLiteral("10.0.%1.%2").arg(i / 200).arg(i % 200 + 1);
-        QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), source), DeviceSearch::Verdict::Accepted);
+        QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "AP", quint8(i)), source), DeviceSearch::Verdict::Accepted);
     }
     QCOMPARE(f.count, qint16(101));
-    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0), "10.9.9.9"), DeviceSearch::Verdict::TableFull);
+    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "AP", 0xFF), "10.9.9.9"), DeviceSearch::Verdict::TableFull);
     QCOMPARE(f.count, qint16(101));
     QCOMPARE(f.table[100].IpAddress, QStringLiteral("10.0.0.101"));
 }
