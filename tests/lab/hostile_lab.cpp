@@ -140,7 +140,7 @@ void TestHostileLab::setIp()
 {
     ModalScript script(u"admin"_s);
     testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {
-        const quint16 port = dialog->findChild<UdpPeer *>(u"sock1"_s)->localPort();
+        const quint16 port = dialog->findChild<UdpPeer *>()->localPort();
         m_usedPorts << port;
         if (!flooded(port))
             return dialog->reject();

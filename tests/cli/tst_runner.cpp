@@ -1,0 +1,131 @@
+// farlight-cli's runner against devices on loopback, in a private network namespace: how each
+// command ends when devices stay silent, share an address or cannot be chosen.
+#include "cli/clirunner.h"
+#include "netenv/fakeplatform.h"
+#include "protocol/bytereader.h"
+#include "protocol/packetheader.h"
+#include "protocol/searchcodec.h"
+#include "session/appstate.h"
+
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+using namespace farlight;
+using namespace farlight::cli;
+using namespace Qt::StringLiterals;
+
+namespace {
+const MacAddress AdapterMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x10};
+} // namespace
+
+class TestRunner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void ends_data();
+    void ends();
+
+private:
+    // Answers every search with one reply per MAC tail, all from 127.0.0.21; hears nothing else.
+    void answerSearches();
+
+    QUdpSocket m_listener; // port 4000, where the requests are broadcast
+    QUdpSocket m_device;
+    QList<quint8> m_macTails;
+};
+
+void TestRunner::initTestCase()
+{
+    QVERIFY(m_listener.bind(QHostAddress::AnyIPv4, DevicePort, QUdpSocket::ShareAddress));
+    QVERIFY(m_device.bind(QHostAddress(u"127.0.0.21"_s), 0));
+    connect(&m_listener, &QUdpSocket::readyRead, this, &TestRunner::answerSearches);
+}
+
+void TestRunner::answerSearches()
+{
+    while (m_listener.hasPendingDatagrams()) {
+        const QNetworkDatagram request = m_listener.receiveDatagram();
+        const ByteReader r(request.data());
+        const auto opcode = r.u8(PacketHeader::OpcodeOffset);
+        const auto sequence = r.u16be(PacketHeader::SequenceOffset);
+        const auto requester = r.mac(SearchLayout::RequesterMacOffset);
+        if (!opcode || *opcode != Opcode::Search || !sequence || !requester)
+            continue;
+        for (quint8 tail : std::as_const(m_macTails)) {
+            SearchReplyFields fields;
+            fields.sequence = *sequence;
+            fields.requesterMac = *requester;
+            fields.deviceMac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, tail};
+            fields.hostName = "AP";
+            const QByteArray reply = BuildSearchReply(fields);
+            m_device.writeDatagram(reply, request.senderAddress(), quint16(request.senderPort()));
+        }
+    }
+}
+
+void TestRunner::ends_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("devices"); // answering the search from one address
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // in what was written
+
+    QTest::newRow("set-ip, silent device") << "set-ip 127.0.0.21 --dhcp" << 1 << 1 << "no answer";
+    QTest::newRow("set-ip DHCP on two silent devices") << "set-ip --all --dhcp --jobs 2" << 2 << 1 << "no answer";
+    QTest::newRow("filter get, silent device") << "filter get AP" << 1 << 1 << "no answer";
+    QTest::newRow("filter set, silent device") << "filter set --all LIST" << 1 << 1 << "no answer";
+    QTest::newRow("no such device") << "set-ip 127.0.0.99 --dhcp" << 1 << 1 << "127.0.0.99";
+    QTest::newRow("no such adapter") << "search --adapter eth9" << 1 << 2 << "no adapter named eth9";
+    QTest::newRow("no password") << "filter get AP" << -1 << 2 << "password";
+    // An upload goes by address: to one that several devices share, only with --force.
+    QTest::newRow("upgrade to a shared address") << "upgrade --all IMAGE" << 2 << 1 << "refused: address shared";
+}
+
+void TestRunner::ends()
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, devices);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+
+    QTemporaryDir dir;
+    QFile list(dir.filePath(u"list.MAC"_s));
+    QVERIFY(list.open(QIODevice::WriteOnly) && list.write("001122334455\r\n") > 0);
+    list.close();
+    QFile image(dir.filePath(u"image.bin"_s));
+    QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray("Brightway QM735XL ").repeated(100)) > 0);
+    image.close();
+    arguments.replace(u"LIST"_s, list.fileName()).replace(u"IMAGE"_s, image.fileName());
+
+    m_macTails.clear();
+    for (int i = 0; i < devices; ++i)
+        m_macTails.append(quint8(0x40 + i));
+    const ParsedArguments parsed = ParseArguments(arguments.split(u' '));
+    QVERIFY2(parsed.command, qPrintable(parsed.text));
+    FakePlatform platform;
+    platform.addAdapter(u"lo"_s, AdapterMac, 1, u"127.0.0.1"_s, u"255.0.0.0"_s, u"0.0.0.0"_s);
+    AppState state;
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    Console console;
+    console.out = &outStream;
+    console.err = &errStream;
+    if (devices >= 0)
+        console.passwordVariable = u"admin"_s;
+    Runner runner(*parsed.command, state, platform, console);
+    runner.setSearchStepInterval(std::chrono::milliseconds(10));
+    runner.setAnswerTimeout(std::chrono::milliseconds(100));
+    QSignalSpy finished(&runner, &Runner::finished);
+    runner.start();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toInt(), exitCode);
+    QVERIFY2((out + err).contains(said), qPrintable(out + err));
+}
+
+QTEST_GUILESS_MAIN(TestRunner)
+#include "tst_runner.moc"
