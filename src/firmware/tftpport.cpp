@@ -11,7 +11,7 @@ TftpPort::TftpPort(QObject *parent)
     : QObject(parent)
     , m_socket(new UdpPeer(this))
 {
-    m_socket->setObjectName(QStringLiteral("Winsock2"));
+    m_socket->setObjectName(QStringLiteral("tftpSocket"));
     connect(m_socket, &UdpPeer::dataArrival, this, &TftpPort::dataArrival);
     // Socket errors are never shown: a lost datagram is the retransmission timer's business.
     connect(m_socket, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });

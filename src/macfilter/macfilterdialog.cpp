@@ -150,11 +150,11 @@ MacFilterDialog::MacFilterDialog(const DeviceTarget &device, SequenceCounters &c
     createControls();
     setRowButtonsEnabled(false);
     // Ready for an address to be typed.
-    m_mac[0]->setFocus();
+    m_byteBoxes[0]->setFocus();
 
     connect(m_exchange, &FilterExchange::listReceived, this, &MacFilterDialog::showList);
     connect(m_exchange, &FilterExchange::replied, this, &MacFilterDialog::showVerdict);
-    connect(m_exchange, &FilterExchange::noAnswer, this, [this] { m_status->setText(text(StringId::TimeOut)); });
+    connect(m_exchange, &FilterExchange::noAnswer, this, [this] { m_note->setText(text(StringId::TimeOut)); });
     setLoadFailed(!m_exchange->open() || !m_exchange->requestList(m_password));
 }
 
@@ -164,88 +164,88 @@ void MacFilterDialog::createControls()
 {
     setWindowTitle(text(TitleCaption));
 
-    m_macImg = new QLabel(this);
-    m_macImg->setObjectName(QStringLiteral("MacImg"));
-    m_macImg->setPixmap(ApplicationIcon().pixmap(ImageSize));
-    m_macLbl = new QLabel(text(ListCaption), this);
-    m_macLbl->setObjectName(QStringLiteral("MacLbl"));
+    m_image = new QLabel(this);
+    m_image->setObjectName(QStringLiteral("MacImg"));
+    m_image->setPixmap(ApplicationIcon().pixmap(ImageSize));
+    m_listCaption = new QLabel(text(ListCaption), this);
+    m_listCaption->setObjectName(QStringLiteral("MacLbl"));
 
-    m_macLst = new QTreeWidget(this);
-    m_macLst->setObjectName(QStringLiteral("MacLst"));
-    m_macLst->setAccessibleName(text(ListCaption));
-    m_macLst->setHeaderLabels({text(NumberCaption), text(AddressCaption)});
-    m_macLst->setRootIsDecorated(false);
-    m_macLst->setItemsExpandable(false);
-    m_macLst->setUniformRowHeights(true);
-    m_macLst->setAllColumnsShowFocus(true);
-    m_macLst->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_macLst->header()->setSectionsMovable(false);
-    m_macLst->setMinimumSize(260, 220);
-    m_macLbl->setBuddy(m_macLst);
-    m_macLst->installEventFilter(this);
-    m_macLst->viewport()->installEventFilter(this);
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("MacLst"));
+    m_list->setAccessibleName(text(ListCaption));
+    m_list->setHeaderLabels({text(NumberCaption), text(AddressCaption)});
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->header()->setSectionsMovable(false);
+    m_list->setMinimumSize(260, 220);
+    m_listCaption->setBuddy(m_list);
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
 
     auto *boxRow = new QHBoxLayout;
     for (int k = 0; k < ByteBoxCount; ++k) {
-        m_mac[std::size_t(k)] = new ByteBox(this);
-        m_mac[std::size_t(k)]->setObjectName(QStringLiteral("Mac%1").arg(k));
-        m_mac[std::size_t(k)]->setAccessibleName(QStringLiteral("MAC byte %1").arg(k + 1));
-        boxRow->addWidget(m_mac[std::size_t(k)]);
+        m_byteBoxes[std::size_t(k)] = new ByteBox(this);
+        m_byteBoxes[std::size_t(k)]->setObjectName(QStringLiteral("Mac%1").arg(k));
+        m_byteBoxes[std::size_t(k)]->setAccessibleName(QStringLiteral("MAC byte %1").arg(k + 1));
+        boxRow->addWidget(m_byteBoxes[std::size_t(k)]);
         if (k + 1 < ByteBoxCount)
             boxRow->addWidget(new QLabel(QStringLiteral("-"), this));
     }
     boxRow->addStretch();
 
-    m_macAdd = makeButton("Mac_add", AddCaption, this);
+    m_addButton = makeButton("Mac_add", AddCaption, this);
     // Enter in a box adds the typed address.
-    m_macAdd->setDefault(true);
-    m_macReplace = makeButton("Mac_replace", ReplaceCaption, this);
-    m_macRemove = makeButton("Mac_remove", RemoveCaption, this);
-    m_openDlg = makeButton("OpenDlg", OpenCaption, this);
-    m_saveDlg = makeButton("SaveDlg", SaveCaption, this);
-    m_sendCmd = makeButton("SendCmd", SendCaption, this);
-    m_exitCmd = makeButton("ExitCmd", ExitCaption, this);
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("StatusLbl"));
+    m_addButton->setDefault(true);
+    m_replaceButton = makeButton("Mac_replace", ReplaceCaption, this);
+    m_removeButton = makeButton("Mac_remove", RemoveCaption, this);
+    m_openButton = makeButton("OpenDlg", OpenCaption, this);
+    m_saveButton = makeButton("SaveDlg", SaveCaption, this);
+    m_sendButton = makeButton("SendCmd", SendCaption, this);
+    m_exitButton = makeButton("ExitCmd", ExitCaption, this);
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("StatusLbl"));
 
     // Two typed characters move on to the next box, and from the last one to Add.
     for (int k = 0; k < ByteBoxCount; ++k) {
-        QWidget *next = k + 1 < ByteBoxCount ? static_cast<QWidget *>(m_mac[std::size_t(k + 1)]) : m_macAdd;
-        connect(m_mac[std::size_t(k)], &QLineEdit::textEdited, next, [next](const QString &typed) {
+        QWidget *next = k + 1 < ByteBoxCount ? static_cast<QWidget *>(m_byteBoxes[std::size_t(k + 1)]) : m_addButton;
+        connect(m_byteBoxes[std::size_t(k)], &QLineEdit::textEdited, next, [next](const QString &typed) {
             if (typed.size() == PairLength)
                 next->setFocus(Qt::TabFocusReason);
         });
     }
-    connect(m_macLst, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (selectedRow() >= 0)
             setRowButtonsEnabled(true);
     });
-    connect(m_macAdd, &QPushButton::clicked, this, &MacFilterDialog::addAddress);
-    connect(m_macReplace, &QPushButton::clicked, this, &MacFilterDialog::replaceAddress);
-    connect(m_macRemove, &QPushButton::clicked, this, &MacFilterDialog::removeAddress);
-    connect(m_openDlg, &QPushButton::clicked, this, &MacFilterDialog::openFile);
-    connect(m_saveDlg, &QPushButton::clicked, this, &MacFilterDialog::saveFile);
-    connect(m_sendCmd, &QPushButton::clicked, this, &MacFilterDialog::sendList);
-    connect(m_exitCmd, &QPushButton::clicked, this, &MacFilterDialog::reject);
+    connect(m_addButton, &QPushButton::clicked, this, &MacFilterDialog::addAddress);
+    connect(m_replaceButton, &QPushButton::clicked, this, &MacFilterDialog::replaceAddress);
+    connect(m_removeButton, &QPushButton::clicked, this, &MacFilterDialog::removeAddress);
+    connect(m_openButton, &QPushButton::clicked, this, &MacFilterDialog::openFile);
+    connect(m_saveButton, &QPushButton::clicked, this, &MacFilterDialog::saveFile);
+    connect(m_sendButton, &QPushButton::clicked, this, &MacFilterDialog::sendList);
+    connect(m_exitButton, &QPushButton::clicked, this, &MacFilterDialog::reject);
 
     auto *editRow = new QHBoxLayout;
-    editRow->addWidget(m_macAdd);
-    editRow->addWidget(m_macReplace);
-    editRow->addWidget(m_macRemove);
+    editRow->addWidget(m_addButton);
+    editRow->addWidget(m_replaceButton);
+    editRow->addWidget(m_removeButton);
     auto *listSide = new QVBoxLayout;
-    listSide->addWidget(m_macLbl);
-    listSide->addWidget(m_macLst, 1);
+    listSide->addWidget(m_listCaption);
+    listSide->addWidget(m_list, 1);
     listSide->addLayout(boxRow);
     listSide->addLayout(editRow);
-    listSide->addWidget(m_status);
+    listSide->addWidget(m_note);
     auto *commandSide = new QVBoxLayout;
-    commandSide->addWidget(m_openDlg);
-    commandSide->addWidget(m_saveDlg);
+    commandSide->addWidget(m_openButton);
+    commandSide->addWidget(m_saveButton);
     commandSide->addStretch();
-    commandSide->addWidget(m_sendCmd);
-    commandSide->addWidget(m_exitCmd);
+    commandSide->addWidget(m_sendButton);
+    commandSide->addWidget(m_exitButton);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_macImg, 0, Qt::AlignTop);
+    layout->addWidget(m_image, 0, Qt::AlignTop);
     layout->addLayout(listSide, 1);
     layout->addLayout(commandSide);
 }
@@ -261,7 +261,7 @@ QString MacFilterDialog::typedKey()
     // A box still being typed in (Enter reaches the default button without leaving it) is
     // completed as leaving it would.
     QString key;
-    for (QLineEdit *box : m_mac) {
+    for (QLineEdit *box : m_byteBoxes) {
         box->setText(Normalised(box->text()));
         key += box->text();
     }
@@ -270,19 +270,19 @@ QString MacFilterDialog::typedKey()
 
 int MacFilterDialog::selectedRow() const
 {
-    const QList<QTreeWidgetItem *> selected = m_macLst->selectedItems();
-    return selected.isEmpty() ? -1 : m_macLst->indexOfTopLevelItem(selected.first());
+    const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
+    return selected.isEmpty() ? -1 : m_list->indexOfTopLevelItem(selected.first());
 }
 
 void MacFilterDialog::rebuildRows()
 {
     const int count = int(m_table.count());
-    while (m_macLst->topLevelItemCount() > count)
-        delete m_macLst->takeTopLevelItem(m_macLst->topLevelItemCount() - 1);
+    while (m_list->topLevelItemCount() > count)
+        delete m_list->takeTopLevelItem(m_list->topLevelItemCount() - 1);
     for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem *row = m_macLst->topLevelItem(i);
+        QTreeWidgetItem *row = m_list->topLevelItem(i);
         if (!row)
-            row = new QTreeWidgetItem(m_macLst);
+            row = new QTreeWidgetItem(m_list);
         row->setText(NumberColumn, QString::number(i + 1));
         row->setText(AddressColumn, m_table.FormatEntry(i));
     }
@@ -290,14 +290,14 @@ void MacFilterDialog::rebuildRows()
 
 void MacFilterDialog::setRowButtonsEnabled(bool enabled)
 {
-    m_macReplace->setEnabled(enabled);
-    m_macRemove->setEnabled(enabled);
+    m_replaceButton->setEnabled(enabled);
+    m_removeButton->setEnabled(enabled);
 }
 
 void MacFilterDialog::addAddress()
 {
     if (m_table.isFull()) {
-        m_macAdd->setEnabled(false);
+        m_addButton->setEnabled(false);
         return;
     }
     const FilterEdit edit = m_table.add(typedKey());
@@ -310,7 +310,7 @@ void MacFilterDialog::addAddress()
     if (edit.outcome == FilterEdit::Appended)
         setRowButtonsEnabled(true);
     if (m_table.isFull())
-        m_macAdd->setEnabled(false);
+        m_addButton->setEnabled(false);
 }
 
 void MacFilterDialog::replaceAddress()
@@ -335,11 +335,11 @@ void MacFilterDialog::removeAddress()
     const int row = selectedRow();
     if (row < 0 || !m_table.remove(row))
         return;
-    delete m_macLst->takeTopLevelItem(row);
-    m_macLst->setCurrentItem(nullptr);
+    delete m_list->takeTopLevelItem(row);
+    m_list->setCurrentItem(nullptr);
     rebuildRows();
     setRowButtonsEnabled(false);
-    m_macAdd->setEnabled(true);
+    m_addButton->setEnabled(true);
 }
 
 QString MacFilterDialog::startFolder() const
@@ -360,10 +360,10 @@ void MacFilterDialog::openFile()
         return;
     }
     m_table.load(contents.entries);
-    m_macLst->clear();
+    m_list->clear();
     rebuildRows();
     setRowButtonsEnabled(!m_table.isEmpty());
-    m_macAdd->setEnabled(!m_table.isFull());
+    m_addButton->setEnabled(!m_table.isFull());
 }
 
 void MacFilterDialog::saveFile()
@@ -388,7 +388,7 @@ void MacFilterDialog::saveFile()
 
 void MacFilterDialog::sendList()
 {
-    m_status->clear();
+    m_note->clear();
     // A cancelled login keeps the password confirmed before, and sends nothing.
     const std::optional<QString> password = LoginDialog::ask(this);
     if (password)
@@ -400,16 +400,16 @@ void MacFilterDialog::sendList()
 void MacFilterDialog::showList(const QList<MacAddress> &addresses)
 {
     m_table.loadAddresses(addresses);
-    m_macLst->clear();
+    m_list->clear();
     rebuildRows();
     if (m_table.isFull())
-        m_macAdd->setEnabled(false);
+        m_addButton->setEnabled(false);
 }
 
 void MacFilterDialog::showVerdict(FilterExchange::Status status)
 {
     // A late verdict answers the write the note said had no answer.
-    m_status->clear();
+    m_note->clear();
     showMessage(QMessageBox::NoIcon, ApplicationTitle, FilterExchange::message(status));
 }
 
@@ -417,18 +417,18 @@ void MacFilterDialog::listMousePressed(const QPoint &position)
 {
     // The row under the pointer is selected before the view handles the press; off the rows
     // nothing stays selected.
-    QTreeWidgetItem *row = m_macLst->itemAt(position);
-    m_macLst->setCurrentItem(row);
+    QTreeWidgetItem *row = m_list->itemAt(position);
+    m_list->setCurrentItem(row);
     setRowButtonsEnabled(row != nullptr);
 }
 
 bool MacFilterDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_macLst->viewport() && event->type() == QEvent::MouseButtonPress)
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress)
         listMousePressed(static_cast<QMouseEvent *>(event)->position().toPoint());
-    if (watched == m_macLst && event->type() == QEvent::Resize) {
-        const int margin = TwipsToPixels(NumberColumnMarginTwips, m_macLst->logicalDpiX());
-        m_macLst->setColumnWidth(NumberColumn, qMax(0, m_macLst->width() / 3 - margin));
+    if (watched == m_list && event->type() == QEvent::Resize) {
+        const int margin = TwipsToPixels(NumberColumnMarginTwips, m_list->logicalDpiX());
+        m_list->setColumnWidth(NumberColumn, qMax(0, m_list->width() / 3 - margin));
     }
     return DeviceDialog::eventFilter(watched, event);
 }

@@ -73,18 +73,18 @@ private:
     QString m_filePath;
     FilterExchange *m_exchange = nullptr;
 
-    QLabel *m_macImg = nullptr;
-    QLabel *m_macLbl = nullptr;
-    QTreeWidget *m_macLst = nullptr;
-    std::array<QLineEdit *, ByteBoxCount> m_mac{};
-    QPushButton *m_macAdd = nullptr;
-    QPushButton *m_macReplace = nullptr;
-    QPushButton *m_macRemove = nullptr;
-    QPushButton *m_openDlg = nullptr;
-    QPushButton *m_saveDlg = nullptr;
-    QPushButton *m_sendCmd = nullptr;
-    QPushButton *m_exitCmd = nullptr;
-    QLabel *m_status = nullptr; ///< a quiet note when a write goes unanswered
+    QLabel *m_image = nullptr;
+    QLabel *m_listCaption = nullptr;
+    QTreeWidget *m_list = nullptr;
+    std::array<QLineEdit *, ByteBoxCount> m_byteBoxes{};
+    QPushButton *m_addButton = nullptr;
+    QPushButton *m_replaceButton = nullptr;
+    QPushButton *m_removeButton = nullptr;
+    QPushButton *m_openButton = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_sendButton = nullptr;
+    QPushButton *m_exitButton = nullptr;
+    QLabel *m_note = nullptr; ///< a quiet note when a write goes unanswered
 };
 
 } // namespace farlight
