@@ -3,6 +3,7 @@
 #include "netenv/udppeer.h"
 #include "protocol/packetheader.h"
 
+#include <QHostAddress>
 #include <QPointer>
 
 #include <utility>
@@ -50,6 +51,7 @@ bool SetIpExchange::send(const std::optional<QString> &password, quint8 flag, qu
     m_noAnswerTimer.stop();
     // The number is used whether or not the request goes out.
     m_request.build(m_device.authTarget(), password.value_or(m_password), flag, address, mask, gateway, m_counters);
+    m_requestedAddress = flag == Flag::SetIpStatic ? address : 0;
     if (!password)
         return true;
     m_password = *password;
@@ -77,13 +79,23 @@ void SetIpExchange::close()
         m_socket->close();
 }
 
+bool SetIpExchange::fromDevice() const
+{
+    // Every field a reply is matched on can be read off the broadcast request, so anyone on the
+    // segment could answer first; the device answers from its own address, or from the one it
+    // was just given.
+    const QHostAddress source(m_socket->remoteHostIp());
+    return source == QHostAddress(m_device.address)
+        || (m_requestedAddress != 0 && source == QHostAddress(m_requestedAddress));
+}
+
 void SetIpExchange::receive(int bytesTotal)
 {
     if (bytesTotal < SetIpReply::MinimumSize)
         return;
     const QByteArray reply = m_socket->getData();
     const std::optional<quint16> status = SetIpReply::status(reply);
-    if (!status || !m_awaitingReply || !m_request.isReply(reply))
+    if (!status || !m_awaitingReply || !m_request.isReply(reply) || !fromDevice())
         return;
     if (*status != Ok && *status != Failure && *status != InvalidPassword)
         return;

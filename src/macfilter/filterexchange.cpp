@@ -4,6 +4,8 @@
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
 
+#include <QHostAddress>
+
 namespace farlight {
 
 namespace {
@@ -95,7 +97,10 @@ void FilterExchange::receive(int bytesTotal)
     const QByteArray datagram = m_socket->getData();
     // parse() also refuses a reply too short to hold the status.
     const std::optional<FilterReply> reply = FilterReply::parse(datagram);
-    if (!reply || !m_request.isReply(datagram))
+    // Every field a reply is matched on can be read off the broadcast request: only what comes
+    // from the address the device answered the search from is taken.
+    const bool fromDevice = QHostAddress(m_socket->remoteHostIp()) == QHostAddress(m_device.address);
+    if (!reply || !fromDevice || !m_request.isReply(datagram))
         return;
 
     // A refusal answers either kind of request; a success must be of the kind awaited, or a

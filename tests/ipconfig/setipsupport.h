@@ -39,6 +39,7 @@ inline void submitSetIp(QWidget *dialog, const QStringList &addresses)
 struct LoopbackDevice
 {
     static inline const QString AdapterAddress = QStringLiteral("127.0.0.1");
+    static inline const QString DeviceAddress = QStringLiteral("127.0.0.2");
     static inline const QByteArray DeviceMac = QByteArray::fromHex("000A1B2C3D4E");
     static inline const QByteArray AdapterMac = QByteArray::fromHex("02005E100001");
 
@@ -47,7 +48,7 @@ struct LoopbackDevice
 
     bool bind()
     {
-        return listener.bind(QHostAddress::AnyIPv4, 4000) && device.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);
+        return listener.bind(QHostAddress::AnyIPv4, 4000) && device.bind(QHostAddress(DeviceAddress), 0);
     }
 
     /// One adapter on lo and the device AP-Lobby found through it, at index 0 of both tables.
@@ -59,6 +60,7 @@ struct LoopbackDevice
         std::copy(AdapterMac.cbegin(), AdapterMac.cend(), state.adapterTable[0].Mac.begin());
         state.adapterCount = 1;
         state.deviceTable[0].HostName = QStringLiteral("AP-Lobby");
+        state.deviceTable[0].IpAddress = DeviceAddress;
         std::copy(DeviceMac.cbegin(), DeviceMac.cend(), state.deviceTable[0].Mac.begin());
         state.deviceCount = 1;
     }

@@ -84,20 +84,25 @@ private slots:
     void replies_data()
     {
         QTest::addColumn<QList<QByteArray>>("replies");
+        QTest::addColumn<QList<int>>("senders"); // last octet of each reply's source, 127.0.0.x
         QTest::addColumn<QList<int>>("statuses");
 
         const QByteArray ok = setIpReply("0000");
         const QByteArray failure = setIpReply("0001");
-        QTest::newRow("status 0 three times: one verdict, one confirmation") << QList{ok, ok, ok} << QList{0};
-        QTest::newRow("status 255") << QList{setIpReply("00FF")} << QList{255};
-        QTest::newRow("unknown status 2") << QList{setIpReply("0002"), failure} << QList{1};
+        QTest::newRow("status 0 three times: one verdict, one confirmation") << QList{ok, ok, ok} << QList{2, 2, 2} << QList{0};
+        QTest::newRow("status 255") << QList{setIpReply("00FF")} << QList{2} << QList{255};
+        QTest::newRow("unknown status 2") << QList{setIpReply("0002"), failure} << QList{2, 2} << QList{1};
         QTest::newRow("the device's MAC instead of the adapter's")
-            << QList{setIpReply("0000", LoopbackDevice::DeviceMac), failure} << QList{1};
+            << QList{setIpReply("0000", LoopbackDevice::DeviceMac), failure} << QList{2, 2} << QList{1};
+        // Anyone can copy the request's fields; only the device's address, or the one asked for, counts.
+        QTest::newRow("a stranger answers first") << QList{ok, failure} << QList{3, 2} << QList{1};
+        QTest::newRow("the device from the address asked for") << QList{ok} << QList{4} << QList{0};
     }
 
     void replies()
     {
         QFETCH(QList<QByteArray>, replies);
+        QFETCH(QList<int>, senders);
         QFETCH(QList<int>, statuses);
 
         SequenceCounters counters;
@@ -113,11 +118,14 @@ private slots:
         // Connected after the exchange's own handler, so it counts datagrams already dealt with.
         int arrivals = 0;
         connect(socket, &UdpPeer::dataArrival, this, [&arrivals] { ++arrivals; });
-        QVERIFY(exchange.send(Password, 0x11, 0, 0, 0));
+        QVERIFY(exchange.send(Password, 0x10, 0x7F000004, 0xFF000000, 0));
         QVERIFY(!m_device.nextRequest().isEmpty());
 
-        for (const QByteArray &reply : replies)
-            m_device.answer(reply, socket->localPort());
+        for (qsizetype i = 0; i < replies.size(); ++i) {
+            QUdpSocket sender;
+            QVERIFY(sender.bind(QHostAddress(0x7F000000u + quint32(senders[i])), 0));
+            sender.writeDatagram(replies[i], QHostAddress(LoopbackDevice::AdapterAddress), socket->localPort());
+        }
         QTRY_COMPARE(arrivals, replies.size());
         QCOMPARE(verdicts, statuses);
         QVERIFY(!confirmedBeforeVerdictTaken);

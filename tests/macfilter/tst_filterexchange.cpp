@@ -7,6 +7,8 @@
 #include "macfilter/filterexchange.h"
 #include "netenv/udppeer.h"
 
+#include <QSignalSpy>
+
 using namespace farlight;
 using testsupport::LoopbackDevice;
 
@@ -103,6 +105,23 @@ private slots:
         QCOMPARE(m_device.nextRequest(0).toHex(), (hexBytes("87654321 6020 0000") + Auth).toHex());
         QCOMPARE(m_device.nextRequest(0).toHex(), written.isNull() ? QByteArray() : write.toHex());
         QCOMPARE(m_device.nextRequest(0), QByteArray());
+    }
+
+    // Anyone on the segment can copy the request's fields; only the device's address counts.
+    void strangersAreIgnored()
+    {
+        SequenceCounters counters;
+        FilterExchange exchange(LoopbackDevice::target(), counters);
+        QSignalSpy listed(&exchange, &FilterExchange::listReceived);
+        QVERIFY(exchange.open());
+        QVERIFY(exchange.requestList(QStringLiteral("admin")));
+        const quint16 port = exchange.findChild<UdpPeer *>()->localPort();
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
+        stranger.writeDatagram(reply("300000", "0000", hexBytes("0A0B0C0D0E0F")), QHostAddress::LocalHost, port);
+        m_device.answer(reply("300000", "0000", hexBytes("000000000001")), port);
+        QVERIFY(listed.wait());
+        QCOMPARE(listed.first().first().value<QList<MacAddress>>(), QList<MacAddress>{*MacFromBytes(hexBytes("000000000001"))});
     }
 
 private:
