@@ -357,7 +357,10 @@ void StartWindow::updateStatus()
 {
     if (m_model->listedCount() > 0)
         m_emptyHint->hide();
-    const QString count = m_model->countText();
+    QString count = m_model->countText();
+    // A flood of forged answers could otherwise fill the list and hide real devices unsaid.
+    if (const int away = m_session.devicesTurnedAway(); away > 0 && !m_session.isActive())
+        count += QStringLiteral("; the list is full: %1 more answered").arg(away);
     m_countLabel->setText(count);
     m_countLabel->setAccessibleName(count);
     updateActions();

@@ -152,6 +152,11 @@ void Runner::searched(SearchSession::Outcome outcome)
             return end(ExitCode::Usage);
         }
     }
+    if (const int away = m_search.devicesTurnedAway(); away > 0) {
+        err() << u"the list is full at %1 devices: %2 more answered and are left out"_s.arg(AppState::DeviceCapacity)
+                     .arg(away)
+              << Qt::endl;
+    }
     if (m_command.kind == Command::Kind::Search) {
         const DeviceSelection found = SelectDevices(m_state, {}, true, m_command.adapter);
         out() << FormatDevices(m_state, found.indexes, m_command.format);

@@ -3,6 +3,8 @@
 #include "protocol/packetheader.h"
 #include "protocol/searchcodec.h"
 
+#include <numeric>
+
 namespace farlight {
 
 DeviceSearch::DeviceSearch(std::span<DeviceRecord, MaxDevices> table, qint16 &count)
@@ -15,6 +17,7 @@ void DeviceSearch::begin()
 {
     m_active = true;
     m_count = 0;
+    m_turnedAway.clear();
     std::fill(m_table.begin(), m_table.end(), DeviceRecord{});
     m_requests.fill(QByteArray());
 }
@@ -61,8 +64,12 @@ DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayV
         if (m_table[std::size_t(i)].Mac == reply->deviceMac)
             return Verdict::Duplicate;
     }
-    if (m_count >= MaxDevices)
+    if (m_count >= MaxDevices) {
+        if (m_turnedAway.size() < TurnedAwayLimit)
+            m_turnedAway.insert(std::accumulate(reply->deviceMac.cbegin(), reply->deviceMac.cend(), quint64(0),
+                                                [](quint64 sum, quint8 byte) { return sum << 8 | byte; }));
         return Verdict::TableFull;
+    }
 
     DeviceRecord &entry = m_table[std::size_t(m_count)];
     entry.HostName = reply->hostName;

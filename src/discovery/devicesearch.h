@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -56,6 +57,11 @@ public:
     /// @brief Applies the reply rules to a datagram that arrived on adapter @p adapterIndex's socket.
     Verdict handleDatagram(int adapterIndex, QByteArrayView datagram, const QString &sourceAddress);
 
+    /// @brief How many devices (by MAC) answered this search after the table was full, counted
+    /// up to TurnedAwayLimit: a flood of forged replies must not hide the real devices unsaid.
+    int turnedAway() const { return int(m_turnedAway.size()); }
+    static constexpr int TurnedAwayLimit = 10000;
+
 private:
     std::span<DeviceRecord, MaxDevices> m_table;
     qint16 &m_count;
@@ -64,6 +70,7 @@ private:
     RequestCounter m_sequence;
     quint16 m_current = 0;
     bool m_active = false;
+    QSet<quint64> m_turnedAway; ///< MACs as numbers
 };
 
 /// @brief The six cells of a device's list row: host name, address, SSID, channel, WEP, MAC.

@@ -51,6 +51,8 @@ public:
     void stop();
 
     bool isActive() const { return m_search.isActive(); }
+    /// @brief Devices that answered the last search but found the list full.
+    int devicesTurnedAway() const { return m_search.turnedAway(); }
 
     /// @brief Length of one step; tests shorten it.
     void setStepInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }

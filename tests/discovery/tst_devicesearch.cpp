@@ -125,8 +125,12 @@ void TestDeviceSearch::tableHolds101Devices()
         QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "AP", quint8(i)), source), DeviceSearch::Verdict::Accepted);
     }
     QCOMPARE(f.count, qint16(101));
-    QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "AP", 0xFF), "10.9.9.9"), DeviceSearch::Verdict::TableFull);
+    for (int copy = 0; copy < 2; ++copy) {
+        for (quint8 tail : {0xFE, 0xFF})
+            QCOMPARE(f.search.handleDatagram(0, reply(1, Adapter0, "AP", tail), "10.9.9.9"), DeviceSearch::Verdict::TableFull);
+    }
     QCOMPARE(f.count, qint16(101));
+    QCOMPARE(f.search.turnedAway(), 2);
     QCOMPARE(f.table[100].IpAddress, QStringLiteral("10.0.0.101"));
 }
 
