@@ -10,6 +10,8 @@
 #include "diagnosis/report.h"
 #include "dialogs/helpindex.h"
 #include "discovery/devicesearch.h"
+#include "discovery/presencecheck.h"
+#include "ipconfig/setipdialog.h"
 #include "netenv/platform.h"
 #include "resources/strings.h"
 #include "session/devicelistmodel.h"
@@ -90,6 +92,7 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     , m_state(state)
     , m_platform(platform)
     , m_session(state, platform)
+    , m_presence(new PresenceCheck(platform, this))
     , m_diagnosisFactory([&platform] { return new Diagnosis(platform); })
 {
     setObjectName(QStringLiteral("start"));
@@ -610,8 +613,27 @@ void StartWindow::openDeviceDialog(DeviceDialog kind)
     if (!dialog)
         return;
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
-    dialog->exec();
+    if (dialog->exec() == QDialog::Accepted && kind == DeviceDialog::SetIp && dialog)
+        verifyAddress(*dialog);
     delete dialog;
+}
+
+void StartWindow::verifyAddress(const QDialog &dialog)
+{
+    const auto *setIp = qobject_cast<const SetIpDialog *>(&dialog);
+    if (!setIp || m_presence->isActive())
+        return;
+    const QString mac = FormatMac(setIp->device().mac);
+    const QString address = setIp->requestedAddress();
+    const QString where = address.isEmpty() ? QStringLiteral("again") : QStringLiteral("at %1").arg(address);
+    statusBar()->showMessage(QStringLiteral("Checking that %1 answers %2...").arg(mac, where));
+    disconnect(m_presence, &PresenceCheck::finished, this, nullptr);
+    connect(m_presence, &PresenceCheck::finished, this, [this, mac, where](const QList<bool> &answered) {
+        const bool ok = answered.value(0);
+        statusBar()->showMessage(ok ? QStringLiteral("%1 answers %2: verified").arg(mac, where)
+                                    : QStringLiteral("%1 did not answer %2: not verified").arg(mac, where));
+    });
+    m_presence->start({{setIp->device().mac, address}});
 }
 
 void StartWindow::OpenWebAdmin()

@@ -26,6 +26,7 @@ class AppState;
 class Diagnosis;
 class DeviceListModel;
 class PendingDialog;
+class PresenceCheck;
 class Platform;
 
 /// @brief The main window: the device list, its menus, toolbar and context menus.
@@ -106,6 +107,8 @@ private:
     /// Before a command that reaches a device by its address: when other found devices answer
     /// from the same address, says so and asks whether to go on.
     bool confirmSharedAddress(int deviceIndex, const QString &command);
+    /// After "Set IP OK": whether the device answers where it was sent, told in the status bar.
+    void verifyAddress(const QDialog &dialog);
     void selectRowAt(const QPoint &viewportPos);
     void popUpMenuAt(const QPoint &globalPos);
     void deleteSelectedRow();
@@ -120,6 +123,7 @@ private:
     Platform &m_platform;
     SearchSession m_session;
     QString m_password; ///< the last password a login confirmed in this run
+    PresenceCheck *m_presence = nullptr;
     QPointer<PendingDialog> m_pending; ///< the progress dialog of the search under way, if any
     std::array<DialogFactory, 3> m_dialogFactories{};
 

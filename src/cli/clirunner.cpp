@@ -48,6 +48,7 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     , m_platform(platform)
     , m_console(std::move(console))
     , m_search(state, platform)
+    , m_presence(platform)
     , m_batch(platform)
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
@@ -226,7 +227,34 @@ void Runner::startNextDevices()
             startFilterSet(target);
     }
     if (m_running == 0 && m_next >= m_targets.size())
+        m_command.kind == Command::Kind::SetIp ? verifyAddresses() : summarize();
+}
+
+void Runner::verifyAddresses()
+{
+    QList<PresenceCheck::Expected> expected;
+    QList<int> checked;
+    for (qsizetype i = 0; i < m_outcomes.size(); ++i) {
+        if (!m_outcomes[i].ok)
+            continue;
+        expected.append({m_state.deviceTable[std::size_t(m_targets[i])].Mac, m_command.dhcp ? QString() : m_command.ip});
+        checked.append(int(i));
+    }
+    if (expected.isEmpty())
+        return summarize();
+    err() << u"Checking that %1 device(s) answer %2"_s.arg(expected.size())
+                 .arg(m_command.dhcp ? u"again"_s : u"at %1"_s.arg(m_command.ip))
+          << Qt::endl;
+    connect(&m_presence, &PresenceCheck::finished, this, [this, checked](const QList<bool> &answered) {
+        for (qsizetype k = 0; k < checked.size(); ++k) {
+            Outcome &outcome = m_outcomes[checked[k]];
+            outcome.ok = answered.value(k);
+            outcome.result += u"; "_s + PresenceText(outcome.ok);
+            (outcome.ok ? out() : err()) << outcome.device << u": "_s << PresenceText(outcome.ok) << Qt::endl;
+        }
         summarize();
+    });
+    m_presence.start(expected);
 }
 
 void Runner::startSetIp(int target)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/clioptions.h"
+#include "discovery/presencecheck.h"
 #include "discovery/searchsession.h"
 #include "firmware/upgradebatch.h"
 #include "macfilter/filterexchange.h"
@@ -57,7 +58,11 @@ public:
     void start();
 
     /// @brief The search's step length; tests shorten it.
-    void setSearchStepInterval(std::chrono::milliseconds interval) { m_search.setStepInterval(interval); }
+    void setSearchStepInterval(std::chrono::milliseconds interval)
+    {
+        m_search.setStepInterval(interval);
+        m_presence.setTiming(interval, interval);
+    }
     /// @brief The uploads' retransmission interval; tests shorten it.
     void setRetransmitInterval(std::chrono::milliseconds interval) { m_batch.setRetransmitInterval(interval); }
 
@@ -84,6 +89,8 @@ private:
     void startSetIp(int target);
     void startFilterSet(int target);
     void deviceDone(int target, const QString &result, bool ok);
+    /// After set-ip: a search of its own must find each changed device where it should be.
+    void verifyAddresses();
     void showProgress(int target, std::optional<int> percent, const QString &state);
     void summarize();
     void end(int exitCode);
@@ -95,6 +102,7 @@ private:
     Platform &m_platform;
     Console m_console;
     SearchSession m_search;
+    PresenceCheck m_presence;
     UpgradeBatch m_batch;
     std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
     QString m_password;

@@ -4,6 +4,7 @@
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/staticsettings.h"
 #include "session/appstate.h"
+#include "netenv/platformutils.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "widgets/twips.h"
@@ -225,6 +226,7 @@ void SetIpDialog::ValidateAndSend()
     m_exchange->cancelPending();
     const std::optional<QString> password = askPassword();
     m_mode = isStatic ? StaticMode : DhcpMode;
+    m_requestedAddress = isStatic ? AddressToText(address) : QString();
     if (!m_exchange->send(password, isStatic ? Flag::SetIpStatic : Flag::SetIpDhcp, address, mask, gateway))
         showMessage(this, QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet));
 }

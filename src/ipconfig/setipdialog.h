@@ -50,6 +50,8 @@ public:
     const DeviceTarget &device() const { return m_exchange->device(); }
     /// @brief What the last request built asked for.
     Mode currentMode() const { return m_mode; }
+    /// @brief The static address the last request asked for; empty for DHCP.
+    QString requestedAddress() const { return m_requestedAddress; }
 
     /// @brief The OK button: validates a static choice, asks for the password and sends the
     /// set-IP request. The dialog stays open waiting for the reply.
@@ -73,6 +75,7 @@ private:
 
     QString &m_password;
     Mode m_mode = NoRequest;
+    QString m_requestedAddress;
 
     QGroupBox *m_settingsFrame = nullptr;
     QRadioButton *m_staticOption = nullptr;

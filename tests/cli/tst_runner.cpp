@@ -37,6 +37,7 @@ private:
     QUdpSocket m_listener; // port 4000, where the requests are broadcast
     QUdpSocket m_device;
     QList<quint8> m_macTails;
+    bool m_answerSetIp = false;
 };
 
 void TestRunner::initTestCase()
@@ -54,6 +55,12 @@ void TestRunner::answerSearches()
         const auto opcode = r.u8(PacketHeader::OpcodeOffset);
         const auto sequence = r.u16be(PacketHeader::SequenceOffset);
         const auto requester = r.mac(SearchLayout::RequesterMacOffset);
+        // A set-IP request (static or DHCP) is answered "done" when the row says so.
+        if (opcode && *opcode == Opcode::SetIp && m_answerSetIp && request.data().size() >= 32) {
+            const QByteArray reply = request.data().first(8) + request.data().sliced(26, 6) + QByteArray(9, '\0');
+            m_device.writeDatagram(reply, request.senderAddress(), quint16(request.senderPort()));
+            continue;
+        }
         if (!opcode || *opcode != Opcode::Search || !sequence || !requester)
             continue;
         for (quint8 tail : std::as_const(m_macTails)) {
@@ -76,6 +83,10 @@ void TestRunner::ends_data()
     QTest::addColumn<QString>("said"); // in what was written
 
     QTest::newRow("set-ip, silent device") << "set-ip 127.0.0.21 --dhcp" << 1 << 1 << "no answer";
+    // "Done" proves little on a LAN where anyone can answer: the device must be seen where it should be.
+    QTest::newRow("set-ip DHCP done, device seen again") << "set-ip AP --dhcp +" << 1 << 0 << "verified";
+    QTest::newRow("set-ip done, device not at the new address")
+        << "set-ip AP --ip 127.0.0.77 --mask 255.0.0.0 +" << 1 << 1 << "not verified";
     QTest::newRow("set-ip DHCP on two silent devices") << "set-ip --all --dhcp --jobs 2" << 2 << 1 << "no answer";
     QTest::newRow("filter get, silent device") << "filter get AP" << 1 << 1 << "no answer";
     QTest::newRow("filter set, silent device") << "filter set --all LIST" << 1 << 1 << "no answer";
@@ -101,6 +112,8 @@ void TestRunner::ends()
     QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray("Brightway QM735XL ").repeated(100)) > 0);
     image.close();
     arguments.replace(u"LIST"_s, list.fileName()).replace(u"IMAGE"_s, image.fileName());
+    m_answerSetIp = arguments.endsWith(u" +"_s);
+    arguments.remove(u" +"_s);
 
     m_macTails.clear();
     for (int i = 0; i < devices; ++i)

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 
 using namespace farlight;
 using namespace Qt::StringLiterals;
@@ -160,6 +161,10 @@ void TestFleetLab::setIpReachesTheRowsDevice()
     openFor(Fleet[device], "setip");
     QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::SetIpOk)}));
     QTRY_COMPARE(deviceState(Fleet[device], u"ip"_s).toString(), address);
+    // The window then looks for the device at its new address, and says what it saw.
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->statusBar()->currentMessage().endsWith(u"verified"_s), 10000);
+    QVERIFY2(m_window->statusBar()->currentMessage().endsWith(u": verified"_s),
+             qPrintable(m_window->statusBar()->currentMessage()));
     QCOMPARE(deviceState(Fleet[(device + 1) % 3], u"ip"_s).toString(), before);
 }
 

@@ -40,6 +40,9 @@ struct DeviceConfig
     int segment = 1;
     /// Whether reading the filter list needs the right password; writing always does.
     bool readNeedsPassword = false;
+    /// Addresses the lab also places on the device's segment: a static address set to one of
+    /// them moves the device there, and it answers from it from then on.
+    QList<QHostAddress> spareIps;
 };
 
 } // namespace farlight

@@ -77,11 +77,13 @@ int main(int argc, char *argv[])
         // Devices that share an address need it only once.
         QSet<quint32> printed;
         for (const DeviceConfig &device : settings.devices()) {
-            if (printed.contains(device.ip.toIPv4Address()))
-                continue;
-            printed.insert(device.ip.toIPv4Address());
-            std::printf("%d %s/%d %s\n", device.segment, qPrintable(device.ip.toString()), prefixLength(device.mask),
-                        qPrintable(FormatMac(device.mac)));
+            for (const QHostAddress &ip : QList<QHostAddress>{device.ip} + device.spareIps) {
+                if (printed.contains(ip.toIPv4Address()))
+                    continue;
+                printed.insert(ip.toIPv4Address());
+                std::printf("%d %s/%d %s\n", device.segment, qPrintable(ip.toString()), prefixLength(device.mask),
+                            qPrintable(FormatMac(device.mac)));
+            }
         }
         return 0;
     }

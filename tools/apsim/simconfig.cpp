@@ -134,7 +134,7 @@ DeviceConfig parseDevice(const QJsonValue &value, const QString &where)
     checkKeys(o, where,
               {u"host_name"_s, u"mac"_s, u"ip"_s, u"mask"_s, u"gateway"_s, u"ssid"_s, u"channel"_s,
                u"wep"_s, u"password"_s, u"reply"_s, u"tftp"_s, u"filter"_s, u"segment"_s,
-               u"read_needs_password"_s, u"comment"_s});
+               u"read_needs_password"_s, u"spare_ips"_s, u"comment"_s});
     for (const char16_t *key : {u"host_name", u"mac", u"ip"}) {
         if (!o.contains(key))
             fail(where, QStringLiteral("the required key \"%1\" is missing").arg(QString::fromUtf16(key)));
@@ -191,6 +191,18 @@ DeviceConfig parseDevice(const QJsonValue &value, const QString &where)
         d.segment = int(integer(o[u"segment"], path(where, u"segment"_s), 1, 2));
     if (o.contains(u"read_needs_password"))
         d.readNeedsPassword = boolean(o[u"read_needs_password"], path(where, u"read_needs_password"_s));
+    if (o.contains(u"spare_ips")) {
+        const QString sparePath = path(where, u"spare_ips"_s);
+        const QJsonArray list = array(o[u"spare_ips"], sparePath);
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            const QString entryPath = QStringLiteral("%1[%2]").arg(sparePath).arg(i);
+            const QHostAddress spare = ipv4(list[i], entryPath);
+            const quint32 value = spare.toIPv4Address();
+            if (value == 0 || value == 0xFFFFFFFF || (value >> 24) == 127 || (value >> 28) == 0xE || spare == d.ip)
+                fail(entryPath, QStringLiteral("must be a unicast address outside 127.0.0.0/8, not the device's own"));
+            d.spareIps.append(spare);
+        }
+    }
     if (o.contains(u"comment"))
         string(o[u"comment"], path(where, u"comment"_s));
     return d;

@@ -102,6 +102,8 @@ quint16 SimDevice::setIp(QByteArrayView request)
     if (!address || !mask || !gateway || !acceptableSettings(*address, *mask, *gateway))
         return DeviceReply::StatusFailure;
     m_ip = QHostAddress(*address);
+    if (m_config.spareIps.contains(m_ip))
+        m_answeringIp = m_ip;
     m_mask = QHostAddress(*mask);
     m_gateway = QHostAddress(*gateway);
     m_dhcp = false;

@@ -54,6 +54,9 @@ public:
     const QByteArray &firmware() const { return m_firmware; }
 
     QHostAddress appliedIp() const { return m_ip; }
+    /// The address the device answers from: its configured one until a static address set to
+    /// one of its spare addresses moves it there.
+    QHostAddress answeringIp() const { return m_answeringIp.isNull() ? m_config.ip : m_answeringIp; }
     QHostAddress appliedMask() const { return m_mask; }
     QHostAddress appliedGateway() const { return m_gateway; }
     bool dhcp() const { return m_dhcp; }
@@ -69,6 +72,7 @@ private:
     int m_interfaceIndex = 0;
     bool m_present = true;
     QHostAddress m_ip;
+    QHostAddress m_answeringIp;
     QHostAddress m_mask;
     QHostAddress m_gateway;
     bool m_dhcp = false;

@@ -136,6 +136,30 @@ bool SimNetwork::start(QString *error)
         m_devices[i].server = server;
     }
 
+    // A device moved to a spare address answers from it: each gets a socket to send from, and
+    // requests arriving there are handled like any others.
+    for (qsizetype i = 0; i < m_core.deviceCount(); ++i) {
+        for (const QHostAddress &spare : m_core.device(i).config().spareIps) {
+            if (m_spareSockets.contains(spare.toIPv4Address()) || interfaceOf(spare) == 0)
+                continue;
+            auto *socket = new QUdpSocket(this);
+            if (!socket->bind(spare, DevicePort, Sharing)) {
+                *error = u"cannot bind %1:%2: %3"_s.arg(spare.toString()).arg(DevicePort).arg(socket->errorString());
+                return false;
+            }
+            connect(socket, &QUdpSocket::readyRead, this, [this, socket] { readManagement(socket); });
+            m_spareSockets.insert(spare.toIPv4Address(), socket);
+            // Moved there, the device takes uploads there too.
+            auto *server = new QUdpSocket(this);
+            if (!server->bind(spare, Tftp::ServerPort)) {
+                *error = u"cannot bind %1:%2: %3"_s.arg(spare.toString()).arg(Tftp::ServerPort).arg(server->errorString());
+                return false;
+            }
+            connect(server, &QUdpSocket::readyRead, this, [this, i, server] { readTftp(i, server); });
+            m_devices[i].spareServers.insert(spare.toIPv4Address(), server);
+        }
+    }
+
     connect(&m_expiry, &QTimer::timeout, this, &SimNetwork::expireTransfers);
     m_expiry.start(ExpiryIntervalMs);
     writeState();
@@ -185,7 +209,7 @@ QUdpSocket *SimNetwork::managementSocketFor(const QHostAddress &source) const
         if (m_core.device(i).config().ip.isEqual(source, QHostAddress::TolerantConversion))
             return m_devices[i].management;
     }
-    return nullptr;
+    return m_spareSockets.value(source.toIPv4Address());
 }
 
 void SimNetwork::sendNow(const OutboundDatagram &out, qsizetype device)
@@ -195,7 +219,10 @@ void SimNetwork::sendNow(const OutboundDatagram &out, qsizetype device)
         socket = managementSocketFor(out.source);
     } else {
         const DeviceSockets &sockets = m_devices[device];
-        socket = out.sourcePort == Tftp::ServerPort ? sockets.server : sockets.transfers.value(out.sourcePort);
+        if (out.sourcePort != Tftp::ServerPort)
+            socket = sockets.transfers.value(out.sourcePort);
+        else
+            socket = sockets.spareServers.value(out.source.toIPv4Address(), sockets.server);
     }
     if (!socket)
         return; // a device without its address, or a transfer that ended while this answer was delayed
@@ -242,7 +269,7 @@ void SimNetwork::writeState()
 quint16 SimNetwork::openTransferPort(qsizetype device)
 {
     auto *socket = new QUdpSocket(this);
-    if (!socket->bind(m_core.device(device).config().ip, 0)) {
+    if (!socket->bind(m_core.device(device).answeringIp(), 0)) {
         warn(u"cannot open a TFTP transfer port: %1"_s.arg(socket->errorString()));
         delete socket;
         return 0;

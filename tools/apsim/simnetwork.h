@@ -40,6 +40,7 @@ private:
     {
         QUdpSocket *management = nullptr;
         QUdpSocket *server = nullptr;
+        QHash<quint32, QUdpSocket *> spareServers; ///< port 69 at each spare address
         QHash<quint16, QUdpSocket *> transfers;
     };
 
@@ -60,6 +61,7 @@ private:
     QFile m_log;
     QUdpSocket *m_management = nullptr;
     QList<DeviceSockets> m_devices;
+    QHash<quint32, QUdpSocket *> m_spareSockets; ///< by spare address: where moved devices answer from
     QElapsedTimer m_clock;
     QTimer m_expiry;
 };

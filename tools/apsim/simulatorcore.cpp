@@ -52,7 +52,10 @@ void SimulatorCore::setTftpPortOpener(std::function<quint16(qsizetype)> opener)
 bool SimulatorCore::isOwnAddress(const QHostAddress &address) const
 {
     return std::any_of(m_devices.begin(), m_devices.end(),
-                       [&](const auto &d) { return d->config().ip.isEqual(address, QHostAddress::TolerantConversion); });
+                       [&](const auto &d) {
+                           return d->config().ip.isEqual(address, QHostAddress::TolerantConversion)
+                               || d->config().spareIps.contains(address);
+                       });
 }
 
 bool SimulatorCore::hears(const SimDevice &device, const InboundDatagram &in) const
@@ -113,7 +116,7 @@ void SimulatorCore::addReplies(QList<OutboundDatagram> &out, const SimDevice &de
         ByteWriter(reply).mac(DeviceReply::RequesterMacOffset, *mac);
     OutboundDatagram datagram;
     datagram.data = reply;
-    datagram.source = device.config().ip;
+    datagram.source = device.answeringIp();
     datagram.sourcePort = DevicePort;
     datagram.destination = device.config().reply == ReplyMode::Broadcast ? QHostAddress(QHostAddress::Broadcast)
                                                                          : in.sender;
@@ -260,7 +263,7 @@ QList<OutboundDatagram> SimulatorCore::handleTftp(qsizetype index, const Inbound
     for (const auto &reply : replies) {
         OutboundDatagram datagram;
         datagram.data = reply.data;
-        datagram.source = dev.config().ip;
+        datagram.source = dev.answeringIp();
         datagram.sourcePort = reply.localPort;
         datagram.destination = reply.peer;
         datagram.destinationPort = reply.peerPort;
