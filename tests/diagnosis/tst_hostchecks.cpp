@@ -1,40 +1,14 @@
 #include "diagnosis/hostchecks.h"
 #include "diagnosis/report.h"
-#include "diagnosis/systemprobe.h"
+
+#include "../support/scriptedprobe.h"
 
 #include <QFile>
 #include <QTest>
 
 using namespace farlight;
+using testsupport::ScriptedProbe;
 using Verdict = Finding::Verdict;
-
-// Answers from scripted files, links and results; reaches nothing of the system.
-class ScriptedProbe : public SystemProbe
-{
-public:
-    std::optional<QByteArray> readFile(const QString &path) override
-    {
-        return files.contains(path) ? std::optional(files.value(path)) : std::nullopt;
-    }
-    QStringList listFolder(const QString &path) override
-    {
-        QStringList names;
-        for (const QString &key : files.keys() + links.keys()) {
-            if (key.startsWith(path + u'/'))
-                names.append(key.mid(path.size() + 1).section(u'/', 0, 0));
-        }
-        names.removeDuplicates();
-        return names;
-    }
-    QString linkTarget(const QString &path) override { return links.value(path); }
-    CommandResult run(const QString &, const QStringList &) override { return command; }
-    std::optional<QString> udpBindError(quint16) override { return bindError; }
-
-    QHash<QString, QByteArray> files;
-    QHash<QString, QString> links;
-    CommandResult command;
-    std::optional<QString> bindError;
-};
 
 class TestHostChecks : public QObject
 {
@@ -44,45 +18,43 @@ private slots:
     void reversePath_data()
     {
         QTest::addColumn<QString>("adapter");
-        QTest::addColumn<QByteArray>("all");
-        QTest::addColumn<QByteArray>("own");
+        QTest::addColumn<QString>("filters"); // rp_filter of all, then of the adapter; "-": unreadable
         QTest::addColumn<bool>("defaultRoute");
-        QTest::addColumn<qint64>("dropsDuringSearch");
+        QTest::addColumn<int>("dropsDuringSearch");
         QTest::addColumn<Verdict>("verdict");
         QTest::addColumn<QString>("fix"); // first line
 
-        QTest::newRow("off") << "eth0" << QByteArray("0\n") << QByteArray("0\n") << false << qint64(0) << Verdict::Ok << "";
-        QTest::newRow("strict on the adapter") << "eth0" << QByteArray("0\n") << QByteArray("1\n") << true << qint64(0)
-                                               << Verdict::Warning << "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
-        QTest::newRow("strict through all: all is what matters") << "eth0" << QByteArray("1\n") << QByteArray("0\n") << true
-                                                                 << qint64(0) << Verdict::Warning << "sysctl -w net.ipv4.conf.all.rp_filter=0";
-        QTest::newRow("strict, drops seen in the search") << "eth0" << QByteArray("0\n") << QByteArray("1\n") << false << qint64(3)
-                                                          << Verdict::Problem << "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
-        QTest::newRow("loose with a default route") << "eth0" << QByteArray("2\n") << QByteArray("2\n") << true << qint64(5)
-                                                    << Verdict::Ok << "";
-        QTest::newRow("loose without a route back") << "eth0" << QByteArray("0\n") << QByteArray("2\n") << false << qint64(0)
-                                                    << Verdict::Warning << "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
-        QTest::newRow("VLAN name with a dot") << "eth0.100" << QByteArray("0\n") << QByteArray("1\n") << false << qint64(0)
-                                              << Verdict::Warning << "sysctl -w net/ipv4/conf/eth0.100/rp_filter=0";
-        QTest::newRow("unreadable") << "eth0" << QByteArray("0\n") << QByteArray() << false << qint64(0) << Verdict::NotRun << "";
+        const QString eth0 = "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
+        QTest::newRow("off") << "eth0" << "0 0" << false << 0 << Verdict::Ok << "";
+        QTest::newRow("strict on the adapter") << "eth0" << "0 1" << true << 0 << Verdict::Warning << eth0;
+        QTest::newRow("strict through all: all is what matters")
+            << "eth0" << "1 0" << true << 0 << Verdict::Warning << "sysctl -w net.ipv4.conf.all.rp_filter=0";
+        QTest::newRow("strict, drops seen in the search") << "eth0" << "0 1" << false << 3 << Verdict::Problem << eth0;
+        QTest::newRow("loose with a default route") << "eth0" << "2 2" << true << 5 << Verdict::Ok << "";
+        QTest::newRow("loose without a route back") << "eth0" << "0 2" << false << 0 << Verdict::Warning << eth0;
+        QTest::newRow("VLAN name with a dot")
+            << "eth0.100" << "0 1" << false << 0 << Verdict::Warning << "sysctl -w net/ipv4/conf/eth0.100/rp_filter=0";
+        QTest::newRow("unreadable") << "eth0" << "0 -" << false << 0 << Verdict::NotRun << "";
     }
 
     void reversePath()
     {
         QFETCH(QString, adapter);
-        QFETCH(QByteArray, all);
-        QFETCH(QByteArray, own);
+        QFETCH(QString, filters);
         QFETCH(bool, defaultRoute);
-        QFETCH(qint64, dropsDuringSearch);
+        QFETCH(int, dropsDuringSearch);
         QFETCH(Verdict, verdict);
         QFETCH(QString, fix);
 
         ScriptedProbe probe;
-        probe.files.insert("/proc/sys/net/ipv4/conf/all/rp_filter", all);
-        if (!own.isEmpty())
-            probe.files.insert("/proc/sys/net/ipv4/conf/" + adapter + "/rp_filter", own);
-        probe.files.insert("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-                                              + QByteArray(defaultRoute ? "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n" : ""));
+        const QString setting = QStringLiteral("/proc/sys/net/ipv4/conf/%1/rp_filter");
+        probe.files.insert(setting.arg("all"), filters.section(u' ', 0, 0).toLatin1() + '\n');
+        if (filters.section(u' ', 1) != u"-")
+            probe.files.insert(setting.arg(adapter), filters.section(u' ', 1).toLatin1() + '\n');
+        QByteArray routes = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+        if (defaultRoute)
+            routes += "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+        probe.files.insert("/proc/net/route", routes);
         QList<Finding> findings = CheckReversePathFilter({PlatformAdapter{adapter, 2, {}, "192.168.1.5", "255.255.255.0", {}}}, probe);
         ConfirmReversePathDrops(findings, dropsDuringSearch);
         QCOMPARE(findings.size(), 1);
