@@ -31,10 +31,9 @@ using testsupport::ModalScript;
 using testsupport::ScriptedProbe;
 using testsupport::whenShown;
 
-// The window runs against a scripted platform with one adapter on the loopback interface of the
-// test's private network namespace. "Devices" are sockets of the test bound to further loopback
-// addresses, answering in the search's first step. The search itself is tested on its own; here
-// only what the window makes of it.
+// The window runs against a scripted platform with one adapter on the loopback interface of the test's private network
+// namespace. "Devices" are sockets of the test bound to further loopback addresses, answering in the search's first
+// step. The search itself is tested on its own; here only what the window makes of it.
 namespace {
 
 const MacAddress AdapterMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x10};
@@ -134,8 +133,7 @@ class TestStartWindow : public QObject
     Q_OBJECT
 
 private slots:
-    // The windows keep their layout in settings of their own, apart from the user's, and each test
-    // starts without any.
+    // The windows keep their layout in settings of their own, apart from the user's, and each test starts without any.
     void init()
     {
         QCoreApplication::setOrganizationName(QStringLiteral("FarlightTest"));

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the Set IP and MAC filter tests share: a device on loopback, its replies, and filling the
-// Set IP dialog.
+// What the Set IP and MAC filter tests share: a device on loopback, its replies, and filling the Set IP dialog.
 #include "../support/hexbytes.h"
 #include "session/devicetarget.h"
 
@@ -35,9 +34,8 @@ inline void submitSetIp(QWidget *dialog, const QStringList &addresses)
 }
 #endif
 
-// For tests that run in a private network namespace with only lo: the workstation's adapter is
-// 127.0.0.1, broadcasts to 255.255.255.255:4000 reach the listener, and the device AP-Lobby
-// answers from 127.0.0.2.
+// For tests that run in a private network namespace with only lo: the workstation's adapter is 127.0.0.1, broadcasts to
+// 255.255.255.255:4000 reach the listener, and the device AP-Lobby answers from 127.0.0.2.
 struct LoopbackDevice
 {
     static inline const QString AdapterAddress = QStringLiteral("127.0.0.1");

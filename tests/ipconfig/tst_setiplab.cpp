@@ -1,8 +1,7 @@
-// Lab test: the Set IP dialog against the simulator, from the workstation namespace of a lab
-// (run through lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come
-// from the program's own inventory and a real search by the main window; the dialog is opened
-// through the window's Admin > Set IP Address command. Each row belongs to one lab
-// configuration and is skipped under the others; a configuration that no row names fails.
+// Lab test: the Set IP dialog against the simulator, from the workstation namespace of a lab (run through
+// lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come from the program's own inventory and
+// a real search by the main window; the dialog is opened through the window's Admin > Set IP Address command. Each row
+// belongs to one lab configuration and is skipped under the others; a configuration that no row names fails.
 #include "../support/labstate.h"
 #include "../support/modalscript.h"
 #include "setipsupport.h"

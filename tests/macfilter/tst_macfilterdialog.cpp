@@ -71,12 +71,11 @@ private slots:
         QCOMPARE(typed + u' ' + edit->text(), after);
     }
 
-    // Each row opens the dialog on a device that lists @p device, then takes the steps, split by
-    // " | ": "file TEXT" writes LIST.MAC; a button's name clicks it, after filling the six boxes
-    // with the key that follows, the file dialog of OpenDlg and SaveDlg choosing LIST.MAC;
-    // "press N" presses row N, 0 below the rows; "cancel box" and "cancel login" answer the next
-    // message box or login with Cancel (others get OK, or the password); "reply STATUS" has the
-    // device answer a write.
+    // Each row opens the dialog on a device that lists @p device, then takes the steps, split by " | ": "file TEXT"
+    // writes LIST.MAC; a button's name clicks it, after filling the six boxes with the key that follows, the file
+    // dialog of OpenDlg and SaveDlg choosing LIST.MAC; "press N" presses row N, 0 below the rows; "cancel box" and
+    // "cancel login" answer the next message box or login with Cancel (others get OK, or the password); "reply STATUS"
+    // has the device answer a write.
     void script_data()
     {
         QTest::addColumn<QString>("device"); // the keys it lists

@@ -31,7 +31,7 @@ private slots:
         QStringList listed;
         QList<int> indices;
         for (const PlatformAdapter &adapter : *adapters) {
-            QCOMPARE(adapter.index, InterfaceIndex(adapter.name));
+            QCOMPARE(adapter.index, int(if_nametoindex(qPrintable(adapter.name))));
             indices.append(adapter.index);
             listed.append(adapter.name + u' ' + adapter.ipAddress + u' ' + adapter.subnetMask + u' ' + adapter.gateway
                           + u' ' + FormatMac(adapter.mac));

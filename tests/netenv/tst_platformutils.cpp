@@ -17,8 +17,6 @@ private slots:
         QTest::addColumn<bool>("queryOk");
         QTest::addColumn<int>("code");
 
-        QTest::newRow("Windows 98") << 1 << 4 << 10 << true << 4500;
-        QTest::newRow("Windows Me") << 1 << 4 << 90 << true << 4800;
         QTest::newRow("NT 4.0") << 2 << 4 << 0 << true << 4400;
         QTest::newRow("Windows 2000") << 2 << 5 << 0 << true << 5000;
         QTest::newRow("Server 2003") << 2 << 5 << 2 << true << 5100;

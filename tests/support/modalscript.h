@@ -48,8 +48,7 @@ class ModalScript : public QObject
 public:
     static inline const QString Login = QStringLiteral("login");
 
-    /// Login dialogs without a queued answer are confirmed with @p password; message boxes
-    /// without one get Ok.
+    /// Login dialogs without a queued answer are confirmed with @p password; message boxes without one get Ok.
     explicit ModalScript(const QString &password = QStringLiteral("admin"))
         : m_password(password)
     {
