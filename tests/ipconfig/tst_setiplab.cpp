@@ -110,7 +110,7 @@ private slots:
         testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {
             // Connected after the dialog's own handler, so it runs once the dialog has dealt with the
             // answer; a dialog still open then is cancelled.
-            connect(dialog->findChild<UdpPeer *>(QStringLiteral("sock1")), &UdpPeer::dataArrival, dialog, [&, dialog] {
+            connect(dialog->findChild<UdpPeer *>(), &UdpPeer::dataArrival, dialog, [&, dialog] {
                 if (++arrivals == 1 && dialog->isVisible())
                     dialog->reject();
             });
