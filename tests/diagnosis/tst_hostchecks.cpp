@@ -1,180 +1,145 @@
 #include "diagnosis/hostchecks.h"
 #include "diagnosis/report.h"
-#include "diagnosis/systemprobe.h"
+
+#include "../support/scriptedprobe.h"
 
 #include <QFile>
 #include <QTest>
 
 using namespace farlight;
+using testsupport::ScriptedProbe;
 using Verdict = Finding::Verdict;
-
-// Answers from scripted files, links and results; reaches nothing of the system.
-class ScriptedProbe : public SystemProbe
-{
-public:
-    std::optional<QByteArray> readFile(const QString &path) override
-    {
-        return files.contains(path) ? std::optional(files.value(path)) : std::nullopt;
-    }
-    QStringList listFolder(const QString &path) override
-    {
-        QStringList names;
-        for (const QString &key : files.keys() + links.keys()) {
-            if (key.startsWith(path + u'/'))
-                names.append(key.mid(path.size() + 1).section(u'/', 0, 0));
-        }
-        names.removeDuplicates();
-        return names;
-    }
-    QString linkTarget(const QString &path) override { return links.value(path); }
-    CommandResult run(const QString &, const QStringList &) override { return command; }
-    std::optional<QString> udpBindError(quint16) override { return bindError; }
-
-    QHash<QString, QByteArray> files;
-    QHash<QString, QString> links;
-    CommandResult command;
-    std::optional<QString> bindError;
-};
 
 class TestHostChecks : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void reversePath_data();
-    void reversePath();
-    void firewall_data();
-    void firewall();
-    void tftpPort_data();
-    void tftpPort();
-};
+    void reversePath_data()
+    {
+        QTest::addColumn<QString>("adapter");
+        QTest::addColumn<QString>("filters"); // rp_filter of all, then of the adapter; "-": unreadable
+        QTest::addColumn<bool>("defaultRoute");
+        QTest::addColumn<int>("dropsDuringSearch");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QString>("fix"); // first line
 
-void TestHostChecks::reversePath_data()
-{
-    QTest::addColumn<QString>("adapter");
-    QTest::addColumn<QByteArray>("all");
-    QTest::addColumn<QByteArray>("own");
-    QTest::addColumn<bool>("defaultRoute");
-    QTest::addColumn<qint64>("dropsDuringSearch");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::addColumn<QString>("fix"); // first line
-
-    QTest::newRow("off") << "eth0" << QByteArray("0\n") << QByteArray("0\n") << false << qint64(0) << Verdict::Ok << "";
-    QTest::newRow("strict on the adapter") << "eth0" << QByteArray("0\n") << QByteArray("1\n") << true << qint64(0)
-                                           << Verdict::Warning << "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
-    QTest::newRow("strict through all: all is what matters") << "eth0" << QByteArray("1\n") << QByteArray("0\n") << true
-                                                             << qint64(0) << Verdict::Warning << "sysctl -w net.ipv4.conf.all.rp_filter=0";
-    QTest::newRow("strict, drops seen in the search") << "eth0" << QByteArray("0\n") << QByteArray("1\n") << false << qint64(3)
-                                                      << Verdict::Problem << "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
-    QTest::newRow("loose with a default route") << "eth0" << QByteArray("2\n") << QByteArray("2\n") << true << qint64(5)
-                                                << Verdict::Ok << "";
-    QTest::newRow("loose without a route back") << "eth0" << QByteArray("0\n") << QByteArray("2\n") << false << qint64(0)
-                                                << Verdict::Warning << "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
-    QTest::newRow("VLAN name with a dot") << "eth0.100" << QByteArray("0\n") << QByteArray("1\n") << false << qint64(0)
-                                          << Verdict::Warning << "sysctl -w net/ipv4/conf/eth0.100/rp_filter=0";
-    QTest::newRow("unreadable") << "eth0" << QByteArray("0\n") << QByteArray() << false << qint64(0) << Verdict::NotRun << "";
-}
-
-void TestHostChecks::reversePath()
-{
-    QFETCH(QString, adapter);
-    QFETCH(QByteArray, all);
-    QFETCH(QByteArray, own);
-    QFETCH(bool, defaultRoute);
-    QFETCH(qint64, dropsDuringSearch);
-    QFETCH(Verdict, verdict);
-    QFETCH(QString, fix);
-
-    ScriptedProbe probe;
-    probe.files.insert("/proc/sys/net/ipv4/conf/all/rp_filter", all);
-    if (!own.isEmpty())
-        probe.files.insert("/proc/sys/net/ipv4/conf/" + adapter + "/rp_filter", own);
-    probe.files.insert("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-                                          + QByteArray(defaultRoute ? "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n" : ""));
-    QList<Finding> findings = CheckReversePathFilter({PlatformAdapter{adapter, 2, {}, "192.168.1.5", "255.255.255.0", {}}}, probe);
-    ConfirmReversePathDrops(findings, dropsDuringSearch);
-    QCOMPARE(findings.size(), 1);
-    QCOMPARE(findings[0].verdict, verdict);
-    QCOMPARE(findings[0].adapter, adapter);
-    QCOMPARE(findings[0].fix.section(u'\n', 0, 0), fix);
-}
-
-void TestHostChecks::firewall_data()
-{
-    QTest::addColumn<bool>("started");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("errorOutput");
-    QTest::addColumn<QString>("ruleset");
-    QTest::addColumn<QStringList>("findings"); // check: verdict: first fix line
-
-    QTest::newRow("nft missing") << false << -1 << QByteArray() << "" << QStringList{"firewall: not run: "};
-    QTest::newRow("no privileges") << true << 1
-                                   << QByteArray("netlink: Error: cache initialization failed: Operation not permitted\n")
-                                   << "" << QStringList{"firewall: not run: "};
-    QTest::newRow("usual firewall") << true << 0 << QByteArray() << "drop_policy"
-                                    << QStringList{"firewall-search: problem: nft insert rule inet filter input udp sport 4000 accept",
-                                                   "firewall-tftp: problem: nft insert rule inet filter input udp dport 14321 accept"};
-    QTest::newRow("no input chain") << true << 0 << QByteArray() << "empty" << QStringList{"firewall: ok: "};
-}
-
-void TestHostChecks::firewall()
-{
-    QFETCH(bool, started);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, errorOutput);
-    QFETCH(QString, ruleset);
-    QFETCH(QStringList, findings);
-
-    ScriptedProbe probe;
-    probe.command = {started, exitCode, {}, errorOutput};
-    QFile file(QStringLiteral(RULESETS "/%1.json").arg(ruleset));
-    if (!ruleset.isEmpty() && file.open(QIODevice::ReadOnly))
-        probe.command.output = file.readAll();
-    QStringList got;
-    for (const Finding &f : CheckFirewall({PlatformAdapter{"eth0", 2, {}, "192.168.1.5", "255.255.255.0", {}}}, probe))
-        got.append(f.check + ": " + VerdictName(f.verdict) + ": " + f.fix.section(u'\n', 0, 0));
-    QCOMPARE(got, findings);
-}
-
-void TestHostChecks::tftpPort_data()
-{
-    QTest::addColumn<std::optional<QString>>("bindError");
-    QTest::addColumn<bool>("processesVisible");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::addColumn<QString>("holder");
-
-    QTest::newRow("free") << std::optional<QString>() << true << Verdict::Ok << "";
-    QTest::newRow("held, program named") << std::optional<QString>("in use") << true << Verdict::Problem << "python3 (process 812)";
-    QTest::newRow("held, processes of others unreadable")
-        << std::optional<QString>("in use") << false << Verdict::Problem << "a program of user id 1000";
-}
-
-void TestHostChecks::tftpPort()
-{
-    QFETCH(std::optional<QString>, bindError);
-    QFETCH(bool, processesVisible);
-    QFETCH(Verdict, verdict);
-    QFETCH(QString, holder);
-
-    ScriptedProbe probe;
-    probe.bindError = bindError;
-    // As the kernel lists them: an unrelated socket on 14320 (37F0), then the holder's on 14321 (37F1).
-    probe.files.insert("/proc/net/udp",
-        "   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode ref pointer drops\n"
-        "  245: 00000000:37F0 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 41510 2 0000000000000000 0\n"
-        "  246: 00000000:37F1 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 41822 2 0000000000000000 0\n");
-    probe.files.insert("/proc/700/comm", "apsim\n");
-    probe.files.insert("/proc/812/comm", "python3\n");
-    if (processesVisible) {
-        probe.links.insert("/proc/700/fd/3", "socket:[41510]");
-        probe.links.insert("/proc/812/fd/0", "/dev/null");
-        probe.links.insert("/proc/812/fd/3", "socket:[41822]");
+        const QString eth0 = "sysctl -w net.ipv4.conf.eth0.rp_filter=0";
+        QTest::newRow("off") << "eth0" << "0 0" << false << 0 << Verdict::Ok << "";
+        QTest::newRow("strict on the adapter") << "eth0" << "0 1" << true << 0 << Verdict::Warning << eth0;
+        QTest::newRow("strict through all: all is what matters")
+            << "eth0" << "1 0" << true << 0 << Verdict::Warning << "sysctl -w net.ipv4.conf.all.rp_filter=0";
+        QTest::newRow("strict, drops seen in the search") << "eth0" << "0 1" << false << 3 << Verdict::Problem << eth0;
+        QTest::newRow("loose with a default route") << "eth0" << "2 2" << true << 5 << Verdict::Ok << "";
+        QTest::newRow("loose without a route back") << "eth0" << "0 2" << false << 0 << Verdict::Warning << eth0;
+        QTest::newRow("VLAN name with a dot")
+            << "eth0.100" << "0 1" << false << 0 << Verdict::Warning << "sysctl -w net/ipv4/conf/eth0.100/rp_filter=0";
+        QTest::newRow("unreadable") << "eth0" << "0 -" << false << 0 << Verdict::NotRun << "";
     }
-    const Finding finding = CheckTftpPort(probe);
-    QCOMPARE(finding.verdict, verdict);
-    QCOMPARE(finding.summary.contains(holder), true);
-    QCOMPARE(finding.summary.contains("apsim"), false);
-}
+
+    void reversePath()
+    {
+        QFETCH(QString, adapter);
+        QFETCH(QString, filters);
+        QFETCH(bool, defaultRoute);
+        QFETCH(int, dropsDuringSearch);
+        QFETCH(Verdict, verdict);
+        QFETCH(QString, fix);
+
+        ScriptedProbe probe;
+        const QString setting = QStringLiteral("/proc/sys/net/ipv4/conf/%1/rp_filter");
+        probe.files.insert(setting.arg("all"), filters.section(u' ', 0, 0).toLatin1() + '\n');
+        if (filters.section(u' ', 1) != u"-")
+            probe.files.insert(setting.arg(adapter), filters.section(u' ', 1).toLatin1() + '\n');
+        QByteArray routes = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+        if (defaultRoute)
+            routes += "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+        probe.files.insert("/proc/net/route", routes);
+        QList<Finding> findings = CheckReversePathFilter({PlatformAdapter{adapter, 2, {}, "192.168.1.5", "255.255.255.0", {}}}, probe);
+        ConfirmReversePathDrops(findings, dropsDuringSearch);
+        QCOMPARE(findings.size(), 1);
+        QCOMPARE(findings[0].verdict, verdict);
+        QCOMPARE(findings[0].adapter, adapter);
+        QCOMPARE(findings[0].fix.section(u'\n', 0, 0), fix);
+    }
+
+    void firewall_data()
+    {
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("errorOutput");
+        QTest::addColumn<QString>("ruleset");
+        QTest::addColumn<QStringList>("findings"); // check: verdict: first fix line
+
+        QTest::newRow("nft missing") << false << -1 << QByteArray() << "" << QStringList{"firewall: not run: "};
+        QTest::newRow("no privileges") << true << 1
+                                       << QByteArray("netlink: Error: cache initialization failed: Operation not permitted\n")
+                                       << "" << QStringList{"firewall: not run: "};
+        QTest::newRow("usual firewall") << true << 0 << QByteArray() << "drop_policy"
+                                        << QStringList{"firewall-search: problem: nft insert rule inet filter input udp sport 4000 accept",
+                                                       "firewall-tftp: problem: nft insert rule inet filter input udp dport 14321 accept"};
+        QTest::newRow("no input chain") << true << 0 << QByteArray() << "empty" << QStringList{"firewall: ok: "};
+    }
+
+    void firewall()
+    {
+        QFETCH(bool, started);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, errorOutput);
+        QFETCH(QString, ruleset);
+        QFETCH(QStringList, findings);
+
+        ScriptedProbe probe;
+        probe.command = {started, exitCode, {}, errorOutput};
+        QFile file(QStringLiteral(RULESETS "/%1.json").arg(ruleset));
+        if (!ruleset.isEmpty() && file.open(QIODevice::ReadOnly))
+            probe.command.output = file.readAll();
+        QStringList got;
+        for (const Finding &f : CheckFirewall({PlatformAdapter{"eth0", 2, {}, "192.168.1.5", "255.255.255.0", {}}}, probe))
+            got.append(f.check + ": " + VerdictName(f.verdict) + ": " + f.fix.section(u'\n', 0, 0));
+        QCOMPARE(got, findings);
+    }
+
+    void tftpPort_data()
+    {
+        QTest::addColumn<std::optional<QString>>("bindError");
+        QTest::addColumn<bool>("processesVisible");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QString>("holder");
+
+        QTest::newRow("free") << std::optional<QString>() << true << Verdict::Ok << "";
+        QTest::newRow("held, program named") << std::optional<QString>("in use") << true << Verdict::Problem << "python3 (process 812)";
+        QTest::newRow("held, processes of others unreadable")
+            << std::optional<QString>("in use") << false << Verdict::Problem << "a program of user id 1000";
+    }
+
+    void tftpPort()
+    {
+        QFETCH(std::optional<QString>, bindError);
+        QFETCH(bool, processesVisible);
+        QFETCH(Verdict, verdict);
+        QFETCH(QString, holder);
+
+        ScriptedProbe probe;
+        probe.bindError = bindError;
+        // As the kernel lists them: an unrelated socket on 14320 (37F0), then the holder's on 14321 (37F1).
+        probe.files.insert("/proc/net/udp",
+            "   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode ref pointer drops\n"
+            "  245: 00000000:37F0 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 41510 2 0000000000000000 0\n"
+            "  246: 00000000:37F1 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 41822 2 0000000000000000 0\n");
+        probe.files.insert("/proc/700/comm", "apsim\n");
+        probe.files.insert("/proc/812/comm", "python3\n");
+        if (processesVisible) {
+            probe.links.insert("/proc/700/fd/3", "socket:[41510]");
+            probe.links.insert("/proc/812/fd/0", "/dev/null");
+            probe.links.insert("/proc/812/fd/3", "socket:[41822]");
+        }
+        const Finding finding = CheckTftpPort(probe);
+        QCOMPARE(finding.verdict, verdict);
+        QCOMPARE(finding.summary.contains(holder), true);
+        QCOMPARE(finding.summary.contains("apsim"), false);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHostChecks)
 #include "tst_hostchecks.moc"

@@ -82,119 +82,110 @@ class TestSearchSession : public QObject
     Q_OBJECT
 
 private slots:
-    void requestsLeaveEveryAdapter();
-    void collectsForFifteenSteps();
-    void cancelEndsAfterTheStep_data();
-    void cancelEndsAfterTheStep();
-    void noAdapter();
-};
-
-// Each adapter broadcasts one request to port 4000 from its own address, all with the search's
-// number. Element 0 of the sockets always exists, the others follow the adapters, and a second
-// start while one search runs is refused.
-void TestSearchSession::requestsLeaveEveryAdapter()
-{
-    QUdpSocket listener;
-    QVERIFY(listener.bind(QHostAddress::AnyIPv4, 4000, QUdpSocket::ShareAddress));
-    Fixture f(3);
-    QCOMPARE(f.session.sockets().size(), std::size_t(1));
-    bool secondStart = true;
-    f.onStep = [&](int step) {
-        if (step == 0)
-            secondStart = f.session.start();
-    };
-    QCOMPARE(f.run(), Outcome::Completed);
-    QVERIFY(!secondStart);
-    QStringList seen;
-    while (listener.hasPendingDatagrams()) {
-        const QNetworkDatagram d = listener.receiveDatagram();
-        const int adapter = d.senderAddress().toString().section(u'.', 3).toInt() - 1;
-        if (d.destinationAddress() == QHostAddress(QHostAddress::Broadcast)
-            && d.data() == BuildSearchRequest(adapter ? Mac1 : Mac0, 1))
-            seen.append(d.senderAddress().toString());
+    // Each adapter broadcasts one request to port 4000 from its own address, all with the search's number. Element 0 of
+    // the sockets always exists, the others follow the adapters, and a second start while one search runs is refused.
+    void requestsLeaveEveryAdapter()
+    {
+        QUdpSocket listener;
+        QVERIFY(listener.bind(QHostAddress::AnyIPv4, 4000, QUdpSocket::ShareAddress));
+        Fixture f(3);
+        QCOMPARE(f.session.sockets().size(), std::size_t(1));
+        bool secondStart = true;
+        f.onStep = [&](int step) {
+            if (step == 0)
+                secondStart = f.session.start();
+        };
+        QCOMPARE(f.run(), Outcome::Completed);
+        QVERIFY(!secondStart);
+        QStringList seen;
+        while (listener.hasPendingDatagrams()) {
+            const QNetworkDatagram d = listener.receiveDatagram();
+            const int adapter = d.senderAddress().toString().section(u'.', 3).toInt() - 1;
+            if (d.destinationAddress() == QHostAddress(QHostAddress::Broadcast)
+                && d.data() == BuildSearchRequest(adapter ? Mac1 : Mac0, 1))
+                seen.append(d.senderAddress().toString());
+        }
+        seen.sort();
+        QCOMPARE(seen, (QStringList{"127.0.0.1", "127.0.0.2", "127.0.0.3"}));
+        f.platform.adapterList.removeLast();
+        QCOMPARE(f.run(), Outcome::Completed);
+        QCOMPARE(f.session.sockets().size(), std::size_t(2));
     }
-    seen.sort();
-    QCOMPARE(seen, (QStringList{"127.0.0.1", "127.0.0.2", "127.0.0.3"}));
-    f.platform.adapterList.removeLast();
-    QCOMPARE(f.run(), Outcome::Completed);
-    QCOMPARE(f.session.sockets().size(), std::size_t(2));
-}
 
-void TestSearchSession::collectsForFifteenSteps()
-{
-    Fixture f;
-    bool sent = false;
-    f.onStep = [&](int step) {
-        if (step == 3)
-            sent = f.reply("127.0.0.21", 0, 1, "one") && f.reply("127.0.0.22", 0, 1, "two")
-                && f.reply("127.0.0.21", 0, 1, "again") && f.reply("127.0.0.23", 0, 2, "other search");
-    };
-    QCOMPARE(f.run(), Outcome::Completed);
-    QVERIFY(sent);
-    QCOMPARE(f.steps, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
-    QCOMPARE(f.found, (QList<int>{0, 1}));
-    QCOMPARE(f.state.deviceTable[0].HostName, QStringLiteral("one"));
-    QCOMPARE(f.state.deviceTable[1].IpAddress, QStringLiteral("127.0.0.22"));
-    QVERIFY(!f.session.isActive());
+    void collectsForFifteenSteps()
+    {
+        Fixture f;
+        bool sent = false;
+        f.onStep = [&](int step) {
+            if (step == 3)
+                sent = f.reply("127.0.0.21", 0, 1, "one") && f.reply("127.0.0.22", 0, 1, "two");
+        };
+        QCOMPARE(f.run(), Outcome::Completed);
+        QVERIFY(sent);
+        QCOMPARE(f.steps, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+        QCOMPARE(f.found, (QList<int>{0, 1}));
+        QCOMPARE(f.state.deviceTable[0].HostName, QStringLiteral("one"));
+        QCOMPARE(f.state.deviceTable[1].IpAddress, QStringLiteral("127.0.0.22"));
+        QVERIFY(!f.session.isActive());
 
-    // A reply after the end is dropped; the next search starts from an empty table.
-    f.verdicts.clear();
-    QVERIFY(f.reply("127.0.0.24", 0, 1));
-    QTRY_COMPARE(f.verdicts, QList<int>{int(DeviceSearch::Verdict::NotSearching)});
-    QCOMPARE(f.state.deviceCount, qint16(2));
-    f.onStep = {};
-    QCOMPARE(f.run(), Outcome::Completed);
-    QCOMPARE(f.state.deviceCount, qint16(0));
-    QCOMPARE(f.state.deviceTable[0].HostName, QString());
-}
+        // A reply after the end is dropped; the next search starts from an empty table.
+        f.verdicts.clear();
+        QVERIFY(f.reply("127.0.0.24", 0, 1));
+        QTRY_COMPARE(f.verdicts, QList<int>{int(DeviceSearch::Verdict::NotSearching)});
+        QCOMPARE(f.state.deviceCount, qint16(2));
+        f.onStep = {};
+        QCOMPARE(f.run(), Outcome::Completed);
+        QCOMPARE(f.state.deviceCount, qint16(0));
+        QCOMPARE(f.state.deviceTable[0].HostName, QString());
+    }
 
-void TestSearchSession::cancelEndsAfterTheStep_data()
-{
-    QTest::addColumn<bool>("stop");
-    QTest::addColumn<Outcome>("outcome");
-    QTest::newRow("cancel in step 0") << false << Outcome::Cancelled;
-    QTest::newRow("stop in step 0") << true << Outcome::Stopped;
-}
+    void cancelEndsAfterTheStep_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("cancel in step 0") << false << Outcome::Cancelled;
+        QTest::newRow("stop in step 0") << true << Outcome::Stopped;
+    }
 
-// Cancel lets the step in progress run out, so a reply arriving in it is still taken; stop
-// ends at once.
-void TestSearchSession::cancelEndsAfterTheStep()
-{
-    QFETCH(bool, stop);
-    QFETCH(Outcome, outcome);
-    Fixture f;
-    f.session.setStepInterval(std::chrono::milliseconds(200));
-    f.onStep = [&](int step) {
-        if (step != 0)
-            return;
-        stop ? f.session.stop() : f.session.cancel();
-        f.reply("127.0.0.21", 0, 1);
-    };
-    QCOMPARE(f.run(), outcome);
-    QCOMPARE(f.steps, QList<int>{0});
-    using V = DeviceSearch::Verdict;
-    QTRY_COMPARE(f.verdicts, QList<int>{int(stop ? V::NotSearching : V::Accepted)});
-    QCOMPARE(f.state.deviceCount, qint16(stop ? 0 : 1));
-}
-
-// The inventory's message reaches the caller and nothing is sent; the table of the previous
-// search is emptied all the same.
-void TestSearchSession::noAdapter()
-{
-    Fixture f;
-    f.onStep = [&](int step) {
-        if (step == 0)
+    // Cancel lets the step in progress run out, so a reply arriving in it is still taken; stop ends at once.
+    void cancelEndsAfterTheStep()
+    {
+        QFETCH(bool, stop);
+        QFETCH(Outcome, outcome);
+        Fixture f;
+        f.session.setStepInterval(std::chrono::milliseconds(200));
+        f.onStep = [&](int step) {
+            if (step != 0)
+                return;
+            stop ? f.session.stop() : f.session.cancel();
             f.reply("127.0.0.21", 0, 1);
-    };
-    QCOMPARE(f.run(), Outcome::Completed);
-    QTRY_COMPARE(f.state.deviceCount, qint16(1));
-    f.platform.adapterList.clear();
-    QCOMPARE(f.run(), Outcome::NoAdapters);
-    QCOMPARE(f.messages, QList<int>{StringId::NoAdapter});
-    QCOMPARE(f.steps, QList<int>());
-    QCOMPARE(f.state.deviceCount, qint16(0));
-    QVERIFY(!f.session.isActive());
-}
+        };
+        QCOMPARE(f.run(), outcome);
+        QCOMPARE(f.steps, QList<int>{0});
+        using V = DeviceSearch::Verdict;
+        QTRY_COMPARE(f.verdicts, QList<int>{int(stop ? V::NotSearching : V::Accepted)});
+        QCOMPARE(f.state.deviceCount, qint16(stop ? 0 : 1));
+    }
+
+    // The inventory's message reaches the caller and nothing is sent; the table of the previous
+    // search is emptied all the same.
+    void noAdapter()
+    {
+        Fixture f;
+        f.onStep = [&](int step) {
+            if (step == 0)
+                f.reply("127.0.0.21", 0, 1);
+        };
+        QCOMPARE(f.run(), Outcome::Completed);
+        QTRY_COMPARE(f.state.deviceCount, qint16(1));
+        f.platform.adapterList.clear();
+        QCOMPARE(f.run(), Outcome::NoAdapters);
+        QCOMPARE(f.messages, QList<int>{StringId::NoAdapter});
+        QCOMPARE(f.steps, QList<int>());
+        QCOMPARE(f.state.deviceCount, qint16(0));
+        QVERIFY(!f.session.isActive());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSearchSession)
 #include "tst_searchsession.moc"

@@ -1,9 +1,8 @@
-// Lab test: the firmware upload engine from the workstation namespace of a lab (run through
-// lab/with-lab.sh, see farlight_add_lab_test) against the simulator's TFTP servers, answering from
-// port 69 and from fresh ports, clean and with injected faults, and against tftpd-hpa, which the
-// test runs in the device namespace. Every image that arrives is compared by SHA-256 with the
-// server's copy; under faults the DATA datagrams the engine sent are counted on the wire. Each
-// row belongs to one lab configuration and is skipped under the others.
+// Lab test: the firmware upload engine from the workstation namespace of a lab (run through lab/with-lab.sh, see
+// farlight_add_lab_test) against the simulator's TFTP servers, answering from port 69 and from fresh ports, clean and
+// with injected faults, and against tftpd-hpa, which the test runs in the device namespace. Every image that arrives is
+// compared by SHA-256 with the server's copy; under faults the DATA datagrams the engine sent are counted on the wire.
+// Each row belongs to one lab configuration and is skipped under the others.
 #include "lab/labupload.h"
 #include "protocol/bytereader.h"
 #include "protocol/tftppacket.h"
@@ -33,9 +32,8 @@ struct Sent
     unsigned lost = 0;      ///< datagrams the socket had no room for: both counts fall short
 };
 
-// What the engine sent on @p wire (below) since the last call. A block sent again a good part of
-// @p interval after its last copy is the timer's doing; repeats any sooner would answer duplicate
-// acknowledgements.
+// What the engine sent on @p wire (below) since the last call. A block sent again a good part of @p interval after its
+// last copy is the timer's doing; repeats any sooner would answer duplicate acknowledgements.
 Sent takeSent(int wire, std::chrono::nanoseconds interval)
 {
     // IPv4 without options, which is all this host sends, carrying UDP and then TFTP.

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the Set IP tests share: filling the dialog, and a device on loopback.
-#include "session/appstate.h"
+// What the Set IP and MAC filter tests share: a device on loopback, its replies, and filling the Set IP dialog.
+#include "../support/hexbytes.h"
+#include "session/devicetarget.h"
 
 #include <QDeadlineTimer>
 #include <QNetworkDatagram>
@@ -33,15 +34,16 @@ inline void submitSetIp(QWidget *dialog, const QStringList &addresses)
 }
 #endif
 
-// For tests that run in a private network namespace with only lo: the workstation's adapter is
-// 127.0.0.1, broadcasts to 255.255.255.255:4000 reach the listener, and the device answers from
-// 127.0.0.2.
+// For tests that run in a private network namespace with only lo: the workstation's adapter is 127.0.0.1, broadcasts to
+// 255.255.255.255:4000 reach the listener, and the device AP-Lobby answers from 127.0.0.2.
 struct LoopbackDevice
 {
     static inline const QString AdapterAddress = QStringLiteral("127.0.0.1");
     static inline const QString DeviceAddress = QStringLiteral("127.0.0.2");
     static inline const QByteArray DeviceMac = QByteArray::fromHex("000A1B2C3D4E");
     static inline const QByteArray AdapterMac = QByteArray::fromHex("02005E100001");
+    /// "admin" scrambled for AP-Lobby, then the device's and the adapter's MAC.
+    static inline const QByteArray AdminAuth = hexBytes("204921060C622D4162414150 000A1B2C3D4E 02005E100001");
 
     QUdpSocket listener;
     QUdpSocket device;
@@ -51,26 +53,12 @@ struct LoopbackDevice
         return listener.bind(QHostAddress::AnyIPv4, 4000) && device.bind(QHostAddress(DeviceAddress), 0);
     }
 
-    /// One adapter on lo and the device AP-Lobby found through it, at index 0 of both tables.
-    static void fill(farlight::AppState &state)
-    {
-        state.adapterTable[0] = {.IpAddress = AdapterAddress, .SubnetMask = QStringLiteral("255.0.0.0"),
-                                 .Gateway = QStringLiteral("127.1.1.254"), .Mac = {},
-                                 .InterfaceIndex = int(if_nametoindex("lo")), .HasAddress = 1, .Name = QStringLiteral("lo")};
-        std::copy(AdapterMac.cbegin(), AdapterMac.cend(), state.adapterTable[0].Mac.begin());
-        state.adapterCount = 1;
-        state.deviceTable[0].HostName = QStringLiteral("AP-Lobby");
-        state.deviceTable[0].IpAddress = DeviceAddress;
-        std::copy(DeviceMac.cbegin(), DeviceMac.cend(), state.deviceTable[0].Mac.begin());
-        state.deviceCount = 1;
-    }
-
-    /// AP-Lobby as an exchange takes it.
+    /// AP-Lobby, found through lo.
     static farlight::DeviceTarget target()
     {
-        farlight::AppState state;
-        fill(state);
-        return *state.target(0);
+        return {*farlight::MacFromBytes(DeviceMac), DeviceAddress, QStringLiteral("AP-Lobby"), AdapterAddress,
+                *farlight::MacFromBytes(AdapterMac), int(if_nametoindex("lo")), QStringLiteral("lo"),
+                QStringLiteral("255.0.0.0"), QStringLiteral("127.1.1.254")};
     }
 
     /// The next datagram broadcast to the device, or none after @p timeoutMs.
@@ -94,11 +82,19 @@ struct LoopbackDevice
     }
 };
 
-/// A set-IP reply to the first request of a run, as the device sends it: magic, opcode, a flag,
-/// the sequence, the requesting adapter's MAC, six bytes not examined, the status, a spare byte.
-inline QByteArray setIpReply(const char *statusHex, const QByteArray &mac = LoopbackDevice::AdapterMac)
+// The device's replies to a run's first requests: magic, opcode, flag and sequence, the requesting
+// adapter's MAC, six bytes not examined, the status and two spare bytes; a filter reply then
+// carries the list (@p listed) from its first slot, padded to 792 bytes.
+inline QByteArray setIpReply(const char *statusHex)
 {
-    return QByteArray::fromHex("8765432121110000") + mac + QByteArray(6, '\0') + QByteArray::fromHex(statusHex) + '\0';
+    return hexBytes("87654321 2111 0000") + LoopbackDevice::AdapterMac + zeros(6) + hexBytes(statusHex) + zeros(2);
+}
+
+inline QByteArray filterReply(const char *flagSequence, const char *status, const QByteArray &listed = {})
+{
+    const QByteArray head = hexBytes("87654321 60") + hexBytes(flagSequence) + LoopbackDevice::AdapterMac + zeros(6)
+        + hexBytes(status) + zeros(2) + listed;
+    return head + zeros(792 - head.size());
 }
 
 } // namespace testsupport

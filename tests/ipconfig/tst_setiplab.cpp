@@ -1,8 +1,8 @@
-// Lab test: the Set IP dialog against the simulator, from the workstation namespace of a lab
-// (run through lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come
-// from the program's own inventory and a real search by the main window; the dialog is opened
-// through the window's Admin > Set IP Address command. Each row belongs to one lab
-// configuration and is skipped under the others; a configuration that no row names fails.
+// Lab test: the Set IP dialog against the simulator, from the workstation namespace of a lab (run through
+// lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come from the program's own inventory and
+// a real search by the main window; the dialog is opened through the window's Admin > Set IP Address command. Each row
+// belongs to one lab configuration and is skipped under the others; a configuration that no row names fails.
+#include "../support/labstate.h"
 #include "../support/modalscript.h"
 #include "setipsupport.h"
 
@@ -11,12 +11,10 @@
 #include "netenv/systemplatform.h"
 #include "netenv/udppeer.h"
 #include "resources/strings.h"
+#include "session/appstate.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTreeView>
 
@@ -123,18 +121,8 @@ private slots:
         QCOMPARE(arrivals, 1);
         const QStringList shown{ModalScript::Login, text(message)};
         QCOMPARE(script.log(), message ? shown : shown.first(1));
-        const auto saw = [&mac](const QString &key) {
-            QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
-            if (!file.open(QIODevice::ReadOnly))
-                return QVariant();
-            for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
-                if (device[u"mac"] == mac)
-                    return device[key].toVariant();
-            }
-            return QVariant();
-        };
         for (auto it = state.cbegin(); it != state.cend(); ++it)
-            QTRY_COMPARE(saw(it.key()), it.value());
+            QTRY_COMPARE(testsupport::labDeviceState(mac, it.key()).toVariant(), it.value());
     }
 
     // Rows are picked by the configuration's file name: a renamed file would skip them all.

@@ -3,6 +3,7 @@
 // in the simulator's state), and an upload, which can only go by address, asks first. Run through
 // lab/with-lab.sh (farlight_add_lab_test), as root.
 #include "../ipconfig/setipsupport.h"
+#include "../support/labstate.h"
 #include "../support/modalscript.h"
 
 #include "app/startwindow.h"
@@ -12,12 +13,10 @@
 #include "macfilter/macfile.h"
 #include "netenv/systemplatform.h"
 #include "resources/strings.h"
+#include "session/appstate.h"
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -26,6 +25,7 @@
 using namespace farlight;
 using namespace Qt::StringLiterals;
 using testsupport::ModalScript;
+using testsupport::labDeviceState;
 
 namespace {
 const QStringList Fleet = {u"00-0A-1B-2C-50-01"_s, u"00-0A-1B-2C-50-02"_s, u"00-0A-1B-2C-50-03"_s};
@@ -48,7 +48,6 @@ private slots:
 
 private:
     void openFor(const QString &mac, const char *action);
-    static QJsonValue deviceState(const QString &mac, const QString &key);
 
     std::unique_ptr<Platform> m_platform;
     AppState m_state;
@@ -136,7 +135,7 @@ void TestFleetLab::filterReachesTheRowsDevice()
         QStringList expected{u"0000000000A%1"_s.arg(other + 1)};
         if (m_written.contains(other))
             expected << u"0000000000B%1"_s.arg(other + 1);
-        QCOMPARE(deviceState(Fleet[other], u"filter"_s).toVariant().toStringList(), expected);
+        QCOMPARE(labDeviceState(Fleet[other], u"filter"_s).toVariant().toStringList(), expected);
     }
 }
 
@@ -153,19 +152,19 @@ void TestFleetLab::setIpReachesTheRowsDevice()
 {
     QFETCH(int, device);
     QFETCH(QString, address);
-    const QString before = deviceState(Fleet[(device + 1) % 3], u"ip"_s).toString();
+    const QString before = labDeviceState(Fleet[(device + 1) % 3], u"ip"_s).toString();
     ModalScript script(u"admin"_s);
     testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {
         testsupport::submitSetIp(dialog, {address, u"255.255.255.0"_s, u"192.168.77.1"_s});
     });
     openFor(Fleet[device], "setip");
     QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::SetIpOk)}));
-    QTRY_COMPARE(deviceState(Fleet[device], u"ip"_s).toString(), address);
+    QTRY_COMPARE(labDeviceState(Fleet[device], u"ip"_s).toString(), address);
     // The window then looks for the device at its new address, and says what it saw.
     QTRY_VERIFY_WITH_TIMEOUT(m_window->statusBar()->currentMessage().endsWith(u"verified"_s), 10000);
     QVERIFY2(m_window->statusBar()->currentMessage().endsWith(u": verified"_s),
              qPrintable(m_window->statusBar()->currentMessage()));
-    QCOMPARE(deviceState(Fleet[(device + 1) % 3], u"ip"_s).toString(), before);
+    QCOMPARE(labDeviceState(Fleet[(device + 1) % 3], u"ip"_s).toString(), before);
 }
 
 // Selects the device's row and triggers @p action.
@@ -177,18 +176,6 @@ void TestFleetLab::openFor(const QString &mac, const char *action)
     QCOMPARE(rows.size(), 1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(rows[0]).center());
     m_window->findChild<QAction *>(QString::fromLatin1(action))->trigger();
-}
-
-QJsonValue TestFleetLab::deviceState(const QString &mac, const QString &key)
-{
-    QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
-        if (device[u"mac"] == mac)
-            return device[key];
-    }
-    return {};
 }
 
 QTEST_MAIN(TestFleetLab)

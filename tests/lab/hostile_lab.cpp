@@ -3,6 +3,7 @@
 // random, truncated and foreign datagrams. Each operation must still end as on a quiet network:
 // exactly the lab's devices after 15 steps without a stall, the address set on the device, the
 // exact image stored. Run through lab/with-lab.sh (farlight_add_lab_test), as root.
+#include "../support/labstate.h"
 #include "../support/modalscript.h"
 
 #include "app/startwindow.h"
@@ -57,7 +58,6 @@ private:
         return found;
     }
     void openFor(const QString &mac, const char *action);
-    QJsonValue deviceState(const QString &mac, const QString &key);
 
     QProcess m_noise;
     QByteArray m_noiseOutput;
@@ -155,7 +155,7 @@ void TestHostileLab::setIp()
     });
     openFor(u"00-0A-1B-2C-3D-4E"_s, "setip");
     QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::SetIpOk)}));
-    QTRY_COMPARE(deviceState(u"00-0A-1B-2C-3D-4E"_s, u"ip"_s).toString(), u"192.168.77.31"_s);
+    QTRY_COMPARE(testsupport::labDeviceState(u"00-0A-1B-2C-3D-4E"_s, u"ip"_s).toString(), u"192.168.77.31"_s);
 }
 
 void TestHostileLab::upload()
@@ -177,7 +177,7 @@ void TestHostileLab::upload()
     m_usedPorts << TftpUpload::LocalPort;
     openFor(u"00-0A-1B-2C-3D-4F"_s, "Mload");
     QCOMPARE(script.log(), QStringList{text(StringId::DataTransmitFinish)});
-    QTRY_COMPARE(deviceState(u"00-0A-1B-2C-3D-4F"_s, u"firmware"_s)[u"sha256"].toString(),
+    QTRY_COMPARE(testsupport::labDeviceState(u"00-0A-1B-2C-3D-4F"_s, u"firmware"_s)[u"sha256"].toString(),
                  QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
 }
 
@@ -206,18 +206,6 @@ void TestHostileLab::openFor(const QString &mac, const char *action)
     list->scrollTo(rows[0]);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(rows[0]).center());
     m_window->findChild<QAction *>(QString::fromLatin1(action))->trigger();
-}
-
-QJsonValue TestHostileLab::deviceState(const QString &mac, const QString &key)
-{
-    QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
-        if (device[u"mac"] == mac)
-            return device[key];
-    }
-    return {};
 }
 
 QTEST_MAIN(TestHostileLab)

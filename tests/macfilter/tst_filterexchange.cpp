@@ -2,7 +2,6 @@
 // and matched to a request is the codec's test; here what the exchange adds: the requests on the
 // wire, which request is current, one answer per request, the silence after a write.
 #include "../ipconfig/setipsupport.h"
-#include "../support/hexbytes.h"
 
 #include "macfilter/filterexchange.h"
 #include "netenv/udppeer.h"
@@ -10,17 +9,8 @@
 #include <QSignalSpy>
 
 using namespace farlight;
+using testsupport::filterReply;
 using testsupport::LoopbackDevice;
-
-// "admin" scrambled for AP-Lobby, then the device's and the adapter's MAC.
-static const QByteArray Auth = hexBytes("204921060C622D4162414150 000A1B2C3D4E 02005E100001");
-
-// A filter reply as the device sends it: flag and sequence, status, the list from its first slot.
-static QByteArray reply(const char *flagSequence, const char *status, const QByteArray &listed = {})
-{
-    const QByteArray head = hexBytes("87654321 60") + hexBytes(flagSequence) + LoopbackDevice::AdapterMac + zeros(6);
-    return head + hexBytes(status) + zeros(2) + listed + zeros(792 - 24 - listed.size());
-}
 
 static constexpr std::chrono::milliseconds WriteTimeout{200};
 
@@ -43,21 +33,21 @@ private slots:
         const QByteArray three = hexBytes("000000000001 0A0B0C0D0E0F AABBCCDDEEFF");
         const QByteArray mixed = hexBytes("000000000002 000000000000 000000000001 FFFFFFFFFFFF 000000000002");
         // Skipping the empty and broadcast slots is the codec's; the exchange drops the repeat.
-        const QByteArray list = reply("300000", "0000", mixed);
+        const QByteArray list = filterReply("300000", "0000", mixed);
         // A cancelled login builds nothing either: the read's answer still matches.
-        QTest::newRow("login cancelled; read refused") << QByteArray() << QList{reply("300000", "00FF")} << "302";
+        QTest::newRow("login cancelled; read refused") << QByteArray() << QList{filterReply("300000", "00FF")} << "302";
         QTest::newRow("login cancelled; list") << QByteArray() << QList{list} << "list 000000000002 000000000001";
         QTest::newRow("empty list written, passed, then a copy")
-            << QByteArray("") << QList{reply("000001", "0000"), reply("000001", "0000")} << "209";
+            << QByteArray("") << QList{filterReply("000001", "0000"), filterReply("000001", "0000")} << "209";
         // Flag 10 is the write request's own, not a write reply's.
         QTest::newRow("ignored: late reply to the read, status 2, flag 10")
-            << three << QList{list, reply("000001", "0002"), reply("100001", "0000"), reply("000001", "0001")} << "210";
+            << three << QList{list, filterReply("000001", "0002"), filterReply("100001", "0000"), filterReply("000001", "0001")} << "210";
         QTest::newRow("write never answered") << three << QList<QByteArray>() << "no answer";
         // Anyone on the segment can send a list; a pending write waits for its verdict all the same.
         QTest::newRow("list while the write is pending, then the verdict")
-            << three << QList{reply("300001", "0000", three), reply("000001", "0000")} << "209";
+            << three << QList{filterReply("300001", "0000", three), filterReply("000001", "0000")} << "209";
         QTest::newRow("list while the write is pending, then nothing")
-            << three << QList{reply("300001", "0000", three)} << "no answer";
+            << three << QList{filterReply("300001", "0000", three)} << "no answer";
     }
 
     void exchange()
@@ -101,8 +91,9 @@ private slots:
         QCOMPARE(seen.join(u','), events);
 
         // Each request went out once, answered or not.
-        const QByteArray write = hexBytes("87654321 6010 0001") + Auth + written + zeros(768 - written.size());
-        QCOMPARE(m_device.nextRequest(0).toHex(), (hexBytes("87654321 6020 0000") + Auth).toHex());
+        const QByteArray &auth = LoopbackDevice::AdminAuth;
+        const QByteArray write = hexBytes("87654321 6010 0001") + auth + written + zeros(768 - written.size());
+        QCOMPARE(m_device.nextRequest(0).toHex(), (hexBytes("87654321 6020 0000") + auth).toHex());
         QCOMPARE(m_device.nextRequest(0).toHex(), written.isNull() ? QByteArray() : write.toHex());
         QCOMPARE(m_device.nextRequest(0), QByteArray());
     }
@@ -118,8 +109,8 @@ private slots:
         const quint16 port = exchange.findChild<UdpPeer *>()->localPort();
         QUdpSocket stranger;
         QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
-        stranger.writeDatagram(reply("300000", "0000", hexBytes("0A0B0C0D0E0F")), QHostAddress::LocalHost, port);
-        m_device.answer(reply("300000", "0000", hexBytes("000000000001")), port);
+        stranger.writeDatagram(filterReply("300000", "0000", hexBytes("0A0B0C0D0E0F")), QHostAddress::LocalHost, port);
+        m_device.answer(filterReply("300000", "0000", hexBytes("000000000001")), port);
         QVERIFY(listed.wait());
         QCOMPARE(listed.first().first().value<QList<MacAddress>>(), QList<MacAddress>{*MacFromBytes(hexBytes("000000000001"))});
     }

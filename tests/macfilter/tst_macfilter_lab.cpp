@@ -1,6 +1,7 @@
 // Lab test: the MAC filtering dialog against the simulator, from the workstation namespace of a
 // lab (run through lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables
 // come from the program's own inventory and a real search.
+#include "../support/labstate.h"
 #include "../support/modalscript.h"
 
 #include "discovery/searchsession.h"
@@ -9,26 +10,11 @@
 #include "netenv/systemplatform.h"
 #include "session/appstate.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 
 using namespace farlight;
+using namespace Qt::StringLiterals;
 using testsupport::ModalScript;
-
-// The list apsim holds for the device @p mac.
-static QStringList deviceFilter(const QString &mac)
-{
-    QFile file(qEnvironmentVariable("FARLIGHT_LAB_STATE"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {QStringLiteral("no state file")};
-    for (const QJsonValue device : QJsonDocument::fromJson(file.readAll())[u"devices"].toArray()) {
-        if (device[u"mac"] == mac)
-            return device[u"filter"].toVariant().toStringList();
-    }
-    return {QStringLiteral("no such device")};
-}
 
 class TestMacFilterLab : public QObject
 {
@@ -88,7 +74,7 @@ private slots:
         ModalScript script(password);
         QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("SendCmd")), Qt::LeftButton);
         QTRY_COMPARE(script.log(), (QStringList{ModalScript::Login, message}));
-        QCOMPARE(deviceFilter(mac), stored);
+        QCOMPARE(testsupport::labDeviceState(mac, u"filter"_s).toVariant().toStringList(), stored);
     }
 
 private:

@@ -2,7 +2,6 @@
 // the six boxes, the buttons' states, the messages with their titles, Open and Save, and the login
 // before a send. The list rules, the file format and the request bytes are the engine's tests.
 #include "../ipconfig/setipsupport.h"
-#include "../support/hexbytes.h"
 #include "../support/modalscript.h"
 
 #include "macfilter/macfilterdialog.h"
@@ -18,15 +17,9 @@
 #include <memory>
 
 using namespace farlight;
+using testsupport::filterReply;
 using testsupport::LoopbackDevice;
 using testsupport::ModalScript;
-
-// A filter reply: flag and sequence, status, then the list (spaced hex) from the first slot on.
-static QByteArray filterReply(const char *flagSequence, const char *status, const QByteArray &listed = {})
-{
-    const QByteArray head = hexBytes("87654321 60") + hexBytes(flagSequence) + LoopbackDevice::AdapterMac + zeros(6);
-    return head + hexBytes(status) + zeros(2) + hexBytes(listed) + zeros(768 - hexBytes(listed).size());
-}
 
 class TestMacFilterDialog : public QObject
 {
@@ -78,12 +71,11 @@ private slots:
         QCOMPARE(typed + u' ' + edit->text(), after);
     }
 
-    // Each row opens the dialog on a device that lists @p device, then takes the steps, split by
-    // " | ": "file TEXT" writes LIST.MAC; a button's name clicks it, after filling the six boxes
-    // with the key that follows, the file dialog of OpenDlg and SaveDlg choosing LIST.MAC;
-    // "press N" presses row N, 0 below the rows; "cancel box" and "cancel login" answer the next
-    // message box or login with Cancel (others get OK, or the password); "reply STATUS" has the
-    // device answer a write.
+    // Each row opens the dialog on a device that lists @p device, then takes the steps, split by " | ": "file TEXT"
+    // writes LIST.MAC; a button's name clicks it, after filling the six boxes with the key that follows, the file
+    // dialog of OpenDlg and SaveDlg choosing LIST.MAC; "press N" presses row N, 0 below the rows; "cancel box" and
+    // "cancel login" answer the next message box or login with Cancel (others get OK, or the password); "reply STATUS"
+    // has the device answer a write.
     void script_data()
     {
         QTest::addColumn<QString>("device"); // the keys it lists
@@ -135,7 +127,7 @@ private slots:
         QFETCH(QString, shown);
 
         const quint16 port = m_dialog->findChild<UdpPeer *>()->localPort();
-        m_device.answer(filterReply("300000", "0000", device.toLatin1()), port);
+        m_device.answer(filterReply("300000", "0000", hexBytes(device.toLatin1())), port);
         QTRY_COMPARE(list()->topLevelItemCount(), int(hexBytes(device.toLatin1()).size() / 6));
         const QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("LIST.MAC")));

@@ -11,9 +11,8 @@
 
 namespace farlight::test {
 
-/// @brief Runs @p commandLine, whose words are separated by single spaces, and waits for it; true
-/// when it exits with status 0. Its standard output goes to @p output when given; its error output
-/// is printed on failure.
+/// @brief Runs @p commandLine, whose words are separated by single spaces, and waits for it; true when it exits with
+/// status 0. Its standard output goes to @p output when given; its error output is printed on failure.
 inline bool Run(const QString &commandLine, QByteArray *output = nullptr)
 {
     const QStringList words = commandLine.split(u' ');
@@ -26,12 +25,6 @@ inline bool Run(const QString &commandLine, QByteArray *output = nullptr)
     if (output)
         *output = process.readAllStandardOutput();
     return ok;
-}
-
-/// @brief The index of interface @p name in the calling thread's network namespace, or 0.
-inline int InterfaceIndex(const QString &name)
-{
-    return int(::if_nametoindex(name.toLocal8Bit().constData()));
 }
 
 /// @brief Waits until link @p name, as @p ip (a command line running "ip") sees it, is up. A

@@ -9,54 +9,47 @@ class TestPlatformUtils : public QObject
     Q_OBJECT
 
 private slots:
-    void osVersionCode_data();
-    void osVersionCode();
-    void addressToText_data();
-    void addressToText();
+    void osVersionCode_data()
+    {
+        QTest::addColumn<int>("platformId");
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<bool>("queryOk");
+        QTest::addColumn<int>("code");
+
+        QTest::newRow("NT 4.0") << 2 << 4 << 0 << true << 4400;
+        QTest::newRow("Windows 2000") << 2 << 5 << 0 << true << 5000;
+        QTest::newRow("Server 2003") << 2 << 5 << 2 << true << 5100;
+        QTest::newRow("Vista") << 2 << 6 << 0 << true << 0;
+        QTest::newRow("query failed") << 2 << 5 << 1 << false << 9999;
+        QTest::newRow("Win32s") << 0 << 3 << 1 << true << 9999;
+    }
+
+    void osVersionCode()
+    {
+        QFETCH(int, platformId);
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(bool, queryOk);
+        QFETCH(int, code);
+        QCOMPARE(OsVersionCodeFor(platformId, major, minor, queryOk), code);
+    }
+
+    void addressToText_data()
+    {
+        QTest::addColumn<quint32>("address");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("private") << quint32(0xC0A8010A) << QStringLiteral("192.168.1.10");
+        QTest::newRow("no leading zeros") << quint32(0x0A000105) << QStringLiteral("10.0.1.5");
+    }
+
+    void addressToText()
+    {
+        QFETCH(quint32, address);
+        QFETCH(QString, text);
+        QCOMPARE(AddressToText(address), text);
+    }
 };
-
-void TestPlatformUtils::osVersionCode_data()
-{
-    QTest::addColumn<int>("platformId");
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<bool>("queryOk");
-    QTest::addColumn<int>("code");
-
-    QTest::newRow("Windows 98") << 1 << 4 << 10 << true << 4500;
-    QTest::newRow("Windows Me") << 1 << 4 << 90 << true << 4800;
-    QTest::newRow("NT 4.0") << 2 << 4 << 0 << true << 4400;
-    QTest::newRow("Windows 2000") << 2 << 5 << 0 << true << 5000;
-    QTest::newRow("Server 2003") << 2 << 5 << 2 << true << 5100;
-    QTest::newRow("Vista") << 2 << 6 << 0 << true << 0;
-    QTest::newRow("query failed") << 2 << 5 << 1 << false << 9999;
-    QTest::newRow("Win32s") << 0 << 3 << 1 << true << 9999;
-}
-
-void TestPlatformUtils::osVersionCode()
-{
-    QFETCH(int, platformId);
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(bool, queryOk);
-    QFETCH(int, code);
-    QCOMPARE(OsVersionCodeFor(platformId, major, minor, queryOk), code);
-}
-
-void TestPlatformUtils::addressToText_data()
-{
-    QTest::addColumn<quint32>("address");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("private") << quint32(0xC0A8010A) << QStringLiteral("192.168.1.10");
-    QTest::newRow("no leading zeros") << quint32(0x0A000105) << QStringLiteral("10.0.1.5");
-}
-
-void TestPlatformUtils::addressToText()
-{
-    QFETCH(quint32, address);
-    QFETCH(QString, text);
-    QCOMPARE(AddressToText(address), text);
-}
 
 QTEST_GUILESS_MAIN(TestPlatformUtils)
 #include "tst_platformutils.moc"

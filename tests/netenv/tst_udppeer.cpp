@@ -42,12 +42,12 @@ private slots:
                                                   ip + " addr add 192.168.50.2/24 dev a1", ip + " link set a1 up"})
             QVERIFY(Run(command));
         QVERIFY(WaitUntilUp("ip", "a0") && WaitUntilUp(ip, "a1"));
-        m_a0 = InterfaceIndex("a0");
+        m_a0 = int(if_nametoindex("a0"));
         // The device's socket is made with this thread in the device's namespace, and stays there.
         const int own = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
         const int device = ::open(deviceNamespace.toLatin1().constData(), O_RDONLY | O_CLOEXEC);
         QVERIFY(::setns(device, CLONE_NEWNET) == 0);
-        m_a1 = InterfaceIndex("a1");
+        m_a1 = int(if_nametoindex("a1"));
         const bool bound = m_device.bind(QHostAddress::AnyIPv4, DevicePort);
         QVERIFY(::setns(own, CLONE_NEWNET) == 0);
         ::close(own);

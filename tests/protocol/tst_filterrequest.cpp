@@ -1,5 +1,4 @@
-// The filter codec alone. The request bytes on the wire and which request is current belong to
-// the exchange's test.
+// The filter codec alone. The request bytes on the wire and which request is current belong to the exchange's test.
 #include "../support/hexbytes.h"
 #include "protocol/filterrequest.h"
 #include "protocol/packetheader.h"

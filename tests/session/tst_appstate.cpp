@@ -4,17 +4,6 @@
 
 using namespace farlight;
 
-class TestAppState : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void targetTakesTheDeviceAndItsAdapter();
-    void badIndexGivesNoTarget_data();
-    void badIndexGivesNoTarget();
-    void devicesAtComparesAddressesByValue();
-};
-
 static void addLobby(AppState &state)
 {
     state.adapterTable[0].Mac = {0x02, 0, 0, 0, 0, 0x01};
@@ -32,50 +21,56 @@ static void addLobby(AppState &state)
     state.deviceCount = 2;
 }
 
-void TestAppState::targetTakesTheDeviceAndItsAdapter()
+class TestAppState : public QObject
 {
-    AppState state;
-    addLobby(state);
-    const std::optional<DeviceTarget> target = state.target(1);
-    QVERIFY(target);
-    QCOMPARE(target->adapterAddress, QStringLiteral("192.168.1.2"));
-    QCOMPARE(target->interfaceIndex, 7);
-    // The key is made of the device's own bytes: its host name as the single bytes it sent.
-    const AuthTarget key = target->authTarget();
-    QCOMPARE(key.deviceMac, state.deviceTable[1].Mac);
-    QCOMPARE(key.adapterMac, state.adapterTable[1].Mac);
-    QCOMPARE(key.hostName, QByteArray("Lobby\xe9"));
-}
+    Q_OBJECT
 
-void TestAppState::badIndexGivesNoTarget_data()
-{
-    QTest::addColumn<int>("deviceIndex");
-    QTest::addColumn<int>("adapterIndex");
-    QTest::newRow("negative device") << -1 << 0;
-    QTest::newRow("past the found devices") << 2 << 0;
-    QTest::newRow("device 101") << 101 << 0;
-    QTest::newRow("adapter past the found ones") << 1 << 2;
-    QTest::newRow("adapter 11") << 1 << 11;
-    QTest::newRow("negative adapter") << 1 << -1;
-}
+private slots:
+    void targetTakesTheDeviceAndItsAdapter()
+    {
+        AppState state;
+        addLobby(state);
+        const std::optional<DeviceTarget> target = state.target(1);
+        QVERIFY(target);
+        QCOMPARE(target->adapterAddress, QStringLiteral("192.168.1.2"));
+        QCOMPARE(target->interfaceIndex, 7);
+        // The key is made of the device's own bytes: its host name as the single bytes it sent.
+        const AuthTarget key = target->authTarget();
+        QCOMPARE(key.deviceMac, state.deviceTable[1].Mac);
+        QCOMPARE(key.adapterMac, state.adapterTable[1].Mac);
+        QCOMPARE(key.hostName, QByteArray("Lobby\xe9"));
+    }
 
-void TestAppState::badIndexGivesNoTarget()
-{
-    QFETCH(int, deviceIndex);
-    QFETCH(int, adapterIndex);
-    AppState state;
-    addLobby(state);
-    state.deviceTable[1].AdapterIndex = qint16(adapterIndex);
-    QVERIFY(!state.target(deviceIndex));
-}
+    void badIndexGivesNoTarget_data()
+    {
+        QTest::addColumn<int>("deviceIndex");
+        QTest::addColumn<int>("adapterIndex");
+        QTest::newRow("negative device") << -1 << 0;
+        QTest::newRow("past the found devices") << 2 << 0;
+        QTest::newRow("device 101") << 101 << 0;
+        QTest::newRow("adapter past the found ones") << 1 << 2;
+        QTest::newRow("adapter 11") << 1 << 11;
+        QTest::newRow("negative adapter") << 1 << -1;
+    }
 
-void TestAppState::devicesAtComparesAddressesByValue()
-{
-    AppState state;
-    addLobby(state);
-    QCOMPARE(state.devicesAt(QStringLiteral("192.168.001.1")), QList<int>({0, 1}));
-    QCOMPARE(state.devicesAt(QStringLiteral("192.168.1.10")), QList<int>());
-}
+    void badIndexGivesNoTarget()
+    {
+        QFETCH(int, deviceIndex);
+        QFETCH(int, adapterIndex);
+        AppState state;
+        addLobby(state);
+        state.deviceTable[1].AdapterIndex = qint16(adapterIndex);
+        QVERIFY(!state.target(deviceIndex));
+    }
+
+    void devicesAtComparesAddressesByValue()
+    {
+        AppState state;
+        addLobby(state);
+        QCOMPARE(state.devicesAt(QStringLiteral("192.168.001.1")), QList<int>({0, 1}));
+        QCOMPARE(state.devicesAt(QStringLiteral("192.168.1.10")), QList<int>());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAppState)
 #include "tst_appstate.moc"

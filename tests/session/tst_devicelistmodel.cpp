@@ -95,8 +95,7 @@ private slots:
         QCOMPARE(csv.sliced(csv.indexOf(u'\n') + 1), csvStart + ",6,Disabled,00-00-00-00-00-00\r\n");
     }
 
-    // A save cut short (by the file size limit, which stops root too) leaves the old file; the
-    // next save replaces it.
+    // A save cut short (by the file size limit, which stops root too) leaves the old file; the next save replaces it.
     void save()
     {
         Fleet f;

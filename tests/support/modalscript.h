@@ -34,12 +34,10 @@ void whenShown(std::function<void(W *)> act, int timeoutMs = 5000)
     timer->start(10);
 }
 
-/// What a message box showed.
 struct MessageBoxRecord
 {
     QString text;
     QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
@@ -50,8 +48,7 @@ class ModalScript : public QObject
 public:
     static inline const QString Login = QStringLiteral("login");
 
-    /// Login dialogs without a queued answer are confirmed with @p password; message boxes
-    /// without one get Ok.
+    /// Login dialogs without a queued answer are confirmed with @p password; message boxes without one get Ok.
     explicit ModalScript(const QString &password = QStringLiteral("admin"))
         : m_password(password)
     {
@@ -75,10 +72,8 @@ private:
             return;
         m_handled.append(modal);
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            QAbstractButton *byDefault = box->defaultButton();
             m_log.append(box->text());
-            m_boxes.append({box->text(), box->windowTitle(), box->icon(),
-                            byDefault ? box->standardButton(byDefault) : QMessageBox::NoButton});
+            m_boxes.append({box->text(), box->windowTitle(), box->standardButton(box->defaultButton())});
             QAbstractButton *answer = box->button(m_buttons.isEmpty() ? QMessageBox::Ok : m_buttons.takeFirst());
             answer ? answer->click() : box->reject();
         } else if (modal->objectName() == QLatin1String("frmLogin")) {

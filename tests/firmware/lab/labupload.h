@@ -101,8 +101,7 @@ public:
             prctl(PR_SET_PDEATHSIG, SIGKILL);
         });
         m_server.start();
-        // Its socket shows in /proc/PID/net/udp, which lists the sockets of PID's namespace; give it
-        // five seconds.
+        // Its socket shows in /proc/PID/net/udp, which lists the sockets of PID's namespace; give it five seconds.
         const QByteArray listening =
             QByteArray::number(qToBigEndian(QHostAddress(Address).toIPv4Address()), 16).toUpper().rightJustified(8, '0')
             + ":0045";
