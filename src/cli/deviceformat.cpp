@@ -24,16 +24,24 @@ QString AdapterName(const AppState &state, int index)
     return adapter ? adapter->Name : QString();
 }
 
-} // namespace
-
-QString Printable(QString text)
+// JSON leaves DEL and the C1 controls as they are, and a UTF-8 terminal reads U+0080..U+009F as
+// controls: they are written as escapes, which every JSON reader takes back. Outside strings the
+// document holds only ASCII, so the whole text can be gone through.
+QString EscapeControls(const QString &json)
 {
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = u'?';
+    constexpr char16_t FirstEscaped = 0x7F, LastEscaped = 0x9F;
+    QString out;
+    out.reserve(json.size());
+    for (QChar c : json) {
+        if (c.unicode() >= FirstEscaped && c.unicode() <= LastEscaped)
+            out += u"\\u%1"_s.arg(uint(c.unicode()), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
     }
-    return text;
+    return out;
 }
+
+} // namespace
 
 QString AlignedTable(const QList<QStringList> &rows)
 {
@@ -72,7 +80,7 @@ QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFo
                                        {u"mac"_s, FormatMac(device.Mac)},
                                        {u"adapter"_s, AdapterName(state, i)}});
         }
-        return QString::fromUtf8(QJsonDocument(devices).toJson(QJsonDocument::Indented));
+        return EscapeControls(QString::fromUtf8(QJsonDocument(devices).toJson(QJsonDocument::Indented)));
     }
     if (format == OutputFormat::Csv) {
         QString out = u"host_name,ip,ssid,channel,wep,mac,adapter\r\n"_s;

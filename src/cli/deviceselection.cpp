@@ -4,6 +4,7 @@
 #include "ipconfig/inetaddr.h"
 #include "protocol/macaddress.h"
 #include "session/appstate.h"
+#include "session/devicelistmodel.h"
 
 #include <QRegularExpression>
 

@@ -1,11 +1,15 @@
 #include "cli/clioptions.h"
 #include "cli/clirunner.h"
 #include "cli/password.h"
+#include "cli/terminaloutput.h"
 #include "netenv/systemplatform.h"
 #include "session/appstate.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
+
+#include <optional>
 
 #if defined(Q_OS_WIN)
 #include <io.h>
@@ -21,7 +25,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("farlight-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FARLIGHT_VERSION));
 
-    QTextStream out(stdout);
+    // Results are data for scripts and go out as they came; only a terminal gets them made harmless.
+    QFile standardOutput;
+    standardOutput.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    std::optional<farlight::cli::TerminalOutput> terminal;
+    if (FARLIGHT_ISATTY(1))
+        terminal.emplace(&standardOutput);
+    QTextStream out(terminal ? static_cast<QIODevice *>(&*terminal) : &standardOutput);
     QTextStream err(stderr);
     const farlight::cli::ParsedArguments parsed = farlight::cli::ParseArguments(app.arguments().mid(1));
     if (!parsed.command) {
@@ -33,8 +43,11 @@ int main(int argc, char *argv[])
     console.out = &out;
     console.err = &err;
     console.progressOnTerminal = FARLIGHT_ISATTY(2) != 0;
-    if (qEnvironmentVariableIsSet("FARLIGHT_PASSWORD"))
+    if (qEnvironmentVariableIsSet("FARLIGHT_PASSWORD")) {
         console.passwordVariable = qEnvironmentVariable("FARLIGHT_PASSWORD");
+        // Programs started from here (nft) need not know it.
+        qunsetenv("FARLIGHT_PASSWORD");
+    }
     if (FARLIGHT_ISATTY(0))
         console.passwordPrompt = [] { return farlight::cli::PromptWithoutEcho(QStringLiteral("Device password: ")); };
 

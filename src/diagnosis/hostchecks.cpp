@@ -5,6 +5,7 @@
 #include "firmware/tftpupload.h"
 #include "netenv/routetable.h"
 #include "protocol/packetheader.h"
+#include "session/devicelistmodel.h"
 
 #include <QSet>
 
@@ -25,11 +26,23 @@ constexpr int ReversePathStrict = 1;
 
 const QString KeepRuleNote = u"# nft rules last until the next restart: add the rule to /etc/nftables.conf to keep it"_s;
 
+// Interface and process names reach root's terminal and the fix lines root may paste: every
+// finding is made printable here, the fix line by line.
 Finding Make(QLatin1StringView check, const QString &adapter, Verdict verdict, const QString &summary,
              const QString &meaning = {}, const QString &fix = {})
 {
-    return {check, adapter, verdict, summary, meaning, fix};
+    QStringList fixLines = fix.split(u'\n');
+    for (QString &line : fixLines)
+        line = Printable(line);
+    return {check, Printable(adapter), verdict, Printable(summary), Printable(meaning), fix.isEmpty() ? QString() : fixLines.join(u'\n')};
 }
+
+// A process that holds a port: its name is whatever the process chose, its id is the kernel's.
+struct PortHolder
+{
+    QString name;
+    int pid = 0;
+};
 
 std::optional<int> NumberFile(SystemProbe &probe, const QString &path)
 {
@@ -47,8 +60,8 @@ QString SysctlKey(const QString &interfaceName)
     return u"net.ipv4.conf.%1.rp_filter"_s.arg(interfaceName);
 }
 
-// "python3 (process 812)" for each process with a socket on @p port, as far as /proc tells.
-QStringList PortHolders(SystemProbe &probe, quint16 port, QStringList &userIds)
+// Each process with a socket on @p port, as far as /proc tells.
+QList<PortHolder> PortHolders(SystemProbe &probe, quint16 port, QStringList &userIds)
 {
     QSet<QString> sockets;
     for (const QString &table : {u"/proc/net/udp"_s, u"/proc/net/udp6"_s}) {
@@ -66,19 +79,19 @@ QStringList PortHolders(SystemProbe &probe, quint16 port, QStringList &userIds)
                 userIds.append(QString::fromLatin1(columns[UdpColumnUid]));
         }
     }
-    QStringList holders;
+    QList<PortHolder> holders;
     if (sockets.isEmpty())
         return holders;
     for (const QString &pid : probe.listFolder(u"/proc"_s)) {
         bool numeric = false;
-        pid.toInt(&numeric);
-        if (!numeric)
+        const int id = pid.toInt(&numeric);
+        if (!numeric || id <= 0)
             continue;
         const QString fdFolder = u"/proc/%1/fd"_s.arg(pid);
         for (const QString &fd : probe.listFolder(fdFolder)) {
             if (sockets.contains(probe.linkTarget(fdFolder + u'/' + fd))) {
                 const QString name = QString::fromLocal8Bit(probe.readFile(u"/proc/%1/comm"_s.arg(pid)).value_or("?").trimmed());
-                holders.append(u"%1 (process %2)"_s.arg(name, pid));
+                holders.append({Printable(name), id});
                 break;
             }
         }
@@ -289,15 +302,18 @@ Finding CheckTftpPort(SystemProbe &probe)
     if (!error)
         return Make(CheckName::TftpPort, {}, Verdict::Ok, u"UDP port %1 is free for firmware uploads"_s.arg(port));
     QStringList userIds;
-    const QStringList holders = PortHolders(probe, port, userIds);
-    QString holder = holders.join(u", "_s);
+    const QList<PortHolder> holders = PortHolders(probe, port, userIds);
+    QStringList named;
+    for (const PortHolder &entry : holders)
+        named.append(u"%1 (process %2)"_s.arg(entry.name, QString::number(entry.pid)));
+    QString holder = named.join(u", "_s);
     if (holder.isEmpty()) {
         holder = userIds.isEmpty() ? u"another program"_s
                                    : u"a program of user id %1 (which one, only root can tell)"_s.arg(userIds.join(u", "_s));
     }
     QStringList fix{u"# end the program that holds the port, or have it let go of the port"_s};
-    for (const QString &entry : holders)
-        fix.append(u"kill %1"_s.arg(entry.section(u"(process "_s, 1).chopped(1)));
+    for (const PortHolder &entry : holders)
+        fix.append(u"kill %1"_s.arg(entry.pid));
     return Make(CheckName::TftpPort, {}, Verdict::Problem,
                 u"UDP port %1 is held by %2: firmware uploads cannot start"_s.arg(port).arg(holder),
                 u"Firmware uploads send from UDP port %1, and a port serves one program at a time (%2). Searching and "

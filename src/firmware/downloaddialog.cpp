@@ -168,6 +168,8 @@ void DownloadDialog::showProgress(int percent)
 void DownloadDialog::uploadFinished(TftpUpload::Outcome outcome, int errorCode)
 {
     using Outcome = TftpUpload::Outcome;
+    // The upload is over: the port goes back now, not when the message or the dialog is closed.
+    m_batch->cancel();
     const QString message = UploadOutcomeText(outcome, errorCode);
     switch (outcome) {
     case Outcome::Complete:

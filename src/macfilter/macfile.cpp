@@ -75,8 +75,11 @@ MacFileContents MacFile::read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, StringId::FileNotExist};
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // The size is checked on what is read, not only on what the folder says: the file may grow.
+    if (file.size() > MaxFileSize)
+        return {{}, StringId::NotValidMacFile};
+    const QByteArray data = file.read(MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError || data.size() > MaxFileSize)
         return {{}, StringId::NotValidMacFile};
     auto entries = parse(data);
     if (!entries)

@@ -34,8 +34,10 @@ class MacFile
 public:
     static constexpr qsizetype MaxLines = 128;
     static constexpr qsizetype KeyLength = 12;
+    /// A list of 128 lines is a few kilobytes; a larger file is refused unread.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
 
-    /// @brief Reads the file @p path. Nothing is dropped here: give the entries to
+    /// @brief Reads the file @p path; a file over MaxFileSize is not a list (314). Nothing is dropped here: give the entries to
     /// FilterTable::load(), which drops the invalid addresses and repeats.
     static MacFileContents read(const QString &path);
 

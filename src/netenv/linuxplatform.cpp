@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +22,7 @@
 #include <linux/rtnetlink.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -213,10 +213,18 @@ bool LinuxPlatform::claimSingleInstance()
         return true;
     if (m_lockFilePath.isEmpty())
         m_lockFilePath = DefaultLockFilePath();
-    QDir().mkpath(QFileInfo(m_lockFilePath).absolutePath());
-    const int fd = ::open(QFile::encodeName(m_lockFilePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString folder = QFileInfo(m_lockFilePath).absolutePath();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    const QByteArray folderName = QFile::encodeName(folder);
+    ::mkdir(folderName.constData(), 0700);
     // When the lock cannot be taken at all there is no telling whether a copy runs; starting is
-    // better than refusing to start forever.
+    // better than refusing to start forever. That holds too for a folder where another user
+    // could hold or replace the lock.
+    struct stat status{};
+    if (::lstat(folderName.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()
+        || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return true;
+    const int fd = ::open(QFile::encodeName(m_lockFilePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return true;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -235,10 +243,10 @@ qint32 LinuxPlatform::osVersionCode()
 
 QString LinuxPlatform::DefaultLockFilePath()
 {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty())
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime))
         return runtime + QStringLiteral("/farlight.lock");
-    return QDir::tempPath() + QStringLiteral("/farlight-%1.lock").arg(::getuid());
+    return QDir::tempPath() + QStringLiteral("/farlight-%1/farlight.lock").arg(::getuid());
 }
 
 } // namespace farlight

@@ -28,12 +28,15 @@ public:
     /// @brief Hands the URL to the desktop (QDesktopServices); needs a QGuiApplication.
     bool openUrl(const QUrl &url) override;
     /// @brief Takes an exclusive lock on the lock file. The kernel drops the lock when the
-    /// process ends, however it ends, so a crashed copy never blocks the next one.
+    /// process ends, however it ends, so a crashed copy never blocks the next one. The file's
+    /// folder is made private (0700) when it is created here; a folder of another user or one
+    /// others may write to, and a lock file that is a symbolic link, are not used: the copy
+    /// starts unlocked rather than let another user keep it from starting.
     bool claimSingleInstance() override;
     qint32 osVersionCode() override;
 
-    /// @brief "farlight.lock" in the user's runtime folder, or in the temporary folder (with the
-    /// user id in the name) when there is none.
+    /// @brief "farlight.lock" in the user's runtime folder ($XDG_RUNTIME_DIR), or else in a
+    /// folder of the temporary folder named with the user id.
     static QString DefaultLockFilePath();
 
 private:

@@ -16,9 +16,18 @@ constexpr int AddressParts = 4;
 constexpr int MaxAddressPart = 255;
 constexpr int MaxAddressPartDigits = 3;
 
+// Host names and SSIDs are chosen by whoever runs a device: a spreadsheet would run a cell
+// that starts like a formula, so such a cell is kept as text by a leading apostrophe.
+QString spreadsheetText(const QString &cell)
+{
+    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
+    return !cell.isEmpty() && FormulaStarts.contains(cell.front()) ? u'\'' + cell : cell;
+}
+
 // A tab or line break inside a host name or SSID would split the pasted row.
 QString tsvField(QString cell)
 {
+    cell = spreadsheetText(cell);
     for (QChar &c : cell) {
         if (c == u'\t' || c == u'\r' || c == u'\n')
             c = u' ';
@@ -102,6 +111,15 @@ private:
     RowTexts m_rowTexts;
     QList<qint16> m_rows;
 };
+
+QString Printable(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return text;
+}
 
 QString CsvField(const QString &cell)
 {
@@ -199,7 +217,7 @@ QString DeviceListModel::visibleRowsAsCsv() const
     for (int row = 0; row < rowCount(); ++row) {
         fields.clear();
         for (int column = 0; column < ColumnCount; ++column)
-            fields.append(CsvField(index(row, column).data().toString()));
+            fields.append(CsvField(spreadsheetText(index(row, column).data().toString())));
         csv += fields.join(u',') + LineEnd;
     }
     return csv;

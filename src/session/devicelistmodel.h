@@ -15,6 +15,11 @@ class AppState;
 /// quote or a line break; as it is otherwise.
 QString CsvField(const QString &cell);
 
+/// @brief @p text with every control character (C0, DEL and C1) shown as "?": names come from
+/// devices and other programs, and an escape sequence or a line break in one must not drive the
+/// administrator's terminal or forge a line of output.
+QString Printable(QString text);
+
 /// @brief The device list without any display: one row per listed entry of the device table,
 /// sortable by every column, filtered by a text, and written out as CSV or tab-separated text.
 ///
@@ -52,7 +57,9 @@ public:
     int listedCount() const;
     /// @brief "N devices", or "N of M devices" while a filter text is set.
     QString countText() const;
-    /// @brief The header line and row @p row of this model, cells separated by tabs.
+    /// @brief The header line and row @p row of this model, cells separated by tabs. Here and in
+    /// the CSV a cell that starts with =, +, -, @, a tab or a CR gets a leading apostrophe, so a
+    /// spreadsheet takes it as text, never as a formula.
     QString rowAsTsv(const QModelIndex &row) const;
     /// @brief The header line and the shown rows in their shown order (RFC 4180, CRLF).
     QString visibleRowsAsCsv() const;

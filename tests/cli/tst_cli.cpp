@@ -2,8 +2,13 @@
 #include "cli/deviceformat.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
+#include "cli/terminaloutput.h"
 #include "session/appstate.h"
 
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -144,8 +149,11 @@ void TestCli::password_data()
     QTest::addColumn<QByteArray>("file"); // contents; empty for no file
     QTest::addColumn<QString>("environment");
     QTest::addColumn<QString>("prompted"); // "-" for no terminal
-    QTest::addColumn<QString>("result");   // the password, or "error: ..."
+    QTest::addColumn<QString>("result");   // the password, or "error: ..." ("%1": the file)
     QTest::newRow("file first, its first line without CR LF") << QByteArray("admin\r\nsecond\r\n") << "env" << "typed" << "admin";
+    QTest::newRow("file readable by the group") << QByteArray("admin\n0640") << "env" << "typed"
+                                                << "error: permissions 0640 for '%1' are too open: the password file must "
+                                                   "not be readable by group or others (chmod 600 %1)";
     QTest::newRow("variable before the prompt") << QByteArray() << "env" << "typed" << "env";
     QTest::newRow("prompt last") << QByteArray() << "" << "typed" << "typed";
     QTest::newRow("no source") << QByteArray() << "" << "-"
@@ -168,13 +176,16 @@ void TestCli::password()
         sources.file = dir.filePath(u"pw"_s);
         QFile out(sources.file);
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        // Written 0600 unless the second line names the mode.
+        QVERIFY(out.setPermissions(QFile::Permissions(file.endsWith("0640") ? 0x6400 | 0x0040 : 0x6000)));
     }
     if (!environment.isEmpty())
         sources.environment = environment;
     if (prompted != u"-")
         sources.prompt = [prompted] { return std::optional<QString>(prompted); };
     const PasswordResult resolved = ResolvePassword(sources);
-    QCOMPARE(resolved.password ? *resolved.password : u"error: "_s + resolved.error, result);
+    QCOMPARE(resolved.password ? *resolved.password : u"error: "_s + resolved.error,
+             result.contains(u"%1") ? result.arg(sources.file) : result);
 }
 
 // Names come from devices anyone on the LAN can imitate: CSV quotes them, the terminal never
@@ -192,6 +203,20 @@ void TestCli::untrustedTexts()
     const QString table = FormatDevices(state, {0}, OutputFormat::Table);
     QVERIFY(!table.contains(u'\x1b') && !table.contains(u'\x07'));
     QVERIFY(table.contains(u"a,\"b\"?c"_s) && table.contains(u"?]0;owned?"_s));
+
+    // JSON escapes the C1 controls too, and a terminal gets CSV without any control but line ends.
+    state.deviceTable[0].HostName = u"\u009b2J\u0085\u007f\u00a0"_s;
+    const QString json = FormatDevices(state, {0}, OutputFormat::Json);
+    QVERIFY(json.contains(uR"("host_name": "\u009b2J\u0085\u007f ")"_s));
+    QCOMPARE(QJsonDocument::fromJson(json.toUtf8()).array().at(0)[u"host_name"_s].toString(), state.deviceTable[0].HostName);
+    QBuffer shown;
+    shown.open(QIODevice::WriteOnly);
+    {
+        TerminalOutput terminal(&shown);
+        QTextStream(&terminal) << FormatDevices(state, {0}, OutputFormat::Csv) << u"\r"_s;
+    }
+    QCOMPARE(QString::fromUtf8(shown.data()).section(u'\n', 1),
+             u"?2J??\u00a0,,?]0;owned?,0,false,00-00-00-00-00-00,eth0\n?"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -34,6 +34,8 @@ private slots:
         QTest::newRow("loose without a route back") << "eth0" << "0 2" << false << 0 << Verdict::Warning << eth0;
         QTest::newRow("VLAN name with a dot")
             << "eth0.100" << "0 1" << false << 0 << Verdict::Warning << "sysctl -w net/ipv4/conf/eth0.100/rp_filter=0";
+        QTest::newRow("escape in the name")
+            << "e\x1b[2J" << "0 1" << false << 0 << Verdict::Warning << "sysctl -w net.ipv4.conf.e?[2J.rp_filter=0";
         QTest::newRow("unreadable") << "eth0" << "0 -" << false << 0 << Verdict::NotRun << "";
     }
 
@@ -59,7 +61,7 @@ private slots:
         ConfirmReversePathDrops(findings, dropsDuringSearch);
         QCOMPARE(findings.size(), 1);
         QCOMPARE(findings[0].verdict, verdict);
-        QCOMPARE(findings[0].adapter, adapter);
+        QCOMPARE(findings[0].adapter, QString(adapter).replace(u'\x1b', u'?'));
         QCOMPARE(findings[0].fix.section(u'\n', 0, 0), fix);
     }
 
@@ -105,12 +107,21 @@ private slots:
         QTest::addColumn<std::optional<QString>>("bindError");
         QTest::addColumn<bool>("processesVisible");
         QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QByteArray>("name"); // of the process that holds the port
         QTest::addColumn<QString>("holder");
+        QTest::addColumn<QString>("kill"); // the fix's command
 
-        QTest::newRow("free") << std::optional<QString>() << true << Verdict::Ok << "";
-        QTest::newRow("held, program named") << std::optional<QString>("in use") << true << Verdict::Problem << "python3 (process 812)";
+        const std::optional<QString> inUse("in use");
+        QTest::newRow("free") << std::optional<QString>() << true << Verdict::Ok << QByteArray() << "" << "";
+        QTest::newRow("held, program named")
+            << inUse << true << Verdict::Problem << QByteArray("python3\n") << "python3 (process 812)" << "kill 812";
         QTest::newRow("held, processes of others unreadable")
-            << std::optional<QString>("in use") << false << Verdict::Problem << "a program of user id 1000";
+            << inUse << false << Verdict::Problem << QByteArray("python3\n") << "a program of user id 1000" << "";
+        QTest::newRow("name that mimics the id") << inUse << true << Verdict::Problem << QByteArray("x (process 1\n")
+                                                 << "x (process 1 (process 812)" << "kill 812";
+        QTest::newRow("name with an escape and a line")
+            << inUse << true << Verdict::Problem << QByteArray("\x1b[2J\nkill 1%1\n") << "?[2J?kill 1%1 (process 812)"
+            << "kill 812";
     }
 
     void tftpPort()
@@ -118,7 +129,9 @@ private slots:
         QFETCH(std::optional<QString>, bindError);
         QFETCH(bool, processesVisible);
         QFETCH(Verdict, verdict);
+        QFETCH(QByteArray, name);
         QFETCH(QString, holder);
+        QFETCH(QString, kill);
 
         ScriptedProbe probe;
         probe.bindError = bindError;
@@ -128,7 +141,7 @@ private slots:
             "  245: 00000000:37F0 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 41510 2 0000000000000000 0\n"
             "  246: 00000000:37F1 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 41822 2 0000000000000000 0\n");
         probe.files.insert("/proc/700/comm", "apsim\n");
-        probe.files.insert("/proc/812/comm", "python3\n");
+        probe.files.insert("/proc/812/comm", name);
         if (processesVisible) {
             probe.links.insert("/proc/700/fd/3", "socket:[41510]");
             probe.links.insert("/proc/812/fd/0", "/dev/null");
@@ -136,8 +149,9 @@ private slots:
         }
         const Finding finding = CheckTftpPort(probe);
         QCOMPARE(finding.verdict, verdict);
-        QCOMPARE(finding.summary.contains(holder), true);
+        QVERIFY2(finding.summary.contains(holder), qPrintable(finding.summary));
         QCOMPARE(finding.summary.contains("apsim"), false);
+        QCOMPARE(finding.fix.section(u'\n', 1), kill);
     }
 };
 

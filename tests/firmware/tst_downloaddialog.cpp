@@ -112,6 +112,8 @@ private slots:
             QCOMPARE(nextDatagram().left(4), QByteArray::fromHex("00050000"));
             QVERIFY(finished.isEmpty() && dialog.isVisible());
             QCOMPARE(script.log(), QStringList());
+            QUdpSocket local; // the port was given back when the upload ended
+            QVERIFY(local.bind(QHostAddress(m_target.adapterAddress), TftpUpload::LocalPort));
             return;
         }
         QVERIFY(finished.wait(3000));

@@ -42,6 +42,10 @@ private slots:
         QTest::newRow("blank line") << "LIST.MAC" << line + "\r\n" << QByteArray("message 314");
         QTest::newRow("13th char ;") << "LIST.MAC" << QByteArray("000000000001;x\r\n") << QByteArray("message 314");
         QTest::newRow("G in the address") << "LIST.MAC" << QByteArray("00000000000G") << QByteArray("message 314");
+        // One line whose note fills the file to @p size bytes.
+        const auto noted = [](qint64 size) { return "000000000001," + QByteArray(size - 15, 'n') + "\r\n"; };
+        QTest::newRow("1 MiB") << "LIST.MAC" << noted(MacFile::MaxFileSize) << noted(MacFile::MaxFileSize);
+        QTest::newRow("1 MiB and a byte") << "LIST.MAC" << noted(MacFile::MaxFileSize + 1) << QByteArray("message 314");
         QTest::newRow("other extension") << "LIST.txt" << line << QByteArray("message 27");
     }
 

@@ -2,10 +2,14 @@
 #include "labnet.h"
 #include "netenv/linuxplatform.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace farlight;
+using namespace Qt::StringLiterals;
 using namespace farlight::test;
 
 class TestLinuxPlatform : public QObject
@@ -56,6 +60,9 @@ private slots:
         QCOMPARE(holder.readLine(), QByteArray("claimed\n"));
         LinuxPlatform platform(path);
         QVERIFY(!platform.claimSingleInstance());
+        QCOMPARE(QFileInfo(dir.filePath("run")).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                          | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 QFile::Permissions());
 
         // A copy that dies without cleaning up leaves its lock file behind, but not its claim.
         holder.kill();
@@ -72,6 +79,15 @@ private slots:
 
         // Where no lock can be taken there is no telling whether a copy runs; starting beats never.
         QVERIFY(LinuxPlatform("/proc/farlight/farlight.lock").claimSingleInstance());
+        // So it is with a planted link to a held lock, and with a folder others may write to.
+        QVERIFY(QFile::link(path, dir.filePath("run/planted.lock")));
+        QVERIFY(LinuxPlatform(dir.filePath("run/planted.lock")).claimSingleInstance());
+        QVERIFY(QFile::setPermissions(dir.filePath("run"), QFile::Permissions(0x7777)));
+        QVERIFY(LinuxPlatform(path).claimSingleInstance());
+
+        // Without a runtime folder the lock lives in a folder of this user's own.
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(QFileInfo(LinuxPlatform::DefaultLockFilePath()).dir().dirName(), u"farlight-%1"_s.arg(::getuid()));
     }
 };
 

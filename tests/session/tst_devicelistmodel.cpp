@@ -77,22 +77,35 @@ private slots:
     {
         QTest::addColumn<QString>("cell");
         QTest::addColumn<QString>("csvStart");
-        QTest::newRow("comma") << "guest, 2nd" << "\"guest, 2nd\",9.255.255.255,\"guest, 2nd\"";
-        QTest::newRow("quotes") << "AP \"Main\"" << "\"AP \"\"Main\"\"\",9.255.255.255,\"AP \"\"Main\"\"\"";
-        QTest::newRow("line breaks") << "AP\r\n1\n" << "\"AP\r\n1\n\",9.255.255.255,\"AP\r\n1\n\"";
+        QTest::addColumn<QString>("copied"); // the cell in the copied row
+        QTest::newRow("comma") << "guest, 2nd" << "\"guest, 2nd\",9.255.255.255,\"guest, 2nd\"" << "guest, 2nd";
+        QTest::newRow("quotes") << "AP \"Main\"" << "\"AP \"\"Main\"\"\",9.255.255.255,\"AP \"\"Main\"\"\"" << "AP \"Main\"";
+        QTest::newRow("line breaks") << "AP\r\n1\n" << "\"AP\r\n1\n\",9.255.255.255,\"AP\r\n1\n\"" << "AP  1 ";
+        QTest::newRow("formula =") << "=HYPERLINK(\"x\")" << "\"'=HYPERLINK(\"\"x\"\")\",9.255.255.255,\"'=HYPERLINK(\"\"x\"\")\""
+                                   << "'=HYPERLINK(\"x\")";
+        QTest::newRow("formula +") << "+1" << "'+1,9.255.255.255,'+1" << "'+1";
+        QTest::newRow("formula -") << "-2+3" << "'-2+3,9.255.255.255,'-2+3" << "'-2+3";
+        QTest::newRow("formula @") << "@SUM(1)" << "'@SUM(1),9.255.255.255,'@SUM(1)" << "'@SUM(1)";
+        QTest::newRow("leading tab") << "\t=1" << "'\t=1,9.255.255.255,'\t=1" << "' =1";
+        QTest::newRow("leading CR") << "\r=1" << "\"'\r=1\",9.255.255.255,\"'\r=1\"" << "' =1";
+        QTest::newRow("= inside") << "AP=1" << "AP=1,9.255.255.255,AP=1" << "AP=1";
     }
 
-    // The header line, then the shown row, whose host name and SSID are both @c cell.
+    // The header line, then the shown row, whose host name and SSID are both @c cell; the same
+    // row copied.
     void csv()
     {
         QFETCH(QString, cell);
         QFETCH(QString, csvStart);
+        QFETCH(QString, copied);
         Fleet f;
         f.state.deviceTable[3].HostName = cell;
         f.state.deviceTable[3].Ssid = cell;
         f.model.setFilterText(QStringLiteral("9.255"));
         const QString csv = f.model.visibleRowsAsCsv();
         QCOMPARE(csv.sliced(csv.indexOf(u'\n') + 1), csvStart + ",6,Disabled,00-00-00-00-00-00\r\n");
+        const QString tsv = f.model.rowAsTsv(f.model.index(0, 0));
+        QCOMPARE(tsv.sliced(tsv.indexOf(u'\n') + 1).section(u'\t', 0, 0), copied);
     }
 
     // A save cut short (by the file size limit, which stops root too) leaves the old file; the next save replaces it.
