@@ -41,7 +41,7 @@ void Diagnosis::runChecks()
 {
     m_findings.clear();
     m_tally = {};
-    // The platform is asked here, on its own thread; the thread below sees only copies and the probe.
+    // The platform is asked on this object's thread; the checks' thread sees only copies and the probe.
     struct Checks
     {
         QList<Finding> findings;
