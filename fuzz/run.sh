@@ -14,7 +14,8 @@ seconds=${1:-30}
 build=${FUZZ_BUILD:-$root/build-fuzz}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_search_reply fuzz_setip_reply fuzz_filter_reply fuzz_tftp_client
-                                     fuzz_mac_file fuzz_apsim_config fuzz_apsim_request)
+                                     fuzz_mac_file fuzz_apsim_config fuzz_apsim_request fuzz_nft_ruleset
+                                     fuzz_firmware_scan)
 work=$(mktemp -d "${TMPDIR:-/tmp}/farlight-fuzz.XXXXXX")
 # Short allocation stacks and a small quarantine trebled the runs of the allocating targets;
 # for full stacks run the kept input again by hand: build-fuzz/fuzz/<target> <input>.
@@ -24,7 +25,8 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}malloc_context_size=2:quaran
 max_len() {
     case $1 in
         fuzz_setip_reply | fuzz_filter_reply) echo 1000 ;;
-        fuzz_mac_file | fuzz_apsim_config) echo 8192 ;;
+        fuzz_mac_file | fuzz_apsim_config | fuzz_nft_ruleset) echo 8192 ;;
+        fuzz_firmware_scan) echo 2048 ;;
         *) echo 4096 ;;
     esac
 }

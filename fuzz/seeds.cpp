@@ -3,6 +3,7 @@
 // recorded in each target's script form, sample .MAC files, and the repository's lab
 // configurations. Usage: fuzz_seeds SOURCE_DIR (the repository); run again after a layout change.
 #include "discovery/devicesearch.h"
+#include "firmware/firmwareimage.h"
 #include "firmware/tftpclient.h"
 #include "protocol/filterrequest.h"
 #include "protocol/packetheader.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 
 #include <cstdio>
 
@@ -222,6 +224,31 @@ void requestSeeds()
 
 } // namespace
 
+// The test rulesets, captured from nft or forged, without their indentation.
+void rulesetSeeds(const QString &source)
+{
+    const QDir folder(source + u"/tests/diagnosis/rulesets"_s);
+    for (const QString &name : folder.entryList({u"*.json"_s}, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            write(u"fuzz_nft_ruleset"_s, name, QJsonDocument::fromJson(file.readAll()).toJson(QJsonDocument::Compact));
+    }
+}
+
+// An image with the signature in its text, and scripts that plant it whole, in mixed case, and
+// with one byte wrong at either end.
+void firmwareSeeds()
+{
+    QByteArray image(200, '\x5a');
+    image.replace(70, qsizetype(sizeof FirmwareSignature - 1), FirmwareSignature);
+    write(u"fuzz_firmware_scan"_s, u"signature-in-text"_s, Script().u8(0).datagram(image).bytes);
+    const QByteArray blank(64, '\0');
+    write(u"fuzz_firmware_scan"_s, u"planted-mixed-case"_s,
+          Script().u8(1).u16(20).u16(0x5555).u16(0x5555).u8(0xff).u8(0).datagram(blank).bytes);
+    write(u"fuzz_firmware_scan"_s, u"planted-wrong-first-and-last"_s,
+          Script().u8(2).u16(3).u16(0).u16(0).u8(0).u8('c').u16(40).u16(0).u16(0).u8(16).u8('k').datagram(blank).bytes);
+}
+
 int main(int argc, char *argv[])
 {
     if (argc != 2) {
@@ -236,5 +263,7 @@ int main(int argc, char *argv[])
     macFileSeeds();
     configSeeds(source);
     requestSeeds();
+    rulesetSeeds(source);
+    firmwareSeeds();
     return 0;
 }

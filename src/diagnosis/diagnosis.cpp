@@ -3,6 +3,7 @@
 #include "diagnosis/systemprobe.h"
 #include "netenv/platform.h"
 
+#include <QThread>
 #include <QTimer>
 
 namespace farlight {
@@ -40,15 +41,36 @@ void Diagnosis::runChecks()
 {
     m_findings.clear();
     m_tally = {};
-    const AdapterCheck adapters = CheckAdapters(m_platform.adapters(), m_adapter, *m_probe);
-    m_findings += adapters.findings;
-    m_findings += CheckReversePathFilter(adapters.usable, *m_probe);
-    m_findings += CheckFirewall(adapters.usable, *m_probe);
-    m_findings += CheckTftpPort(*m_probe);
+    // The platform is asked on this object's thread; the checks' thread sees only copies and the probe.
+    struct Checks
+    {
+        QList<Finding> findings;
+        std::optional<qint64> dropsBefore;
+    };
+    auto checks = std::make_shared<Checks>();
+    QThread *worker = QThread::create([checks, probe = m_probe, adapterList = m_platform.adapters(),
+                                       only = m_adapter, live = m_liveSearch] {
+        const AdapterCheck adapters = CheckAdapters(adapterList, only, *probe);
+        checks->findings = adapters.findings;
+        checks->findings += CheckReversePathFilter(adapters.usable, *probe);
+        checks->findings += CheckFirewall(adapters.usable, *probe);
+        checks->findings += CheckTftpPort(*probe);
+        if (live)
+            checks->dropsBefore = ReversePathDrops(*probe);
+    });
+    // Queued to this object, and not delivered when it is deleted first.
+    connect(worker, &QThread::finished, this, [this, checks] { checked(checks->findings, checks->dropsBefore); });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+}
+
+void Diagnosis::checked(const QList<Finding> &findings, std::optional<qint64> dropsBefore)
+{
+    m_findings = findings;
     if (!m_liveSearch)
         return end();
 
-    m_dropsBefore = ReversePathDrops(*m_probe);
+    m_dropsBefore = dropsBefore;
     m_collecting = true;
     emit searching();
     if (!m_search.start())

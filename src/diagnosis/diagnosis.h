@@ -21,9 +21,11 @@ class SystemProbe;
 /// reverse-path filters, the host firewall, the TFTP port, and a live search that counts what
 /// arrives.
 ///
-/// It only looks: nothing on the system is changed. The live search runs on a device table of
-/// its own, so a window's list is left as it was. A window, the command-line tool or a test
-/// starts it and waits for finished(); the search takes SearchSession's 4.5 seconds.
+/// It only looks: nothing on the system is changed. The checks of the computer run on a thread
+/// of their own, since nft may take seconds to answer, so the caller's event loop keeps turning.
+/// The live search runs on a device table of its own, so a window's list is left as it was. A
+/// window, the command-line tool or a test starts it and waits for finished(); the search takes
+/// SearchSession's 4.5 seconds.
 class Diagnosis : public QObject
 {
     Q_OBJECT
@@ -56,6 +58,7 @@ signals:
 
 private:
     void runChecks();
+    void checked(const QList<Finding> &findings, std::optional<qint64> dropsBefore);
     void countDatagram(int adapterIndex, DeviceSearch::Verdict verdict);
     void countFailedSend(int adapterIndex, const QString &reason);
     void searched(SearchSession::Outcome outcome);
@@ -63,7 +66,8 @@ private:
     void end();
 
     Platform &m_platform;
-    std::unique_ptr<SystemProbe> m_probe;
+    // Shared with the checks' thread, which may outlive this object when it is deleted early.
+    std::shared_ptr<SystemProbe> m_probe;
     AppState m_state;
     SearchSession m_search;
     QString m_adapter;

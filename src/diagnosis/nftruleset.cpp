@@ -5,6 +5,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopedValueRollback>
+#include <QSet>
 
 namespace farlight {
 
@@ -86,24 +88,45 @@ private:
     int verdictMap(const QJsonObject &map, const QString &scope, int depth);
     Tri condition(const QJsonObject &match, const QString &scope);
     Tri subject(const QJsonObject &left, const QString &op, const QJsonValue &right, const QString &scope);
-    Tri portIn(PortRange port, const QString &op, const QJsonValue &right, const QString &scope) const;
-    Tri portEquals(PortRange port, const QJsonValue &right, const QString &scope) const;
-    Tri textEquals(const QStringList &names, const QJsonValue &right, const QString &scope) const;
+    int followChain(const QString &label, int depth);
+    Tri portIn(PortRange port, const QString &op, const QJsonValue &right, const QString &scope);
+    Tri portEquals(PortRange port, const QJsonValue &right, const QString &scope);
+    Tri textEquals(const QStringList &names, const QJsonValue &right, const QString &scope);
     QJsonArray namedSet(const QString &scope, const QString &reference) const;
 
     const NftRuleset &m_ruleset;
     Datagram m_datagram;
+    // A chain's outcome depends only on the datagram, so each is worked out once however many
+    // rules jump to it: chains that jump to the next several times would otherwise take
+    // exponential time.
+    QHash<QString, int> m_outcomes;
+    QSet<QString> m_following; ///< chains on the current jump path
+    // nft's sets hold values, never other sets: a reference met inside one is not followed, so a
+    // forged set that names itself cannot recurse.
+    bool m_insideSet = false;
 };
 
 int NftEvaluation::chain(const QString &label, int depth)
 {
-    const auto found = m_ruleset.m_chains.constFind(label);
-    if (found == m_ruleset.m_chains.constEnd() || depth > MaxJumpDepth) {
+    if (const auto known = m_outcomes.constFind(label); known != m_outcomes.constEnd())
+        return *known;
+    // The kernel refuses loops and deeper jumps, so only a forged listing gets here.
+    const bool loops = m_following.contains(label);
+    if (loops || depth > MaxJumpDepth || !m_ruleset.m_chains.contains(label)) {
         if (doubt.isEmpty())
-            doubt = u"chain %1 cannot be followed"_s.arg(label);
+            doubt = loops ? u"chain %1 jumps back to itself"_s.arg(label) : u"chain %1 cannot be followed"_s.arg(label);
         return Unknown | Return;
     }
-    const NftRuleset::Chain &chain = *found;
+    m_following.insert(label);
+    const int outcomes = followChain(label, depth);
+    m_following.remove(label);
+    m_outcomes.insert(label, outcomes);
+    return outcomes;
+}
+
+int NftEvaluation::followChain(const QString &label, int depth)
+{
+    const NftRuleset::Chain &chain = m_ruleset.m_chains[label];
     const QString scope = label.section(u' ', 0, 1);
     int outcomes = 0;
     for (qsizetype r = 0; r < chain.rules.size(); ++r) {
@@ -181,7 +204,11 @@ int NftEvaluation::verdictMap(const QJsonObject &map, const QString &scope, int 
         const QJsonArray pair = element.toArray();
         if (pair.size() != 2)
             return Unknown;
-        const Tri hit = subject(map[u"key"_s].toObject(), u"=="_s, pair[0], scope);
+        Tri hit = Tri::Maybe;
+        {
+            const QScopedValueRollback inside(m_insideSet, true);
+            hit = subject(map[u"key"_s].toObject(), u"=="_s, pair[0], scope);
+        }
         if (hit == Tri::No)
             continue;
         const QJsonObject verdict = pair[1].toObject();
@@ -247,7 +274,7 @@ Tri NftEvaluation::subject(const QJsonObject &left, const QString &op, const QJs
     return Tri::Maybe;
 }
 
-Tri NftEvaluation::portIn(PortRange port, const QString &op, const QJsonValue &right, const QString &scope) const
+Tri NftEvaluation::portIn(PortRange port, const QString &op, const QJsonValue &right, const QString &scope)
 {
     if (op == u"==" || op == u"in")
         return portEquals(port, right, scope);
@@ -268,7 +295,7 @@ Tri NftEvaluation::portIn(PortRange port, const QString &op, const QJsonValue &r
     return Tri::Maybe;
 }
 
-Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QString &scope) const
+Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QString &scope)
 {
     // A port picked at random is taken to be none that a rule names on its own: a rule counts
     // only when it covers every port the sender may pick.
@@ -283,6 +310,7 @@ Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QSt
         elements = namedSet(scope, right.toString());
     if (elements.isEmpty())
         return Tri::Maybe;
+    const QScopedValueRollback inside(m_insideSet, true);
     Tri any = Tri::No;
     for (const QJsonValue &element : std::as_const(elements)) {
         const QJsonValue value = element[u"elem"_s].isObject() ? element[u"elem"_s][u"val"_s] : element;
@@ -295,7 +323,7 @@ Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QSt
     return any;
 }
 
-Tri NftEvaluation::textEquals(const QStringList &names, const QJsonValue &right, const QString &scope) const
+Tri NftEvaluation::textEquals(const QStringList &names, const QJsonValue &right, const QString &scope)
 {
     if (right.isDouble())
         return names.contains(QString::number(qint64(right.toDouble()))) ? Tri::Yes : Tri::No;
@@ -313,6 +341,7 @@ Tri NftEvaluation::textEquals(const QStringList &names, const QJsonValue &right,
                                                : right[u"set"_s].toArray();
     if (elements.isEmpty())
         return Tri::Maybe;
+    const QScopedValueRollback inside(m_insideSet, true);
     Tri any = Tri::No;
     for (const QJsonValue &element : elements) {
         const QJsonValue value = element[u"elem"_s].isObject() ? element[u"elem"_s][u"val"_s] : element;
@@ -327,7 +356,7 @@ Tri NftEvaluation::textEquals(const QStringList &names, const QJsonValue &right,
 
 QJsonArray NftEvaluation::namedSet(const QString &scope, const QString &reference) const
 {
-    if (!reference.startsWith(u'@'))
+    if (!reference.startsWith(u'@') || m_insideSet)
         return {};
     return m_ruleset.m_sets.value(scope + u' ' + reference.mid(1));
 }

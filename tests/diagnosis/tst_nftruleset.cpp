@@ -36,6 +36,11 @@ private slots:
             << "jump_returns" << "wlan0" << Fate::Dropped << Fate::Dropped << inetInput;
         QTest::newRow("a second input chain drops what the first accepts")
             << "two_tables" << "eth0" << Fate::Dropped << Fate::Accepted << QStringList{"ip guard input"};
+        // Each would recurse without end or for years without a bound on its work.
+        QTest::newRow("jumps that fan out, 15 deep") << "fanout_jumps" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
+        QTest::newRow("a chain that jumps to itself") << "self_jump" << "eth0" << Fate::Uncertain << Fate::Uncertain << QStringList();
+        QTest::newRow("a set and a map among their own elements")
+            << "self_set" << "eth0" << Fate::Accepted << Fate::Uncertain << QStringList();
     }
 
     void judge()
