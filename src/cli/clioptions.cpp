@@ -61,7 +61,7 @@ const CommandSpec Specs[] = {
      "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
     {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
-    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N]"_s,
+    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N] [--verify]"_s,
      u"Writes the list of a .MAC file to the devices."_s},
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
@@ -155,6 +155,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
+    const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
     case Command::Kind::Search:
@@ -170,7 +171,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         parser.addOptions({outOption, PasswordFileOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, jobsOption});
+        parser.addOptions({AllOption, PasswordFileOption, jobsOption, verifyOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
@@ -250,6 +251,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     case Command::Kind::FilterSet:
         if (!SplitDevicesAndFile(positional, command.all, command, command.macFile, error))
             return UsageError(error, name);
+        command.verify = parser.isSet(verifyOption);
         break;
     case Command::Kind::Doctor: {
         if (!positional.isEmpty())

@@ -32,6 +32,7 @@ struct Command
     bool force = false;          ///< upload also to an address several found devices share
     // filter get (--out) and filter set (the list to write)
     QString macFile;
+    bool verify = false;         ///< filter set: read each list back and compare
 };
 
 /// @brief What the arguments gave: a command to run, or a text to print and the exit status

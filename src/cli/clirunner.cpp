@@ -307,8 +307,18 @@ void Runner::startFilterSet(int target)
     };
     if (exchange) {
         exchange->setWriteTimeout(m_answerTimeout);
-        connect(exchange, &FilterExchange::replied, this, [done](FilterExchange::Status status) {
-            done(text(FilterExchange::message(status)), status == FilterExchange::Pass);
+        exchange->setReadTimeout(m_answerTimeout);
+        connect(exchange, &FilterExchange::replied, this, [this, done, exchange](FilterExchange::Status status) {
+            const QString verdict = text(FilterExchange::message(status));
+            // A "Pass" from anyone but the device would say nothing about the device's list.
+            if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(m_password))
+                return done(verdict, status == FilterExchange::Pass && !m_command.verify);
+        });
+        connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
+            FilterTable table;
+            table.loadAddresses(stored);
+            const bool same = table.macs() == m_filterList;
+            done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
         });
         connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
     }

@@ -17,6 +17,7 @@ PY
 }
 
 adapter=$FARLIGHT_LAB_ADAPTER1_IFACE
+umask 077 # password files others could read are refused
 printf 'admin\n' >"$work/pw"
 printf 'wrong\n' >"$work/bad"
 
@@ -67,7 +68,8 @@ state "d['AP-Flaky']['firmware']['sha256'] == '$sum'" || fail "image not stored 
 
 # filter: a .MAC file written to a device comes back, in list order, into a new file.
 printf '0a0b0c0d0e0f,desk\r\n001122334455\r\n' >"$work/in.MAC"
-FARLIGHT_PASSWORD=admin run 0 filter set AP-One AP-Two "$work/in.MAC"
+FARLIGHT_PASSWORD=admin run 0 filter set AP-One AP-Two "$work/in.MAC" --verify
+grep -c "Pass; verified" "$work/out" | grep -qx 2 || fail "filter set --verify: $(cat "$work/out")"
 state 'd["AP-One"]["filter"] == d["AP-Two"]["filter"] == ["001122334455", "0A0B0C0D0E0F"]' || fail "filter not stored"
 FARLIGHT_PASSWORD=admin run 0 filter get AP-Two --out "$work/out.MAC"
 [ "$(cat "$work/out.MAC")" = $'001122334455\r\n0A0B0C0D0E0F\r' ] || fail "filter get: $(od -c "$work/out.MAC")"

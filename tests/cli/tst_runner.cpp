@@ -3,6 +3,7 @@
 #include "cli/clirunner.h"
 #include "netenv/fakeplatform.h"
 #include "protocol/bytereader.h"
+#include "protocol/filterrequest.h"
 #include "protocol/packetheader.h"
 #include "protocol/searchcodec.h"
 #include "session/appstate.h"
@@ -56,8 +57,16 @@ void TestRunner::answerSearches()
         const auto sequence = r.u16be(PacketHeader::SequenceOffset);
         const auto requester = r.mac(SearchLayout::RequesterMacOffset);
         // A set-IP request (static or DHCP) is answered "done" when the row says so.
-        if (opcode && *opcode == Opcode::SetIp && m_answerSetIp && request.data().size() >= 32) {
-            const QByteArray reply = request.data().first(8) + request.data().sliced(26, 6) + QByteArray(9, '\0');
+        // So is a filter write, and a read gets an empty list: the device kept nothing.
+        if (opcode && (*opcode == Opcode::SetIp || *opcode == Opcode::Filter) && m_answerSetIp
+            && request.data().size() >= 32) {
+            QByteArray reply = request.data().first(8) + request.data().sliced(26, 6) + QByteArray(9, '\0');
+            if (*opcode == Opcode::Filter) {
+                reply[PacketHeader::FlagOffset] = char(request.data()[PacketHeader::FlagOffset] == char(Flag::FilterRead)
+                                                           ? Flag::FilterListReply
+                                                           : Flag::FilterWriteReply);
+                reply.resize(FilterLayout::ReplySize, '\0');
+            }
             m_device.writeDatagram(reply, request.senderAddress(), quint16(request.senderPort()));
             continue;
         }
@@ -90,6 +99,7 @@ void TestRunner::ends_data()
     QTest::newRow("set-ip DHCP on two silent devices") << "set-ip --all --dhcp --jobs 2" << 2 << 1 << "no answer";
     QTest::newRow("filter get, silent device") << "filter get AP" << 1 << 1 << "no answer";
     QTest::newRow("filter set, silent device") << "filter set --all LIST" << 1 << 1 << "no answer";
+    QTest::newRow("filter set --verify, the device kept nothing") << "filter set AP LIST --verify +" << 1 << 1 << "Pass; not verified";
     QTest::newRow("no such device") << "set-ip 127.0.0.99 --dhcp" << 1 << 1 << "127.0.0.99";
     QTest::newRow("no such adapter") << "search --adapter eth9" << 1 << 2 << "no adapter named eth9";
     QTest::newRow("no password") << "filter get AP" << -1 << 2 << "password";
