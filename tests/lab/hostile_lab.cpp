@@ -9,6 +9,7 @@
 #include "app/startwindow.h"
 #include "firmware/downloaddialog.h"
 #include "ipconfig/setipdialog.h"
+#include "macfilter/macfilterdialog.h"
 #include "netenv/systemplatform.h"
 #include "netenv/udppeer.h"
 #include "resources/strings.h"
@@ -45,6 +46,7 @@ private slots:
     void cleanupTestCase();
     void search();
     void setIp();
+    void macFilter();
     void upload();
     void noiseReachedEveryPort();
 
@@ -81,7 +83,8 @@ void TestHostileLab::initTestCase()
     m_noise.start(u"ip"_s, {u"netns"_s, u"exec"_s, ns, u"python3"_s, QStringLiteral(HOSTILE_NOISE), u"--pid"_s,
                             QString::number(getpid()), u"--target"_s, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"),
                             u"--source"_s, u"192.168.77.99"_s, u"--source"_s, u"192.168.77.21"_s, u"--source"_s,
-                            u"192.168.77.25"_s, u"--source"_s, u"10.99.0.5"_s});
+                            u"192.168.77.25"_s, u"--source"_s, u"10.99.0.5"_s, u"--forge-on"_s,
+                            u"fld1-"_s + qEnvironmentVariable("FARLIGHT_LAB_ID"), u"--forge-from"_s, u"192.168.77.99"_s});
     QVERIFY(m_noise.waitForStarted());
 
     m_platform = CreateSystemPlatform();
@@ -90,6 +93,10 @@ void TestHostileLab::initTestCase()
     m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp,
                                [this](const DeviceTarget &device, QString &password, QWidget *parent) {
                                    return new SetIpDialog(device, m_state->counters, password, parent);
+                               });
+    m_window->setDialogFactory(StartWindow::DeviceDialog::MacFilter,
+                               [this](const DeviceTarget &device, QString &password, QWidget *parent) {
+                                   return new MacFilterDialog(device, m_state->counters, password, parent);
                                });
     m_window->setDialogFactory(StartWindow::DeviceDialog::Download,
                                [this](const DeviceTarget &device, QString &, QWidget *parent) {
@@ -138,7 +145,9 @@ void TestHostileLab::search()
 
 void TestHostileLab::setIp()
 {
+    // A wrong password first: the stranger's "done" comes before the device's refusal.
     ModalScript script(u"admin"_s);
+    script.queueLogin(u"wrong"_s, true);
     testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {
         const quint16 port = dialog->findChild<UdpPeer *>()->localPort();
         m_usedPorts << port;
@@ -152,10 +161,27 @@ void TestHostileLab::setIp()
         child(u"VelmoIPAddress1"_s)->setProperty("ipAddress", u"192.168.77.31"_s);
         child(u"VelmoIPAddress3"_s)->setProperty("ipAddress", u"192.168.77.1"_s);
         QTest::mouseClick(child(u"Command2"_s), Qt::LeftButton);
+        if (QTest::qWaitFor([&] { return script.log().size() == 2; }))
+            QTest::mouseClick(child(u"Command2"_s), Qt::LeftButton);
     });
     openFor(u"00-0A-1B-2C-3D-4E"_s, "setip");
-    QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::SetIpOk)}));
+    QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::InvalidPassword), ModalScript::Login,
+                                        text(StringId::SetIpOk)}));
     QTRY_COMPARE(testsupport::labDeviceState(u"00-0A-1B-2C-3D-4E"_s, u"ip"_s).toString(), u"192.168.77.31"_s);
+}
+
+// The stranger's list, answered first, must not be shown for the device's own.
+void TestHostileLab::macFilter()
+{
+    QString listed;
+    testsupport::whenShown<MacFilterDialog>([&](MacFilterDialog *dialog) {
+        (void)QTest::qWaitFor([&] { return !dialog->table().macs().isEmpty(); }, 5000);
+        for (const MacAddress &mac : dialog->table().macs())
+            listed += MacKey(mac) + u' ';
+        dialog->reject();
+    });
+    openFor(u"00-0A-1B-2C-3D-52"_s, "mFilter");
+    QCOMPARE(listed, u"001122334455 "_s);
 }
 
 void TestHostileLab::upload()
@@ -188,6 +214,8 @@ void TestHostileLab::noiseReachedEveryPort()
     QVERIFY(m_noise.waitForFinished(5000));
     m_noiseOutput += m_noise.readAllStandardOutput();
     qInfo("noise: %s", m_noiseOutput.simplified().constData());
+    const qsizetype forged = m_noiseOutput.indexOf("forged ");
+    QVERIFY2(forged >= 0 && m_noiseOutput.mid(forged + 7).split('\n').first().toInt() >= 3, "no forged answers were sent");
     for (quint16 port : m_usedPorts) {
         const qsizetype at = m_noiseOutput.indexOf("sent " + QByteArray::number(port) + ' ');
         QVERIFY2(at >= 0, qPrintable(u"no noise reached port %1"_s.arg(port)));

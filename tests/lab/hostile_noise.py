@@ -8,8 +8,12 @@ process --pid has open on the --target address or on all addresses, --rate datag
 second to each port. It finds the ports in /proc/PID/net/udp, which lists the sockets of that
 process's namespace, so it follows sockets as they come and go.
 
-Output: "port N" once for each port found; "sent N COUNT" for each port when it ends (SIGTERM,
-or the watched process is gone).
+With --forge-on INTERFACE and --forge-from ADDRESS it also watches the segment for set-IP and MAC
+filter requests and answers each at once from ADDRESS, copying the request's sequence and MACs:
+"done" to a set-IP request and to a filter write, a list holding 02-BA-D0-00-00-01 to a read.
+
+Output: "port N" once for each port found; "sent N COUNT" for each port and "forged COUNT" when
+it ends (SIGTERM, or the watched process is gone).
 
 A peer that forges the very address of a device being updated can always break the TFTP
 transfer (the standard has no authentication), so the test gives no such --source.
@@ -21,6 +25,7 @@ import signal
 import socket
 import struct
 import sys
+import threading
 import time
 
 MAGIC = bytes.fromhex("87654321")
@@ -34,7 +39,49 @@ def parse_args():
     parser.add_argument("--source", action="append", required=True, help="address to send from (repeatable)")
     parser.add_argument("--rate", type=float, default=200.0, help="datagrams per second to each port")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--forge-on", help="interface on which to watch for requests to answer")
+    parser.add_argument("--forge-from", help="address the forged answers come from")
     return parser.parse_args()
+
+
+FORGED_LIST_ENTRY = bytes.fromhex("02BAD0000001")
+
+
+def forge(interface, source, stopping, counts):
+    """Answers every set-IP and filter request seen on the interface before the device can."""
+    raw = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.htons(0x0800))
+    raw.bind((interface, 0))
+    raw.settimeout(0.1)
+    sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sender.bind((source, 0))
+    while not stopping:
+        try:
+            frame = raw.recv(2048)
+        except socket.timeout:
+            continue
+        ip = frame[14:]
+        if len(ip) < 20 or ip[9] != 17:
+            continue
+        udp = ip[(ip[0] & 0x0F) * 4:]
+        if len(udp) < 8:
+            continue
+        source_port, destination_port = struct.unpack(">HH", udp[:4])
+        request = udp[8:]
+        if destination_port != 4000 or len(request) < 32 or request[:4] != MAGIC:
+            continue
+        opcode, flag = request[4], request[5]
+        # Sequence, then the adapter's and the device's MAC, then status 0: all read off the request.
+        copied = request[6:8] + request[26:32] + request[20:26] + bytes(4)
+        if opcode == 0x21:
+            reply = MAGIC + bytes([0x21, flag]) + copied
+        elif opcode == 0x60:
+            reading = flag == 0x20
+            reply = (MAGIC + bytes([0x60, 0x30 if reading else 0x00]) + copied
+                     + (FORGED_LIST_ENTRY if reading else b"")).ljust(792, b"\0")
+        else:
+            continue
+        sender.sendto(reply, (socket.inet_ntoa(ip[12:16]), source_port))
+        counts["forged"] += 1
 
 
 def proc_address(ip):
@@ -130,6 +177,11 @@ def main():
     sent = {}
     stopping = []
     signal.signal(signal.SIGTERM, lambda *_: stopping.append(True))
+    counts = {"forged": 0}
+    forger = None
+    if args.forge_on:
+        forger = threading.Thread(target=forge, args=(args.forge_on, args.forge_from, stopping, counts))
+        forger.start()
     ports = set()
     next_scan = 0.0
     interval = 1.0 / args.rate
@@ -151,8 +203,12 @@ def main():
             except OSError:
                 pass  # a full buffer or an unreachable port: noise may be lost
         time.sleep(interval)
+    stopping.append(True)
+    if forger:
+        forger.join()
     for port, count in sorted(sent.items()):
         print("sent %d %d" % (port, count), flush=True)
+    print("forged %d" % counts["forged"], flush=True)
     return 0
 
 
