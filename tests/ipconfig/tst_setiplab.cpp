@@ -1,27 +1,26 @@
-// Lab test: the Set IP dialog against the simulator, from the workstation namespace of a lab (run through
-// lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come from the program's own inventory and
-// a real search by the main window; the dialog is opened through the window's Admin > Set IP Address command. Each row
+// Lab test: the Set IP and MAC filtering dialogs against the simulator, from the workstation namespace of a lab (run
+// through lab/with-lab.sh, see farlight_add_lab_test). The adapter and device tables come from the program's own
+// inventory and a real search by the main window; the dialogs are opened through the window's Admin commands. Each row
 // belongs to one lab configuration and is skipped under the others; a configuration that no row names fails.
 #include "../support/labstate.h"
+#include "../support/labwindow.h"
 #include "../support/modalscript.h"
 #include "setipsupport.h"
 
-#include "app/startwindow.h"
-#include "ipconfig/setipdialog.h"
-#include "netenv/systemplatform.h"
+#include "macfilter/macfile.h"
 #include "netenv/udppeer.h"
 #include "resources/strings.h"
-#include "session/appstate.h"
 
-#include <QAction>
 #include <QFileInfo>
-#include <QSignalSpy>
-#include <QTreeView>
-
-#include <memory>
+#include <QLineEdit>
+#include <QPushButton>
 
 using namespace farlight;
 using testsupport::ModalScript;
+
+namespace {
+const QString Lab = QStringLiteral("setip_lab.json");
+}
 
 class TestSetIpLab : public QObject
 {
@@ -32,26 +31,68 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("FARLIGHT_LAB_STATE"))
             QFAIL("FARLIGHT_LAB_STATE is not set: run this test through lab/with-lab.sh (ctest -L lab)");
-        m_platform = CreateSystemPlatform();
-        m_state = std::make_unique<AppState>();
-        m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
-        const auto open = [this](const DeviceTarget &device, QString &password, QWidget *parent) {
-            return new SetIpDialog(device, m_state->counters, password, parent);
-        };
-        m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp, open);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_lab = std::make_unique<testsupport::LabWindow>();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_lab->window));
 
         // The real inventory and search, with the progress dialog's real wait.
         ModalScript script;
-        QSignalSpy searched(m_window.get(), &StartWindow::searchFinished);
-        m_window->RunSearch();
-        QVERIFY(searched.wait(10000));
+        QVERIFY(m_lab->search(10000));
         QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
-        QCOMPARE(m_state->adapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
+        QCOMPARE(m_lab->state.adapterTable[0].IpAddress, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"));
+        m_config = QFileInfo(qEnvironmentVariable("FARLIGHT_LAB_CONFIG")).fileName();
     }
 
-    void cleanupTestCase() { m_window.reset(); }
+    void cleanupTestCase() { m_lab.reset(); }
+
+    // Before any device's address changes: the list read from the device, an address added, the
+    // write's verdict and the simulator's list afterwards.
+    void filter_data()
+    {
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QByteArray>("shown"); // the list read from the device, as Save would write it
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("message"); // string id
+        QTest::addColumn<QStringList>("stored");
+
+        QTest::newRow("same subnet") << "00-0A-1B-2C-3D-4E" << QByteArray("001122334455\r\n00AABBCCDDEE\r\n")
+            << "02AABBCCDDEE" << "admin" << StringId::Pass << QStringList{"001122334455", "00AABBCCDDEE", "02AABBCCDDEE"};
+        QTest::newRow("wrong password") << "00-0A-1B-2C-3D-4F" << QByteArray("0A0B0C0D0E0F\r\n") << "000000000002"
+            << "admin" << StringId::InvalidPassword << QStringList{"0A0B0C0D0E0F"};
+        // The device on a foreign subnet answers by broadcast.
+        QTest::newRow("foreign subnet") << "00-0A-1B-2C-3D-60" << QByteArray("000000000001\r\nAABBCCDDEEFF\r\n")
+            << "0A0000000000" << "branch-pw" << StringId::Pass
+            << QStringList{"000000000001", "0A0000000000", "AABBCCDDEEFF"};
+    }
+
+    void filter()
+    {
+        QFETCH(QString, mac);
+        QFETCH(QByteArray, shown);
+        QFETCH(QString, added);
+        QFETCH(QString, password);
+        QFETCH(int, message);
+        QFETCH(QStringList, stored);
+        if (m_config != Lab)
+            QSKIP("another lab configuration");
+        ++m_rowsRun;
+
+        ModalScript script(password);
+        bool listed = false;
+        testsupport::whenShown<MacFilterDialog>([&](MacFilterDialog *dialog) {
+            listed = QTest::qWaitFor([&] { return MacFile::format(dialog->table().entries()) == shown; });
+            for (int k = 0; k < MacFilterDialog::ByteBoxCount; ++k)
+                dialog->findChild<QLineEdit *>(QStringLiteral("Mac%1").arg(k))->setText(added.mid(2 * k, 2));
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Mac_add")), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("SendCmd")), Qt::LeftButton);
+            (void)QTest::qWaitFor([&] { return script.log().size() == 2; }); // the log is checked below
+            dialog->reject();
+        });
+        m_lab->openFor(mac, "mFilter");
+        QVERIFY(listed);
+        QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(message)}));
+        QCOMPARE(testsupport::labDeviceState(mac, QStringLiteral("filter")).toVariant().toStringList(), stored);
+    }
 
     void run_data()
     {
@@ -66,19 +107,18 @@ private slots:
         // for a confirmation once that has arrived.
         QTest::addColumn<QVariantMap>("state");
 
-        const QString lab = QStringLiteral("setip_lab.json");
         const QString foreignMac = QStringLiteral("setip_lab_foreign_mac.json");
         const QStringList dhcp;
         QTest::newRow("static, host part typed")
-            << lab << "00-0A-1B-2C-3D-4E" << "admin" << QStringList{"31", "", "192.168.77.1"} << StringId::SetIpOk
+            << Lab << "00-0A-1B-2C-3D-4E" << "admin" << QStringList{"31", "", "192.168.77.1"} << StringId::SetIpOk
             << QVariantMap{{"ip", "192.168.77.31"}, {"gateway", "192.168.77.1"}, {"dhcp", false}, {"confirmations", 1}};
-        QTest::newRow("DHCP") << lab << "00-0A-1B-2C-3D-4F" << "secret" << dhcp << StringId::SetDhcpOk
+        QTest::newRow("DHCP") << Lab << "00-0A-1B-2C-3D-4F" << "secret" << dhcp << StringId::SetDhcpOk
                               << QVariantMap{{"dhcp", true}, {"confirmations", 1}};
         QTest::newRow("wrong password")
-            << lab << "00-0A-1B-2C-3D-51" << "wrong" << QStringList{"192.168.77.61", "255.255.255.0", "0.0.0.0"}
+            << Lab << "00-0A-1B-2C-3D-51" << "wrong" << QStringList{"192.168.77.61", "255.255.255.0", "0.0.0.0"}
             << StringId::InvalidPassword << QVariantMap{{"ip", "192.168.77.24"}};
         QTest::newRow("foreign subnet, answers by broadcast")
-            << lab << "00-0A-1B-2C-3D-60" << "branch-pw" << QStringList{"10.99.0.50", "255.255.0.0", "10.99.1.1"}
+            << Lab << "00-0A-1B-2C-3D-60" << "branch-pw" << QStringList{"10.99.0.50", "255.255.0.0", "10.99.1.1"}
             << StringId::SetIpOk << QVariantMap{{"ip", "10.99.0.50"}, {"mask", "255.255.0.0"}, {"confirmations", 1}};
         // The device answers (and applies the request), but the answer names another adapter.
         QTest::newRow("another adapter's MAC")
@@ -93,17 +133,9 @@ private slots:
         QFETCH(QStringList, settings);
         QFETCH(int, message);
         QFETCH(QVariantMap, state);
-        if (config != QFileInfo(qEnvironmentVariable("FARLIGHT_LAB_CONFIG")).fileName())
+        if (config != m_config)
             QSKIP("another lab configuration");
         ++m_rowsRun;
-
-        constexpr int MacColumn = 5;
-        auto *list = m_window->findChild<QTreeView *>(QStringLiteral("ListView1"));
-        const QModelIndexList rows =
-            list->model()->match(list->model()->index(0, MacColumn), Qt::DisplayRole, mac, -1, Qt::MatchExactly);
-        QCOMPARE(rows.size(), 1);
-        list->scrollTo(rows[0]);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(rows[0]).center());
 
         int arrivals = 0;
         ModalScript script(password);
@@ -116,7 +148,7 @@ private slots:
             });
             testsupport::submitSetIp(dialog, settings);
         });
-        m_window->findChild<QAction *>(QStringLiteral("setip"))->trigger();
+        m_lab->openFor(mac, "setip");
 
         QCOMPARE(arrivals, 1);
         const QStringList shown{ModalScript::Login, text(message)};
@@ -133,9 +165,8 @@ private slots:
 
 private:
     int m_rowsRun = 0;
-    std::unique_ptr<Platform> m_platform;
-    std::unique_ptr<AppState> m_state;
-    std::unique_ptr<StartWindow> m_window;
+    QString m_config;
+    std::unique_ptr<testsupport::LabWindow> m_lab;
 };
 
 QTEST_MAIN(TestSetIpLab)

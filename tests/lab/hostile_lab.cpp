@@ -3,29 +3,20 @@
 // random, truncated and foreign datagrams. Each operation must still end as on a quiet network:
 // exactly the lab's devices after 15 steps without a stall, the address set on the device, the
 // exact image stored. Run through lab/with-lab.sh (farlight_add_lab_test), as root.
+#include "../ipconfig/setipsupport.h"
 #include "../support/labstate.h"
+#include "../support/labwindow.h"
 #include "../support/modalscript.h"
 
-#include "app/startwindow.h"
-#include "firmware/downloaddialog.h"
-#include "ipconfig/setipdialog.h"
-#include "macfilter/macfilterdialog.h"
-#include "netenv/systemplatform.h"
 #include "netenv/udppeer.h"
 #include "resources/strings.h"
-#include "session/appstate.h"
 
-#include <QAbstractItemView>
-#include <QAction>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <sys/prctl.h>
@@ -59,13 +50,10 @@ private:
         QTest::qWait(ms);
         return found;
     }
-    void openFor(const QString &mac, const char *action);
 
     QProcess m_noise;
     QByteArray m_noiseOutput;
-    std::unique_ptr<Platform> m_platform;
-    std::unique_ptr<AppState> m_state;
-    std::unique_ptr<StartWindow> m_window;
+    std::unique_ptr<testsupport::LabWindow> m_lab;
     QList<quint16> m_usedPorts;
 };
 
@@ -87,28 +75,13 @@ void TestHostileLab::initTestCase()
                             u"fld1-"_s + qEnvironmentVariable("FARLIGHT_LAB_ID"), u"--forge-from"_s, u"192.168.77.99"_s});
     QVERIFY(m_noise.waitForStarted());
 
-    m_platform = CreateSystemPlatform();
-    m_state = std::make_unique<AppState>();
-    m_window = std::make_unique<StartWindow>(*m_state, *m_platform);
-    m_window->setDialogFactory(StartWindow::DeviceDialog::SetIp,
-                               [this](const DeviceTarget &device, QString &password, QWidget *parent) {
-                                   return new SetIpDialog(device, m_state->counters, password, parent);
-                               });
-    m_window->setDialogFactory(StartWindow::DeviceDialog::MacFilter,
-                               [this](const DeviceTarget &device, QString &password, QWidget *parent) {
-                                   return new MacFilterDialog(device, m_state->counters, password, parent);
-                               });
-    m_window->setDialogFactory(StartWindow::DeviceDialog::Download,
-                               [this](const DeviceTarget &device, QString &, QWidget *parent) {
-                                   return new DownloadDialog(*m_platform, device, parent);
-                               });
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_lab = std::make_unique<testsupport::LabWindow>();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_lab->window));
 }
 
 void TestHostileLab::cleanupTestCase()
 {
-    m_window.reset();
+    m_lab.reset();
     m_noise.terminate();
     m_noise.waitForFinished(5000);
 }
@@ -119,19 +92,17 @@ void TestHostileLab::search()
     ModalScript script;
     QList<qint64> steps;
     QElapsedTimer clock;
-    connect(&m_window->searchSession(), &SearchSession::progress, this, [&] { steps << clock.elapsed(); });
-    QSignalSpy searched(m_window.get(), &StartWindow::searchFinished);
+    connect(&m_lab->window.searchSession(), &SearchSession::progress, this, [&] { steps << clock.elapsed(); });
     clock.start();
-    m_window->RunSearch();
-    QVERIFY(searched.wait(15000));
+    QVERIFY(m_lab->search());
     QVERIFY2(script.boxes().isEmpty(), qPrintable(script.log().join(u'|')));
     QCOMPARE(steps.size(), SearchSession::StepCount);
     for (qsizetype i = 1; i < steps.size(); ++i)
         QVERIFY2(steps[i] - steps[i - 1] < 1000, qPrintable(u"step %1 came after %2 ms"_s.arg(i).arg(steps[i] - steps[i - 1])));
 
     QList<QStringList> rows;
-    for (int i = 0; i < m_state->deviceCount; ++i)
-        rows << DeviceRowTexts(m_state->deviceTable[std::size_t(i)]);
+    for (int i = 0; i < m_lab->state.deviceCount; ++i)
+        rows << DeviceRowTexts(m_lab->state.deviceTable[std::size_t(i)]);
     std::sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) { return a[1] < b[1]; });
     const QList<QStringList> expected = {
         {"AP-Branch", "10.99.0.5", "branch", "3", "Disabled", "00-0A-1B-2C-3D-60"},
@@ -140,7 +111,7 @@ void TestHostileLab::search()
         {"AP-Hall", "192.168.77.25", "hall", "1", "Disabled", "00-0A-1B-2C-3D-52"},
     };
     QCOMPARE(rows, expected);
-    m_usedPorts << m_window->searchSession().sockets().front()->localPort();
+    m_usedPorts << m_lab->window.searchSession().sockets().front()->localPort();
 }
 
 void TestHostileLab::setIp()
@@ -155,16 +126,11 @@ void TestHostileLab::setIp()
             return dialog->reject();
         QTimer::singleShot(10000, dialog, &QDialog::reject);
         // A static address with the proposed mask and a gateway.
-        const auto child = [dialog](const QString &name) { return dialog->findChild<QWidget *>(name); };
-        if (!child(u"Option1"_s)->property("checked").toBool())
-            QTest::mouseClick(child(u"Option1"_s), Qt::LeftButton);
-        child(u"VelmoIPAddress1"_s)->setProperty("ipAddress", u"192.168.77.31"_s);
-        child(u"VelmoIPAddress3"_s)->setProperty("ipAddress", u"192.168.77.1"_s);
-        QTest::mouseClick(child(u"Command2"_s), Qt::LeftButton);
+        testsupport::submitSetIp(dialog, {u"192.168.77.31"_s, {}, u"192.168.77.1"_s});
         if (QTest::qWaitFor([&] { return script.log().size() == 2; }))
-            QTest::mouseClick(child(u"Command2"_s), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QWidget *>(u"Command2"_s), Qt::LeftButton);
     });
-    openFor(u"00-0A-1B-2C-3D-4E"_s, "setip");
+    m_lab->openFor(u"00-0A-1B-2C-3D-4E"_s, "setip");
     QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::InvalidPassword), ModalScript::Login,
                                         text(StringId::SetIpOk)}));
     QTRY_COMPARE(testsupport::labDeviceState(u"00-0A-1B-2C-3D-4E"_s, u"ip"_s).toString(), u"192.168.77.31"_s);
@@ -180,7 +146,7 @@ void TestHostileLab::macFilter()
             listed += MacKey(mac) + u' ';
         dialog->reject();
     });
-    openFor(u"00-0A-1B-2C-3D-52"_s, "mFilter");
+    m_lab->openFor(u"00-0A-1B-2C-3D-52"_s, "mFilter");
     QCOMPARE(listed, u"001122334455 "_s);
 }
 
@@ -201,7 +167,7 @@ void TestHostileLab::upload()
         QTest::mouseClick(dialog->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
     });
     m_usedPorts << TftpUpload::LocalPort;
-    openFor(u"00-0A-1B-2C-3D-4F"_s, "Mload");
+    m_lab->openFor(u"00-0A-1B-2C-3D-4F"_s, "Mload");
     QCOMPARE(script.log(), QStringList{text(StringId::DataTransmitFinish)});
     QTRY_COMPARE(testsupport::labDeviceState(u"00-0A-1B-2C-3D-4F"_s, u"firmware"_s)[u"sha256"].toString(),
                  QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
@@ -222,18 +188,6 @@ void TestHostileLab::noiseReachedEveryPort()
         const QByteArray count = m_noiseOutput.mid(at).split('\n').first().split(' ').last();
         QVERIFY2(count.toInt() >= 20, qPrintable(u"only %1 datagrams reached port %2"_s.arg(count).arg(port)));
     }
-}
-
-// Selects the device's row and triggers @p action, which shows a dialog modally.
-void TestHostileLab::openFor(const QString &mac, const char *action)
-{
-    constexpr int MacColumn = 5;
-    auto *list = m_window->findChild<QAbstractItemView *>(u"ListView1"_s);
-    const QModelIndexList rows = list->model()->match(list->model()->index(0, MacColumn), Qt::DisplayRole, mac, 1, Qt::MatchExactly);
-    QCOMPARE(rows.size(), 1);
-    list->scrollTo(rows[0]);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(rows[0]).center());
-    m_window->findChild<QAction *>(QString::fromLatin1(action))->trigger();
 }
 
 QTEST_MAIN(TestHostileLab)
