@@ -18,7 +18,7 @@ namespace farlight {
 /// @brief The MAC filtering dialog MACFilter: shows one device's MAC filter list, edits it, loads
 /// and saves it as a .MAC file and sends it back to the device.
 ///
-/// Loading binds MacSocket to the adapter through which the device was found and asks the device
+/// Loading binds its socket to the adapter through which the device was found and asks the device
 /// for its list, which fills the rows when it arrives. When that fails the dialog never appears
 /// (DeviceDialog). An address is typed into six two-character boxes; Add, Replace and Remove
 /// keep the list sorted and free of repeats (FilterTable). "Set Mac filtering" asks for the
@@ -42,7 +42,7 @@ public:
     /// @brief The list the rows show.
     const FilterTable &table() const { return m_table; }
 
-    /// @brief Releases MacSocket as the dialog closes, whatever closes it.
+    /// @brief Releases the socket as the dialog closes, whatever closes it.
     void done(int result) override;
 
 protected:

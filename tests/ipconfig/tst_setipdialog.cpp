@@ -70,15 +70,15 @@ private slots:
         for (const VelmoIPAddress *control : m_dialog->findChildren<VelmoIPAddress *>())
             QCOMPARE(control->isEnabled(), !addresses.isEmpty());
 
-        auto *sock1 = m_dialog->findChild<UdpPeer *>();
-        m_device.answer(testsupport::setIpReply(status.constData()), sock1->localPort());
+        auto *socket = m_dialog->findChild<UdpPeer *>();
+        m_device.answer(testsupport::setIpReply(status.constData()), socket->localPort());
         QTRY_COMPARE(script.log(), (QStringList{ModalScript::Login, message}));
         // A success is confirmed and closes the dialog with its socket; any other answer leaves both open.
         const bool ok = status == "0000";
         QTRY_COMPARE(m_dialog->isVisible(), !ok);
         QCOMPARE(m_dialog->result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(m_device.nextRequest(ok ? 5000 : 200).left(6).toHex(), QByteArray(ok ? "87654321a099" : ""));
-        QCOMPARE(sock1->isBound(), !ok);
+        QCOMPARE(socket->isBound(), !ok);
     }
 
     // OK clicked again while the first request waits for its reply: an address refused leaves
