@@ -37,10 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(d.ip.protocol() == QAbstractSocket::IPv4Protocol && d.ip.toIPv4Address() != 0);
         FUZZ_CHECK(d.segment == 1 || d.segment == 2);
         FUZZ_CHECK(d.filter.size() <= MaxFilter);
+        for (const QHostAddress &spare : d.spareIps)
+            FUZZ_CHECK(spare.protocol() == QAbstractSocket::IPv4Protocol && spare != d.ip);
         macs.insert(MacKey(d.mac));
         addresses.insert(d.ip.toIPv4Address());
     }
-    FUZZ_CHECK(macs.size() == devices.size() && addresses.size() == devices.size());
+    // Devices fresh from the box may share an address, never a MAC.
+    FUZZ_CHECK(macs.size() == devices.size() && addresses.size() <= devices.size());
     for (const MacAddress &m : config.faults().devices)
         FUZZ_CHECK(macs.contains(MacKey(m)));
     FUZZ_CHECK(config.faults().dropRate >= 0.0 && config.faults().dropRate <= 1.0);

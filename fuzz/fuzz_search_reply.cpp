@@ -65,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const int start = in.u8() % 3;
     const qint16 prefilled = start == 0 ? 0 : start == 1 ? DeviceSearch::MaxDevices - 1 : DeviceSearch::MaxDevices;
-    for (qint16 i = 0; i < prefilled; ++i)
+    for (qint16 i = 0; i < prefilled; ++i) {
         table[std::size_t(i)].IpAddress = filler(i);
+        table[std::size_t(i)].Mac = {0x0E, 0xF1, 0x11, 0x00, 0x00, quint8(i)};
+    }
     count = prefilled;
 
     while (!in.atEnd()) {
@@ -89,11 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
 
+    // One entry per device: devices may share an address, never a MAC.
     QSet<QString> seen;
     for (int i = 0; i < DeviceSearch::MaxDevices; ++i) {
-        const QString &address = table[std::size_t(i)].IpAddress;
-        FUZZ_CHECK(i < count ? !address.isEmpty() && !seen.contains(address) : address.isEmpty());
-        seen.insert(address);
+        const DeviceRecord &entry = table[std::size_t(i)];
+        const QString mac = MacKey(entry.Mac);
+        FUZZ_CHECK(i < count ? !entry.IpAddress.isEmpty() && !seen.contains(mac) : entry.IpAddress.isEmpty());
+        seen.insert(mac);
     }
     return 0;
 }

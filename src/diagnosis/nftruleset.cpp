@@ -8,6 +8,9 @@
 #include <QScopedValueRollback>
 #include <QSet>
 
+#include <algorithm>
+#include <cmath>
+
 namespace farlight {
 
 using namespace Qt::StringLiterals;
@@ -64,6 +67,16 @@ QString Describe(const QJsonObject &left)
     if (body.contains(u"key"_s))
         return kind + u' ' + body[u"key"_s].toString();
     return kind;
+}
+
+// A number from the ruleset as an integer. Ports, marks and interface indexes all fit well
+// inside the clamp, and a number beyond it compares the same once clamped; converting an
+// out-of-range double directly is undefined.
+qint64 JsonInteger(const QJsonValue &value)
+{
+    constexpr double Bound = 1e15;
+    const double number = value.toDouble();
+    return std::isfinite(number) ? qint64(std::clamp(number, -Bound, Bound)) : 0;
 }
 
 } // namespace
@@ -282,7 +295,7 @@ Tri NftEvaluation::portIn(PortRange port, const QString &op, const QJsonValue &r
         return Not(portEquals(port, right, scope));
     if (!right.isDouble())
         return Tri::Maybe;
-    const qint64 limit = qint64(right.toDouble());
+    const qint64 limit = JsonInteger(right);
     auto below = [&](qint64 bound) { return port.high < bound ? Tri::Yes : port.low >= bound ? Tri::No : Tri::Maybe; };
     if (op == u"<")
         return below(limit);
@@ -301,10 +314,10 @@ Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QSt
     // only when it covers every port the sender may pick.
     auto covers = [&](qint64 low, qint64 high) { return (port.low >= low && port.high <= high) ? Tri::Yes : Tri::No; };
     if (right.isDouble())
-        return covers(qint64(right.toDouble()), qint64(right.toDouble()));
+        return covers(JsonInteger(right), JsonInteger(right));
     const QJsonArray range = right[u"range"_s].toArray();
     if (range.size() == 2 && range[0].isDouble() && range[1].isDouble())
-        return covers(qint64(range[0].toDouble()), qint64(range[1].toDouble()));
+        return covers(JsonInteger(range[0]), JsonInteger(range[1]));
     QJsonArray elements = right.isArray() ? right.toArray() : right[u"set"_s].toArray();
     if (right.isString() && right.toString().startsWith(u'@'))
         elements = namedSet(scope, right.toString());
@@ -326,7 +339,7 @@ Tri NftEvaluation::portEquals(PortRange port, const QJsonValue &right, const QSt
 Tri NftEvaluation::textEquals(const QStringList &names, const QJsonValue &right, const QString &scope)
 {
     if (right.isDouble())
-        return names.contains(QString::number(qint64(right.toDouble()))) ? Tri::Yes : Tri::No;
+        return names.contains(QString::number(JsonInteger(right))) ? Tri::Yes : Tri::No;
     if (right.isString()) {
         const QString value = right.toString();
         if (!value.startsWith(u'@')) {
