@@ -1,5 +1,6 @@
 #include "discovery/devicesearch.h"
 
+#include "protocol/bytereader.h"
 #include "protocol/packetheader.h"
 #include "protocol/searchcodec.h"
 
@@ -49,15 +50,19 @@ DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayV
         return Verdict::NotSearching;
     if (datagram.size() < SearchLayout::ReplyMinimumSize)
         return Verdict::TooShort;
-    const auto reply = SearchReply::parse(datagram);
-    if (!reply)
+    // The byte comparisons come before the host name and SSID are decoded: under a flood of
+    // foreign datagrams most fail there, cheaply.
+    if (!PacketHeader::hasMagic(datagram))
         return Verdict::BadMagic;
     if (adapterIndex < 0 || adapterIndex >= MaxAdapters || m_requests[std::size_t(adapterIndex)].isEmpty())
         return Verdict::NoRequest;
     if (!IsSearchReply(datagram, m_requests[std::size_t(adapterIndex)]))
         return Verdict::NotAReply;
-    if (reply->sequence != m_current)
+    if (ByteReader(datagram).u16be(PacketHeader::SequenceOffset) != m_current)
         return Verdict::OtherSearch;
+    const auto reply = SearchReply::parse(datagram);
+    if (!reply)
+        return Verdict::BadMagic;
     // A device answers each request it hears, through every adapter that reaches it; devices
     // fresh from the box share one address, so only the MAC tells a second answer from a device.
     for (qint16 i = 0; i < m_count; ++i) {
