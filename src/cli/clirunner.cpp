@@ -160,7 +160,7 @@ void Runner::searched(SearchSession::Outcome outcome)
     }
     if (m_command.kind == Command::Kind::Search) {
         const DeviceSelection found = SelectDevices(m_state, {}, true, m_command.adapter);
-        out() << FormatDevices(m_state, found.indexes, m_command.format);
+        out() << FormatDevices(m_state, found.indexes, m_command.format, m_console.resultsOnTerminal);
         out().flush();
         err() << u"%1 device(s) found"_s.arg(found.indexes.size()) << Qt::endl;
         return end(ExitCode::Success);

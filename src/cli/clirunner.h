@@ -32,6 +32,7 @@ struct Console
     QTextStream *out = nullptr; ///< results
     QTextStream *err = nullptr; ///< messages and progress
     bool progressOnTerminal = false; ///< err is a terminal: progress lines are redrawn in place
+    bool resultsOnTerminal = false;  ///< out is a terminal: results are shown, not parsed
     std::optional<QString> passwordVariable;                  ///< FARLIGHT_PASSWORD
     std::function<std::optional<QString>()> passwordPrompt;   ///< null without a terminal
 };

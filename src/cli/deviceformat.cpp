@@ -66,7 +66,7 @@ QString AlignedTable(const QList<QStringList> &rows)
     return out;
 }
 
-QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFormat format)
+QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFormat format, bool terminal)
 {
     if (format == OutputFormat::Json) {
         QJsonArray devices;
@@ -95,7 +95,7 @@ QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFo
                                     AdapterName(state, i)};
             QStringList fields;
             for (const QString &cell : cells)
-                fields.append(CsvField(cell));
+                fields.append(CsvField(terminal ? Printable(cell) : cell));
             out += fields.join(u',') + u"\r\n"_s;
         }
         return out;

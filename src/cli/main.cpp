@@ -43,6 +43,7 @@ int main(int argc, char *argv[])
     console.out = &out;
     console.err = &err;
     console.progressOnTerminal = FARLIGHT_ISATTY(2) != 0;
+    console.resultsOnTerminal = terminal.has_value();
     if (qEnvironmentVariableIsSet("FARLIGHT_PASSWORD")) {
         console.passwordVariable = qEnvironmentVariable("FARLIGHT_PASSWORD");
         // Programs started from here (nft) need not know it.

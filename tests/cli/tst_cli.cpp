@@ -200,6 +200,9 @@ void TestCli::untrustedTexts()
     state.deviceCount = 1;
     QCOMPARE(FormatDevices(state, {0}, OutputFormat::Csv).section(u"\r\n"_s, 1, 1),
              u"\"a,\"\"b\"\"\nc\",,\x1b]0;owned\x07,0,false,00-00-00-00-00-00,eth0"_s);
+    // On a terminal a line break inside a cell must not look like the start of another row.
+    QCOMPARE(FormatDevices(state, {0}, OutputFormat::Csv, true).section(u"\r\n"_s, 1, 1),
+             u"\"a,\"\"b\"\"?c\",,?]0;owned?,0,false,00-00-00-00-00-00,eth0"_s);
     const QString table = FormatDevices(state, {0}, OutputFormat::Table);
     QVERIFY(!table.contains(u'\x1b') && !table.contains(u'\x07'));
     QVERIFY(table.contains(u"a,\"b\"?c"_s) && table.contains(u"?]0;owned?"_s));
