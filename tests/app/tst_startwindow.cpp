@@ -87,7 +87,6 @@ public:
     QString count() const { return window.findChild<QLabel *>("deviceCount")->text(); }
     QAction *action(const char *name) const { return window.findChild<QAction *>(QString::fromLatin1(name)); }
     QPoint rowCenter(int row) const { return list()->visualRect(list()->model()->index(row, 0)).center(); }
-    void clickHeader(int column) const { QTest::mouseClick(list()->header()->viewport(), Qt::LeftButton, {}, {list()->header()->sectionViewportPosition(column) + 5, 5}); }
     QPoint emptySpace() const { return {20, list()->viewport()->height() - 5}; }
     void click(Qt::MouseButton button, const QPoint &at) const
     {
@@ -159,35 +158,6 @@ private slots:
         QCOMPARE(enabledDuringSearch, QStringList());
         QCOMPARE(rowsDuringSearch, 0);
         QTRY_COMPARE(h.window.findChild<QProgressBar *>("ProgressBar1"), nullptr);
-
-        // Cancel ends the next search after its first step, with what was found by then.
-        h.window.searchSession().setStepInterval(std::chrono::milliseconds(100));
-        h.duringSearch = [&](int step) {
-            if (step == 0)
-                QTest::mouseClick(h.window.findChild<QPushButton *>("Command1"), Qt::LeftButton);
-        };
-        QElapsedTimer clock;
-        clock.start();
-        h.search();
-        QVERIFY(clock.elapsed() < 1000);
-        QCOMPARE(h.rows(), 3);
-    }
-
-    // An inventory without adapters clears the list with its message; Cancel on "Exit Farlight?" keeps the window.
-    void messages()
-    {
-        Harness h;
-        h.search();
-        h.platform.adapterList.clear();
-        ModalScript script;
-        h.search();
-        QCOMPARE(h.rows(), 0);
-        script.queueBox(QMessageBox::Cancel);
-        QVERIFY(!h.window.close());
-        QVERIFY(h.window.isVisible());
-        QCOMPARE(script.log(), (QStringList{text(StringId::NoAdapter), text(StringId::ExitQuestion)}));
-        QCOMPARE(script.boxes()[0].title, ApplicationTitle);
-        QCOMPARE(script.boxes()[1].defaultButton, QMessageBox::Cancel);
     }
 
     // Device commands need a selected row shown by the filter and, for the dialogs, a dialog to open;
@@ -207,25 +177,6 @@ private slots:
         h.action("all")->trigger();
         QCOMPARE(h.enabledActions(), QStringList{"search"});
         QCOMPARE(h.state.deviceCount, qint16(3)); // the table is untouched
-    }
-
-    // Sorted by host name (AP-Hall, AP-Lobby, AP-Roof), filtered, and after a deletion, the chosen
-    // row opens the dialog of its own table entry.
-    void deviceDialogFindsEntryByAddress()
-    {
-        Harness h;
-        h.probeDialogs(StartWindow::DeviceDialog::SetIp);
-        h.search();
-        h.clickHeader(DeviceListModel::HostName);
-        QTest::keyClicks(h.filter(), QStringLiteral("o"));
-        h.click(Qt::LeftButton, h.rowCenter(1));
-        h.action("setip")->trigger();
-        QTest::keyClick(h.filter(), Qt::Key_Escape);
-        h.click(Qt::LeftButton, h.rowCenter(1));
-        h.action("delete")->trigger();
-        h.click(Qt::LeftButton, h.rowCenter(0));
-        h.action("setip")->trigger();
-        QCOMPARE(h.opened, (QStringList{"00-0A-1B-2C-3D-17", "00-0A-1B-2C-3D-16"})); // AP-Roof, AP-Hall
     }
 
     // Devices fresh from the box answer from one address: each gets its own row, a command acts on
@@ -258,39 +209,6 @@ private slots:
         for (const QString &mac : std::as_const(listed))
             QVERIFY(script.log().at(0).contains(mac));
         QCOMPARE(h.opened, QStringList{listed.at(1)});
-    }
-
-    void contextMenus_data()
-    {
-        QTest::addColumn<bool>("onRow");
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QStringList>("enabled");
-        QTest::newRow("row") << true << "Mpop" << QStringList{"connect", "setip", "delete", "copy"};
-        QTest::newRow("empty space") << false << "Mall" << QStringList{"all"};
-    }
-
-    void contextMenus()
-    {
-        QFETCH(bool, onRow);
-        QFETCH(QString, menu);
-        QFETCH(QStringList, enabled);
-        Harness h;
-        h.probeDialogs(StartWindow::DeviceDialog::SetIp);
-        h.search();
-        QString shown;
-        QStringList offered;
-        whenShown<QMenu>([&](QMenu *popup) {
-            shown = popup->objectName();
-            for (QAction *a : popup->actions()) {
-                if (!a->isSeparator() && a->isEnabled())
-                    offered.append(a->objectName());
-            }
-            popup->close();
-        });
-        h.click(Qt::RightButton, onRow ? h.rowCenter(2) : h.emptySpace());
-        QTRY_COMPARE(shown, menu);
-        QCOMPARE(offered, enabled);
-        QCOMPARE(h.list()->selectionModel()->selectedRows().size(), onRow ? 1 : 0);
     }
 
     // Two items of one menu with the same mnemonic make Alt and the letter only move the highlight
@@ -335,27 +253,6 @@ private slots:
         h.click(Qt::LeftButton, h.rowCenter(1));
         QTest::keySequence(h.list(), QKeySequence::Copy);
         QCOMPARE(QGuiApplication::clipboard()->text().section(u'\n', 1, 1).section(u'\t', 0, 1), QStringLiteral("AP-Roof\t127.0.0.23"));
-    }
-
-    // What the window adds to Qt's own saving: the size wins over the default, the toolbar, a column
-    // width the user chose survives the window's own column layout, and the sort applies to a search.
-    void layoutRestoredOnNextStart()
-    {
-        constexpr int SsidWidth = 333;
-        const QSize size(700, 400);
-        {
-            Harness h;
-            h.action("toolbar")->trigger();
-            h.list()->sortByColumn(DeviceListModel::IpAddress, Qt::DescendingOrder);
-            h.list()->header()->resizeSection(DeviceListModel::Ssid, SsidWidth);
-            h.window.resize(size);
-        }
-        Harness h;
-        QCOMPARE(h.window.size(), size);
-        QVERIFY(!h.action("toolbar")->isChecked());
-        QCOMPARE(h.list()->header()->sectionSize(DeviceListModel::Ssid), SsidWidth);
-        h.search();
-        QCOMPARE(h.cell(0, DeviceListModel::IpAddress), QStringLiteral("127.0.0.23"));
     }
 
     // A search that finds nothing leaves the likeliest reason over the list, until devices answer;

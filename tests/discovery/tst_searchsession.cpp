@@ -82,36 +82,6 @@ class TestSearchSession : public QObject
     Q_OBJECT
 
 private slots:
-    // Each adapter broadcasts one request to port 4000 from its own address, all with the search's number. Element 0 of
-    // the sockets always exists, the others follow the adapters, and a second start while one search runs is refused.
-    void requestsLeaveEveryAdapter()
-    {
-        QUdpSocket listener;
-        QVERIFY(listener.bind(QHostAddress::AnyIPv4, 4000, QUdpSocket::ShareAddress));
-        Fixture f(3);
-        QCOMPARE(f.session.sockets().size(), std::size_t(1));
-        bool secondStart = true;
-        f.onStep = [&](int step) {
-            if (step == 0)
-                secondStart = f.session.start();
-        };
-        QCOMPARE(f.run(), Outcome::Completed);
-        QVERIFY(!secondStart);
-        QStringList seen;
-        while (listener.hasPendingDatagrams()) {
-            const QNetworkDatagram d = listener.receiveDatagram();
-            const int adapter = d.senderAddress().toString().section(u'.', 3).toInt() - 1;
-            if (d.destinationAddress() == QHostAddress(QHostAddress::Broadcast)
-                && d.data() == BuildSearchRequest(adapter ? Mac1 : Mac0, 1))
-                seen.append(d.senderAddress().toString());
-        }
-        seen.sort();
-        QCOMPARE(seen, (QStringList{"127.0.0.1", "127.0.0.2", "127.0.0.3"}));
-        f.platform.adapterList.removeLast();
-        QCOMPARE(f.run(), Outcome::Completed);
-        QCOMPARE(f.session.sockets().size(), std::size_t(2));
-    }
-
     void collectsForFifteenSteps()
     {
         Fixture f;

@@ -49,7 +49,7 @@ private slots:
 
         const QByteArray signature = "Brightway QM735XL";
         const QByteArray image = QByteArray(100, 'x') + signature.toLower() + QByteArray(100, 'y');
-        const QString invalid = text(StringId::NotValidFirmware), missing = text(StringId::FileNotExist);
+        const QString invalid = text(StringId::NotValidFirmware);
         const int accepted = QDialog::Accepted, rejected = QDialog::Rejected, open = -1;
         QTest::newRow("upper-case .BIN and a blank, as typed")
             << "fw.BIN " << image << false << Tftp::BuildAck(1) << text(StringId::DataTransmitFinish) << accepted;
@@ -61,10 +61,6 @@ private slots:
             << "fw.bin" << image << false << Tftp::BuildAck(7) << "" << open;
         QTest::newRow("empty path") << "" << QByteArray() << false << QByteArray() << text(StringId::PleaseKeyinPath)
                                     << open;
-        QTest::newRow("no such file") << "/nonexistent/fw.bin" << QByteArray() << false << QByteArray() << missing
-                                      << open;
-        QTest::newRow("a folder") << m_dir.path() << QByteArray() << false << QByteArray() << missing << open;
-        QTest::newRow("not .bin") << "fw.img" << image << false << QByteArray() << invalid << open;
         QTest::newRow("no signature") << "fw.bin" << QByteArray(2000, 'x') << true << QByteArray() << invalid
                                       << open;
     }
@@ -121,24 +117,6 @@ private slots:
         QCOMPARE(finished.at(0).at(0).toInt(), result);
         if (result == QDialog::Accepted)
             QCOMPARE(label->text(), QStringLiteral("100%"));
-    }
-
-    // Cancelling the file dialog changes nothing.
-    void browseCancelled()
-    {
-        DownloadDialog dialog(m_platform, m_target);
-        dialog.show();
-        auto *combo = dialog.findChild<QComboBox *>("Combo1");
-        combo->setEditText(QStringLiteral("kept.bin"));
-        bool offered = false;
-        testsupport::whenShown<QFileDialog>([&](QFileDialog *files) {
-            offered = files->nameFilters().join(u';').contains(QStringLiteral("*.bin"));
-            files->reject();
-        });
-        combo->showPopup();
-        QVERIFY(offered);
-        QCOMPARE(combo->currentText(), QStringLiteral("kept.bin"));
-        QCOMPARE(dialog.firmwarePath(), QString());
     }
 
 private:

@@ -90,13 +90,10 @@ private slots:
             full += QStringLiteral("0000000001%1 ").arg(i, 2, 16, QLatin1Char('0'));
 
         QTest::newRow("append: buttons on") << "000000000001" << "Mac_add " + a << "2 rows 111: 1 00-00-00-00-00-01";
-        QTest::newRow("insert: buttons off") << a << "Mac_add 000000000001" << "2 rows 100: 1 00-00-00-00-00-01";
         QTest::newRow("press, press below, add again") << a << "press 1 | press 0 | Mac_add " + a << shownA + exists;
         QTest::newRow("replace by itself: 304; replaced moves, selection stays")
             << a + " AABBCCDDEEFF" << "press 1 | Mac_replace " + a + " | Mac_replace BBBBBBBBBBBB"
             << "2 rows 111: 1 AA-BB-CC-DD-EE-FF*" + exists;
-        QTest::newRow("remove renumbers, row buttons off")
-            << full.first(3 * 13) << "press 1 | Mac_remove" << "2 rows 100: 1 00-00-00-00-01-01";
         QTest::newRow("full device list: Add off") << full << "" << "128 rows 000: 1 00-00-00-00-01-00";
         QTest::newRow("remove: Add on; 128th: off") << full << "press 1 | Mac_remove | Mac_add " + a
                                                     << "128 rows 011: 1 00-00-00-00-01-01";
@@ -105,16 +102,13 @@ private slots:
         QTest::newRow("open a file, save it over itself")
             << a << "file aabbccddeeff,hall\r\n001122AABBCC | OpenDlg | SaveDlg"
             << "2 rows 111: 1 00-11-22-AA-BB-CC" + replace + " | file 001122AABBCC\r\naabbccddeeff,hall\r\n";
-        QTest::newRow("open an empty file") << a << "file  | OpenDlg" << "0 rows 100 | file ";
         QTest::newRow("open a bad line: 314; Cancel saving over it")
             << a << "file 0A0B0C0D0E0 | OpenDlg | cancel box | SaveDlg"
             << shownA + box(StringId::NotValidMacFile, text(StringId::ProductName)) + replace
                    + " | file 0A0B0C0D0E0";
-        QTest::newRow("save a new file") << a << "SaveDlg" << shownA + " | file " + a + "\r\n";
 
         const QString sent = QStringLiteral(" | sent 0a0b0c0d0e0f00");
         QTest::newRow("login cancelled: nothing sent") << a << "cancel login | SendCmd" << shownA + " | login";
-        QTest::newRow("passed") << a << "SendCmd | reply 0000" << shownA + " | login" + box(StringId::Pass) + sent;
         QTest::newRow("no answer: a quiet note") << a << "SendCmd" << shownA + " | login | note " + text(StringId::TimeOut) + sent;
         QTest::newRow("a late verdict clears the note")
             << a << "SendCmd | wait note | reply 0000" << shownA + " | login" + box(StringId::Pass) + sent;
