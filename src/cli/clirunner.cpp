@@ -221,10 +221,13 @@ void Runner::startNextDevices()
         const int target = m_next++;
         ++m_running;
         m_clocks[target].start();
-        if (m_command.kind == Command::Kind::SetIp)
-            startSetIp(target);
+        const std::optional<DeviceTarget> device = m_state.target(m_targets[target]);
+        if (!device)
+            notSent([this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
+        else if (m_command.kind == Command::Kind::SetIp)
+            startSetIp(target, *device);
         else
-            startFilterSet(target);
+            startFilterSet(target, *device);
     }
     if (m_running == 0 && m_next >= m_targets.size())
         m_command.kind == Command::Kind::SetIp ? verifyAddresses() : summarize();
@@ -257,79 +260,69 @@ void Runner::verifyAddresses()
     m_presence.start(expected);
 }
 
-void Runner::startSetIp(int target)
+// How an exchange with target @p target ends: its socket closed (a set-IP confirmation still
+// goes out first), the exchange let go, the result counted.
+template <class Exchange>
+std::function<void(const QString &, bool)> Runner::finisher(int target, Exchange *exchange)
 {
-    const std::optional<DeviceTarget> device = m_state.target(m_targets[target]);
-    auto *exchange = device ? new SetIpExchange(*device, m_state.counters, this) : nullptr;
-    const auto done = [this, target, exchange](const QString &result, bool ok) {
+    return [this, target, exchange](const QString &result, bool ok) {
         exchange->close();
         exchange->deleteLater();
         deviceDone(target, result, ok);
     };
-    if (exchange) {
-        exchange->setNoAnswerTimeout(m_answerTimeout);
-        connect(exchange, &SetIpExchange::replied, this, [this, done](SetIpExchange::Status status) {
-            const bool dhcp = m_command.dhcp;
-            switch (status) {
-            case SetIpExchange::Ok:
-                return done(text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk), true);
-            case SetIpExchange::Failure:
-                return done(text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure), false);
-            case SetIpExchange::InvalidPassword:
-                return done(text(StringId::InvalidPassword), false);
-            }
-        });
-        connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    }
+}
+
+void Runner::notSent(const std::function<void(const QString &, bool)> &done)
+{
+    // Reported once the caller has returned, as an answer would be.
+    QTimer::singleShot(0, this, [done] { done(text(StringId::IpAddressNotSet), false); });
+}
+
+void Runner::startSetIp(int target, const DeviceTarget &device)
+{
+    auto *exchange = new SetIpExchange(device, m_state.counters, this);
+    const auto done = finisher(target, exchange);
+    exchange->setNoAnswerTimeout(m_answerTimeout);
+    connect(exchange, &SetIpExchange::replied, this, [this, done](SetIpExchange::Status status) {
+        const bool dhcp = m_command.dhcp;
+        switch (status) {
+        case SetIpExchange::Ok:
+            return done(text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk), true);
+        case SetIpExchange::Failure:
+            return done(text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure), false);
+        case SetIpExchange::InvalidPassword:
+            return done(text(StringId::InvalidPassword), false);
+        }
+    });
+    connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
     const quint8 flag = m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic;
-    if (!exchange || !exchange->open() || !exchange->send(m_password, flag, m_address, m_mask, m_gateway)) {
-        // Reported once this call has returned, as an answer would be.
-        QTimer::singleShot(0, this, [done, exchange, this, target] {
-            if (exchange)
-                done(text(StringId::IpAddressNotSet), false);
-            else
-                deviceDone(target, text(StringId::IpAddressNotSet), false);
-        });
-        return;
-    }
+    if (!exchange->open() || !exchange->send(m_password, flag, m_address, m_mask, m_gateway))
+        return notSent(done);
     err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
           << Qt::endl;
 }
 
-void Runner::startFilterSet(int target)
+void Runner::startFilterSet(int target, const DeviceTarget &device)
 {
-    const std::optional<DeviceTarget> device = m_state.target(m_targets[target]);
-    auto *exchange = device ? new FilterExchange(*device, m_state.counters, this) : nullptr;
-    const auto done = [this, target, exchange](const QString &result, bool ok) {
-        exchange->close();
-        exchange->deleteLater();
-        deviceDone(target, result, ok);
-    };
-    if (exchange) {
-        exchange->setWriteTimeout(m_answerTimeout);
-        exchange->setReadTimeout(m_answerTimeout);
-        connect(exchange, &FilterExchange::replied, this, [this, done, exchange](FilterExchange::Status status) {
-            const QString verdict = text(FilterExchange::message(status));
-            // A "Pass" from anyone but the device would say nothing about the device's list.
-            if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(m_password))
-                return done(verdict, status == FilterExchange::Pass && !m_command.verify);
-        });
-        connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
-            FilterTable table;
-            table.loadAddresses(stored);
-            const bool same = table.macs() == m_filterList;
-            done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
-        });
-        connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    }
-    if (!exchange || !exchange->open() || !exchange->sendList(m_password, m_filterList)) {
-        QTimer::singleShot(0, this, [done, exchange, this, target] {
-            if (exchange)
-                done(text(StringId::IpAddressNotSet), false);
-            else
-                deviceDone(target, text(StringId::IpAddressNotSet), false);
-        });
-    }
+    auto *exchange = new FilterExchange(device, m_state.counters, this);
+    const auto done = finisher(target, exchange);
+    exchange->setWriteTimeout(m_answerTimeout);
+    exchange->setReadTimeout(m_answerTimeout);
+    connect(exchange, &FilterExchange::replied, this, [this, done, exchange](FilterExchange::Status status) {
+        const QString verdict = text(FilterExchange::message(status));
+        // A "Pass" from anyone but the device would say nothing about the device's list.
+        if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(m_password))
+            return done(verdict, status == FilterExchange::Pass && !m_command.verify);
+    });
+    connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
+        FilterTable table;
+        table.loadAddresses(stored);
+        const bool same = table.macs() == m_filterList;
+        done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
+    });
+    connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
+    if (!exchange->open() || !exchange->sendList(m_password, m_filterList))
+        notSent(done);
 }
 
 void Runner::deviceDone(int target, const QString &result, bool ok)

@@ -6,6 +6,7 @@
 #include "firmware/upgradebatch.h"
 #include "macfilter/filterexchange.h"
 #include "protocol/macaddress.h"
+#include "session/devicetarget.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -87,8 +88,11 @@ private:
     void doctor();
     /// Starts exchanges with the devices not yet begun while fewer than --jobs are running.
     void startNextDevices();
-    void startSetIp(int target);
-    void startFilterSet(int target);
+    void startSetIp(int target, const DeviceTarget &device);
+    void startFilterSet(int target, const DeviceTarget &device);
+    template <class Exchange>
+    std::function<void(const QString &, bool)> finisher(int target, Exchange *exchange);
+    void notSent(const std::function<void(const QString &, bool)> &done);
     void deviceDone(int target, const QString &result, bool ok);
     /// After set-ip: a search of its own must find each changed device where it should be.
     void verifyAddresses();
