@@ -151,13 +151,14 @@ void tftpSeeds(const QString &source)
         TftpClient client(device);
         Script s;
         s.u16(quint16(row.size)).u8(0);
-        QList<TftpClient::Send> pending = client.start(image).sends;
+        const auto sends = [](const TftpClient::Step &step) { return QList<TftpClient::Send>(step.sends.begin(), step.sends.end()); };
+        QList<TftpClient::Send> pending = sends(client.start(image));
         for (bool first = true; !pending.isEmpty(); first = false) {
             const TftpClient::Send send = pending.takeFirst();
             for (const OutboundDatagram &d :
                  sim.handleTftp(row.device, {send.datagram, Workstation, TftpUpload::LocalPort, device, send.port}, 0)) {
                 s.u8(0).u8(first && d.sourcePort != Tftp::ServerPort ? 200 : 0).datagram(d.data);
-                pending += client.receive(d.data, device, d.sourcePort).sends;
+                pending += sends(client.receive(d.data, device, d.sourcePort));
             }
         }
         write(u"fuzz_tftp_client"_s, QString::fromLatin1(row.name), s.u8(3).u16(5000).bytes);

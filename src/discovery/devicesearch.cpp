@@ -4,6 +4,8 @@
 #include "protocol/packetheader.h"
 #include "protocol/searchcodec.h"
 
+#include <QHostAddress>
+
 #include <numeric>
 
 namespace farlight {
@@ -46,6 +48,24 @@ QByteArray DeviceSearch::buildRequest(int adapterIndex, const MacAddress &adapte
 DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayView datagram,
                                                    const QString &sourceAddress)
 {
+    std::optional<SearchReply> reply;
+    const Verdict verdict = judge(adapterIndex, datagram, reply);
+    if (verdict == Verdict::Accepted)
+        list(adapterIndex, *reply, sourceAddress);
+    return verdict;
+}
+
+DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayView datagram, quint32 sourceAddress)
+{
+    std::optional<SearchReply> reply;
+    const Verdict verdict = judge(adapterIndex, datagram, reply);
+    if (verdict == Verdict::Accepted)
+        list(adapterIndex, *reply, QHostAddress(sourceAddress).toString());
+    return verdict;
+}
+
+DeviceSearch::Verdict DeviceSearch::judge(int adapterIndex, QByteArrayView datagram, std::optional<SearchReply> &reply)
+{
     if (!m_active)
         return Verdict::NotSearching;
     if (datagram.size() < SearchLayout::ReplyMinimumSize)
@@ -60,7 +80,7 @@ DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayV
         return Verdict::NotAReply;
     if (ByteReader(datagram).u16be(PacketHeader::SequenceOffset) != m_current)
         return Verdict::OtherSearch;
-    const auto reply = SearchReply::parse(datagram);
+    reply = SearchReply::parse(datagram);
     if (!reply)
         return Verdict::BadMagic;
     // A device answers each request it hears, through every adapter that reaches it; devices
@@ -75,17 +95,20 @@ DeviceSearch::Verdict DeviceSearch::handleDatagram(int adapterIndex, QByteArrayV
                                                 [](quint64 sum, quint8 byte) { return sum << 8 | byte; }));
         return Verdict::TableFull;
     }
+    return Verdict::Accepted;
+}
 
+void DeviceSearch::list(int adapterIndex, const SearchReply &reply, const QString &sourceAddress)
+{
     DeviceRecord &entry = m_table[std::size_t(m_count)];
-    entry.HostName = reply->hostName;
+    entry.HostName = reply.hostName;
     entry.IpAddress = sourceAddress;
-    entry.Ssid = reply->ssid;
-    entry.Channel = reply->channel;
-    entry.Wep = reply->wep;
-    entry.Mac = reply->deviceMac;
+    entry.Ssid = reply.ssid;
+    entry.Channel = reply.channel;
+    entry.Wep = reply.wep;
+    entry.Mac = reply.deviceMac;
     entry.AdapterIndex = qint16(adapterIndex);
     ++m_count;
-    return Verdict::Accepted;
 }
 
 QStringList DeviceRowTexts(const DeviceRecord &device)

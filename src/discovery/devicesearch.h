@@ -2,6 +2,7 @@
 
 #include "session/devicerecord.h"
 #include "protocol/macaddress.h"
+#include "protocol/searchcodec.h"
 #include "protocol/sequencecounters.h"
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 #include <span>
 
 namespace farlight {
@@ -56,6 +58,9 @@ public:
 
     /// @brief Applies the reply rules to a datagram that arrived on adapter @p adapterIndex's socket.
     Verdict handleDatagram(int adapterIndex, QByteArrayView datagram, const QString &sourceAddress);
+    /// @brief As above, with the source address as a number (host order): it is written out only
+    /// for a device that is listed, not for each of a flood's datagrams.
+    Verdict handleDatagram(int adapterIndex, QByteArrayView datagram, quint32 sourceAddress);
 
     /// @brief How many devices (by MAC) answered this search after the table was full, counted
     /// up to TurnedAwayLimit: a flood of forged replies must not hide the real devices unsaid.
@@ -63,6 +68,10 @@ public:
     static constexpr int TurnedAwayLimit = 10000;
 
 private:
+    // The reply rules; the reply of a device to list is left in @p reply.
+    Verdict judge(int adapterIndex, QByteArrayView datagram, std::optional<SearchReply> &reply);
+    void list(int adapterIndex, const SearchReply &reply, const QString &sourceAddress);
+
     std::span<DeviceRecord, MaxDevices> m_table;
     qint16 &m_count;
     std::array<QByteArray, MaxAdapters> m_requests{};

@@ -141,7 +141,7 @@ void SearchSession::takeDatagram(int adapterIndex)
     if (adapterIndex < 0 || adapterIndex >= int(m_udpPeerA.size()))
         return;
     const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
-    const DeviceSearch::Verdict verdict = m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp());
+    const DeviceSearch::Verdict verdict = m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIPv4());
     if (verdict == DeviceSearch::Verdict::Accepted)
         emit deviceFound(m_state.deviceCount - 1);
     emit datagramJudged(adapterIndex, verdict);

@@ -152,7 +152,8 @@ TftpClient::Step TftpClient::nextBlock()
     m_lastBlockSent = length < Tftp::BlockSize;
     Step step;
     step.percent = percentBefore(m_position);
-    m_lastSent = Tftp::BuildData(m_block, QByteArrayView(m_image).sliced(m_position, length));
+    // The block before's buffer is reused: no step holds it any more.
+    Tftp::WriteData(m_lastSent, m_block, QByteArrayView(m_image).sliced(m_position, length));
     m_position += length;
     step.sends = {{m_lastSent, m_serverPort}};
     step.timer = Timer::Start;

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHostAddress>
-#include <QList>
+#include <QVarLengthArray>
 
 #include <optional>
 
@@ -28,7 +28,8 @@ struct TftpClientStep
         bool mustSucceed = false; ///< when it cannot be sent, call TftpClient::sendFailed()
     };
 
-    QList<Send> sends;          ///< in this order
+    // Held in place: a step is made for every block, and never sends more than one datagram.
+    QVarLengthArray<Send, 1> sends; ///< in this order
     std::optional<int> percent; ///< to show, 0 to 100
     Timer timer = Timer::Keep;
     std::optional<TftpUpload::Outcome> outcome; ///< the transfer has ended

@@ -43,12 +43,13 @@ QString TftpPort::errorString() const
     return m_socket->errorString();
 }
 
-bool TftpPort::attach(TftpUpload *upload, const QString &deviceAddress)
+bool TftpPort::attach(TftpUpload *upload, const QHostAddress &deviceAddress)
 {
-    const auto existing = m_uploads.constFind(deviceAddress);
+    const quint32 key = deviceAddress.toIPv4Address();
+    const auto existing = m_uploads.constFind(key);
     if (existing != m_uploads.cend() && *existing != upload)
         return false;
-    m_uploads.insert(deviceAddress, upload);
+    m_uploads.insert(key, upload);
     return true;
 }
 
@@ -57,21 +58,16 @@ void TftpPort::detach(TftpUpload *upload)
     m_uploads.removeIf([upload](const auto &entry) { return entry.value() == upload; });
 }
 
-bool TftpPort::send(const QByteArray &datagram, const QString &localAddress, qint32 interfaceIndex,
-                    const QString &deviceAddress, quint16 port)
+bool TftpPort::send(QByteArrayView datagram, const QHostAddress &localAddress, qint32 interfaceIndex,
+                    const QHostAddress &deviceAddress, quint16 port)
 {
-    if (!m_socket->setSendingAdapter(localAddress, interfaceIndex))
-        return false;
-    m_socket->setRemoteHost(deviceAddress);
-    m_socket->setRemotePort(port);
-    return m_socket->sendData(datagram);
+    return m_socket->sendDataTo(datagram, deviceAddress, port, localAddress, interfaceIndex);
 }
 
 void TftpPort::dataArrival()
 {
-    const QString from = m_socket->remoteHostIp();
-    if (TftpUpload *upload = m_uploads.value(from))
-        upload->receive(m_socket->getData(), QHostAddress(from), m_socket->remoteHostPort());
+    if (TftpUpload *upload = m_uploads.value(m_socket->remoteHostIPv4()))
+        upload->receive(m_socket->getData(), m_socket->remoteHostPort());
 }
 
 } // namespace farlight

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QHash>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -36,14 +38,14 @@ private:
     friend class TftpUpload;
 
     /// One upload per device address: the replies could not be told apart otherwise.
-    bool attach(TftpUpload *upload, const QString &deviceAddress);
+    bool attach(TftpUpload *upload, const QHostAddress &deviceAddress);
     void detach(TftpUpload *upload);
-    bool send(const QByteArray &datagram, const QString &localAddress, qint32 interfaceIndex,
-              const QString &deviceAddress, quint16 port);
+    bool send(QByteArrayView datagram, const QHostAddress &localAddress, qint32 interfaceIndex,
+              const QHostAddress &deviceAddress, quint16 port);
     void dataArrival();
 
     UdpPeer *m_socket = nullptr;
-    QHash<QString, TftpUpload *> m_uploads;
+    QHash<quint32, TftpUpload *> m_uploads; ///< by the device's IPv4 address
 };
 
 } // namespace farlight

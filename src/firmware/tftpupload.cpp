@@ -18,7 +18,7 @@ constexpr int ErrorTextCount = 8;
 TftpUpload::TftpUpload(QObject *parent)
     : QObject(parent)
 {
-    m_retransmitTimer.setInterval(RetransmitInterval);
+    m_retransmitTimer.setSingleShot(true);
     connect(&m_retransmitTimer, &QTimer::timeout, this, &TftpUpload::retransmitTimerExpired);
 }
 
@@ -43,12 +43,13 @@ bool TftpUpload::open(TftpPort &port, const QString &localAddress, qint32 interf
 
 bool TftpUpload::attach(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress)
 {
-    if (!port.isBound() || !port.attach(this, deviceAddress))
+    const QHostAddress device(deviceAddress);
+    if (!port.isBound() || !port.attach(this, device))
         return false;
     m_port = &port;
-    m_localAddress = localAddress;
+    m_localAddress = localAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4) : QHostAddress(localAddress);
     m_interfaceIndex = interfaceIndex;
-    m_deviceAddress = deviceAddress;
+    m_deviceAddress = device;
     return true;
 }
 
@@ -56,7 +57,7 @@ void TftpUpload::start(const QByteArray &image)
 {
     if (isRunning())
         return;
-    m_client = std::make_unique<TftpClient>(QHostAddress(m_deviceAddress), m_osVersionCode);
+    m_client = std::make_unique<TftpClient>(m_deviceAddress, m_osVersionCode);
     m_errorCode = -1;
     m_shownPercent = -1;
     carryOut(m_client->start(image));
@@ -75,7 +76,7 @@ void TftpUpload::cancel()
 
 void TftpUpload::setRetransmitInterval(std::chrono::milliseconds interval)
 {
-    m_retransmitTimer.setInterval(interval);
+    m_retransmitInterval = interval;
 }
 
 bool TftpUpload::isRunning() const
@@ -90,16 +91,25 @@ QString TftpUpload::errorMessage(int code)
     return text(FirstErrorTextId + code);
 }
 
-void TftpUpload::receive(const QByteArray &datagram, const QHostAddress &from, quint16 fromPort)
+void TftpUpload::receive(QByteArrayView datagram, quint16 fromPort)
 {
     if (m_client)
-        carryOut(m_client->receive(datagram, from, fromPort));
+        carryOut(m_client->receive(datagram, m_deviceAddress, fromPort));
 }
 
 void TftpUpload::retransmitTimerExpired()
 {
-    if (m_client)
-        carryOut(m_client->expire());
+    const std::chrono::milliseconds waited(m_sinceSend.elapsed());
+    if (waited < m_retransmitInterval) {
+        m_retransmitTimer.start(m_retransmitInterval - waited);
+        return;
+    }
+    if (!m_client)
+        return;
+    // As a timer that kept running: the next expiry a full interval after this one.
+    m_sinceSend.start();
+    m_retransmitTimer.start(m_retransmitInterval);
+    carryOut(m_client->expire());
 }
 
 void TftpUpload::carryOut(const TftpClientStep &step)
@@ -116,14 +126,17 @@ void TftpUpload::carryOut(const TftpClientStep &step)
             break;
         }
     }
-    if (timer == TftpClientStep::Timer::Start)
-        m_retransmitTimer.start();
-    else if (timer == TftpClientStep::Timer::Stop)
+    if (timer == TftpClientStep::Timer::Start) {
+        m_sinceSend.start();
+        if (!m_retransmitTimer.isActive())
+            m_retransmitTimer.start(m_retransmitInterval);
+    } else if (timer == TftpClientStep::Timer::Stop) {
         m_retransmitTimer.stop();
+    }
 
-    const QPointer<TftpUpload> alive(this);
     // The share is reported per block; a window needs to hear of it only when it changes.
     if (step.percent && *step.percent != m_shownPercent) {
+        const QPointer<TftpUpload> alive(this);
         m_shownPercent = *step.percent;
         emit progress(m_shownPercent);
         if (!alive)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -78,7 +79,8 @@ private:
     friend class TftpPort;
 
     bool attach(TftpPort &port, const QString &localAddress, qint32 interfaceIndex, const QString &deviceAddress);
-    void receive(const QByteArray &datagram, const QHostAddress &from, quint16 fromPort);
+    /// A datagram from the device's address, port @p fromPort.
+    void receive(QByteArrayView datagram, quint16 fromPort);
     void retransmitTimerExpired();
     void carryOut(const TftpClientStep &step);
 
@@ -87,10 +89,14 @@ private:
     TftpPort *m_ownPort = nullptr;
     // The port in use: m_ownPort or a shared one, whose destructor clears this.
     TftpPort *m_port = nullptr;
+    // Started afresh only when it expires: each send just notes its time, and an expiry that
+    // comes before a full interval has passed since the last send waits out the rest.
     QTimer m_retransmitTimer;
-    QString m_localAddress;
+    std::chrono::milliseconds m_retransmitInterval = RetransmitInterval;
+    QElapsedTimer m_sinceSend;
+    QHostAddress m_localAddress;
     qint32 m_interfaceIndex = 0;
-    QString m_deviceAddress;
+    QHostAddress m_deviceAddress;
     std::unique_ptr<TftpClient> m_client;
     int m_shownPercent = -1;
 };

@@ -1,6 +1,8 @@
 #include "netenv/udppeer.h"
 
+#include <QNetworkDatagram>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QUdpSocket>
 #include <QtGlobal>
 
@@ -9,6 +11,7 @@
 #if defined(Q_OS_LINUX)
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -19,6 +22,8 @@ namespace farlight {
 namespace {
 
 const QString AnyAddressText = QStringLiteral("0.0.0.0");
+// Larger than any UDP datagram over IPv4, so that every datagram is read whole.
+constexpr qsizetype ReceiveBufferSize = 65536;
 
 // The address text of an adapter: empty and "0.0.0.0" both mean no particular one.
 bool ParseLocalAddress(const QString &text, QHostAddress &address)
@@ -95,6 +100,33 @@ bool UdpPeer::bind(quint16 localPort, const QString &localAddress, qint32 interf
         }
     }
 
+#if defined(Q_OS_LINUX)
+    const int descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (descriptor < 0) {
+        raiseSystemError(errno);
+        return false;
+    }
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(localPort);
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t length = sizeof any;
+    const int enable = 1;
+    // Not shared (no SO_REUSEADDR): a second socket on a fixed port must fail rather than split
+    // the replies.
+    if (::setsockopt(descriptor, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable) != 0
+        || ::bind(descriptor, reinterpret_cast<const sockaddr *>(&any), sizeof any) != 0
+        || ::getsockname(descriptor, reinterpret_cast<sockaddr *>(&any), &length) != 0) {
+        const int code = errno;
+        ::close(descriptor);
+        raiseSystemError(code);
+        return false;
+    }
+    m_descriptor = descriptor;
+    m_localPort = ntohs(any.sin_port);
+    m_notifier = new QSocketNotifier(qintptr(descriptor), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &UdpPeer::readPendingDatagrams);
+#else
     auto *socket = new QUdpSocket(this);
     connect(socket, &QUdpSocket::readyRead, this, &UdpPeer::readPendingDatagrams);
     connect(socket, &QUdpSocket::errorOccurred, this,
@@ -109,21 +141,7 @@ bool UdpPeer::bind(quint16 localPort, const QString &localAddress, qint32 interf
         close();
         return false;
     }
-#if defined(Q_OS_LINUX)
-    // Sends bypass Qt's engine (see sendNative), so broadcasting is switched on here explicitly.
-    const int enable = 1;
-    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable);
 #endif
-    m_boundAddress = address;
-    m_interfaceIndex = interfaceIndex;
-    return true;
-}
-
-bool UdpPeer::setSendingAdapter(const QString &localAddress, qint32 interfaceIndex)
-{
-    QHostAddress address;
-    if (!isBound() || !ParseLocalAddress(localAddress, address))
-        return false;
     m_boundAddress = address;
     m_interfaceIndex = interfaceIndex;
     return true;
@@ -136,6 +154,17 @@ QString UdpPeer::localAddress() const
     return m_boundAddress.toString();
 }
 
+#if defined(Q_OS_LINUX)
+quint16 UdpPeer::localPort() const
+{
+    return m_localPort;
+}
+
+bool UdpPeer::isBound() const
+{
+    return m_descriptor >= 0;
+}
+#else
 quint16 UdpPeer::localPort() const
 {
     return isBound() ? m_socket->localPort() : 0;
@@ -145,6 +174,7 @@ bool UdpPeer::isBound() const
 {
     return m_socket && m_socket->state() == QAbstractSocket::BoundState;
 }
+#endif
 
 bool UdpPeer::sendData(const QByteArray &data)
 {
@@ -157,30 +187,35 @@ bool UdpPeer::sendData(const QByteArray &data)
         raiseError(QAbstractSocket::HostNotFoundError, tr("%1 is not an IPv4 address").arg(m_remoteHost));
         return false;
     }
-#if defined(Q_OS_LINUX)
-    return sendNative(data, to);
-#else
-    // Elsewhere the system takes the source address from the packet information that Qt fills.
-    QNetworkDatagram datagram(data, to, m_remotePort);
-    if (m_boundAddress != QHostAddress(QHostAddress::AnyIPv4))
-        datagram.setSender(m_boundAddress);
-    datagram.setInterfaceIndex(uint(m_interfaceIndex));
-    return m_socket->writeDatagram(datagram) == data.size();
-#endif
+    return send(data, to.toIPv4Address(), m_remotePort, m_boundAddress.toIPv4Address(), m_interfaceIndex);
+}
+
+bool UdpPeer::sendDataTo(QByteArrayView data, const QHostAddress &to, quint16 port, const QHostAddress &adapter,
+                         qint32 interfaceIndex)
+{
+    if (!isBound()) {
+        raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
+        return false;
+    }
+    if (to.protocol() != QAbstractSocket::IPv4Protocol || adapter.protocol() != QAbstractSocket::IPv4Protocol) {
+        raiseError(QAbstractSocket::HostNotFoundError, tr("%1 is not an IPv4 address").arg(to.toString()));
+        return false;
+    }
+    return send(data, to.toIPv4Address(), port, adapter.toIPv4Address(), interfaceIndex);
 }
 
 #if defined(Q_OS_LINUX)
-// Qt puts the wanted source address into the field of the packet information that Linux
-// ignores on sending, so the datagram is sent here with the source in ipi_spec_dst.
-bool UdpPeer::sendNative(const QByteArray &data, const QHostAddress &to)
+// The source address goes into ipi_spec_dst of the packet information: Linux ignores the field
+// that Qt fills (ipi_addr) when sending.
+bool UdpPeer::send(QByteArrayView data, quint32 to, quint16 port, quint32 adapter, qint32 interfaceIndex)
 {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
-    destination.sin_port = htons(m_remotePort);
-    destination.sin_addr.s_addr = htonl(to.toIPv4Address());
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(to);
 
     iovec part{};
-    part.iov_base = const_cast<char *>(data.constData());
+    part.iov_base = const_cast<char *>(data.data());
     part.iov_len = std::size_t(data.size());
 
     msghdr message{};
@@ -190,8 +225,7 @@ bool UdpPeer::sendNative(const QByteArray &data, const QHostAddress &to)
     message.msg_iovlen = 1;
 
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    const bool bySource = m_boundAddress != QHostAddress(QHostAddress::AnyIPv4);
-    if (bySource || m_interfaceIndex != 0) {
+    if (adapter != INADDR_ANY || interfaceIndex != 0) {
         message.msg_control = control;
         message.msg_controllen = sizeof control;
         cmsghdr *header = CMSG_FIRSTHDR(&message);
@@ -199,49 +233,100 @@ bool UdpPeer::sendNative(const QByteArray &data, const QHostAddress &to)
         header->cmsg_type = IP_PKTINFO;
         header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
         in_pktinfo info{};
-        info.ipi_ifindex = m_interfaceIndex;
-        info.ipi_spec_dst.s_addr = bySource ? htonl(m_boundAddress.toIPv4Address()) : INADDR_ANY;
+        info.ipi_ifindex = interfaceIndex;
+        info.ipi_spec_dst.s_addr = htonl(adapter);
         std::memcpy(CMSG_DATA(header), &info, sizeof info);
     }
 
     ssize_t sent = -1;
     do {
-        sent = ::sendmsg(int(m_socket->socketDescriptor()), &message, MSG_NOSIGNAL);
+        sent = ::sendmsg(m_descriptor, &message, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
-        const int code = errno;
-        raiseError(SocketErrorFromErrno(code), QString::fromLocal8Bit(std::strerror(code)));
+        raiseSystemError(errno);
         return false;
     }
     return sent == data.size();
 }
-#else
-bool UdpPeer::sendNative(const QByteArray &, const QHostAddress &)
+
+bool UdpPeer::receive(Arrival &arrival)
 {
-    return false;
+    // Reused as long as no handler keeps the previous datagram; resizing keeps its capacity.
+    m_buffer.resize(ReceiveBufferSize);
+    sockaddr_in sender{};
+    iovec part{m_buffer.data(), std::size_t(m_buffer.size())};
+    msghdr message{};
+    message.msg_name = &sender;
+    message.msg_namelen = sizeof sender;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    ssize_t received = -1;
+    do {
+        received = ::recvmsg(m_descriptor, &message, MSG_DONTWAIT);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            raiseSystemError(errno);
+        return false;
+    }
+    m_buffer.resize(qsizetype(received));
+    arrival.data = m_buffer;
+    arrival.sender = sender.sin_family == AF_INET ? ntohl(sender.sin_addr.s_addr) : 0;
+    arrival.senderPort = sender.sin_family == AF_INET ? ntohs(sender.sin_port) : 0;
+    return true;
+}
+
+void UdpPeer::raiseSystemError(int code)
+{
+    raiseError(SocketErrorFromErrno(code), QString::fromLocal8Bit(std::strerror(code)));
+}
+#else
+bool UdpPeer::send(QByteArrayView data, quint32 to, quint16 port, quint32 adapter, qint32 interfaceIndex)
+{
+    // Elsewhere the system takes the source address from the packet information that Qt fills.
+    QNetworkDatagram datagram(data.toByteArray(), QHostAddress(to), port);
+    if (adapter != 0)
+        datagram.setSender(QHostAddress(adapter));
+    datagram.setInterfaceIndex(uint(interfaceIndex));
+    return m_socket->writeDatagram(datagram) == data.size();
+}
+
+bool UdpPeer::receive(Arrival &arrival)
+{
+    if (!m_socket->hasPendingDatagrams())
+        return false;
+    const QNetworkDatagram datagram = m_socket->receiveDatagram();
+    if (!datagram.isValid())
+        return false;
+    arrival.data = datagram.data();
+    arrival.sender = datagram.senderAddress().toIPv4Address();
+    arrival.senderPort = datagram.senderPort() < 0 ? 0 : quint16(datagram.senderPort());
+    return true;
+}
+
+void UdpPeer::raiseSystemError(int code)
+{
+    raiseError(QAbstractSocket::NetworkError, QString::number(code));
 }
 #endif
 
 QString UdpPeer::remoteHostIp() const
 {
-    const QHostAddress sender = m_current.senderAddress();
-    return sender.isNull() ? QString() : QHostAddress(sender.toIPv4Address()).toString();
-}
-
-quint16 UdpPeer::remoteHostPort() const
-{
-    const int port = m_current.senderPort();
-    return port < 0 ? 0 : quint16(port);
-}
-
-QString UdpPeer::datagramDestination() const
-{
-    const QHostAddress destination = m_current.destinationAddress();
-    return destination.isNull() ? QString() : destination.toString();
+    return m_current.sender == 0 ? QString() : QHostAddress(m_current.sender).toString();
 }
 
 void UdpPeer::close()
 {
+#if defined(Q_OS_LINUX)
+    if (m_descriptor < 0)
+        return;
+    // Closing may happen inside the notifier's own signal; it is deleted once that has returned.
+    m_notifier->setEnabled(false);
+    m_notifier->disconnect(this);
+    std::exchange(m_notifier, nullptr)->deleteLater();
+    ::close(std::exchange(m_descriptor, -1));
+    m_localPort = 0;
+#else
     if (!m_socket)
         return;
     QUdpSocket *socket = std::exchange(m_socket, nullptr);
@@ -249,6 +334,7 @@ void UdpPeer::close()
     socket->close();
     // Closing may happen inside the socket's own signal; it is deleted once that has returned.
     socket->deleteLater();
+#endif
     m_boundAddress = QHostAddress(QHostAddress::AnyIPv4);
     m_interfaceIndex = 0;
 }
@@ -256,18 +342,23 @@ void UdpPeer::close()
 void UdpPeer::readPendingDatagrams()
 {
     const QPointer<UdpPeer> alive(this);
+#if defined(Q_OS_LINUX)
+    const QSocketNotifier *socket = m_notifier;
+    const auto open = [&] { return alive && m_notifier && m_notifier == socket; };
+#else
     const QUdpSocket *socket = m_socket;
-    while (alive && m_socket && m_socket == socket && m_socket->hasPendingDatagrams()) {
-        QNetworkDatagram datagram = m_socket->receiveDatagram();
-        if (!datagram.isValid())
-            break;
+    const auto open = [&] { return alive && m_socket && m_socket == socket; };
+#endif
+    Arrival datagram;
+    while (open() && receive(datagram)) {
         // A handler that waits lets further events run; whatever runs meanwhile, getData()
         // answers this handler's datagram again once control is back.
-        const QNetworkDatagram outer = std::exchange(m_current, std::move(datagram));
-        emit dataArrival(int(m_current.data().size()));
+        Arrival outer = std::exchange(m_current, std::move(datagram));
+        emit dataArrival(int(m_current.data.size()));
         if (!alive)
             return;
-        m_current = outer;
+        m_current = std::move(outer);
+        datagram = {};
     }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHostAddress>
-#include <QNetworkDatagram>
 #include <QObject>
 #include <QString>
 
+class QSocketNotifier;
 class QUdpSocket;
 
 namespace farlight {
@@ -22,6 +23,10 @@ namespace farlight {
 /// events. The error signal carries a flag by reference, so connect to it directly (the default
 /// within one thread). A handler may close() the socket; to destroy it from inside one of its
 /// own handlers, use deleteLater().
+///
+/// Each datagram costs one system call to receive and one to send, with no allocation while no
+/// handler keeps the datagram, so that a flood of junk or a firmware upload of thousands of
+/// blocks spends its time in the exchange, not here (Linux; elsewhere Qt's socket does the work).
 class UdpPeer : public QObject
 {
     Q_OBJECT
@@ -47,10 +52,6 @@ public:
     /// address is not one of this machine's, or the port is taken.
     bool bind(quint16 localPort, const QString &localAddress, qint32 interfaceIndex = 0);
 
-    /// @brief Makes later sends leave from another adapter of this machine, without reopening
-    /// the socket: one socket on a fixed port can so serve devices behind several adapters.
-    /// False, with nothing changed, when the socket is closed or the text is not IPv4.
-    bool setSendingAdapter(const QString &localAddress, qint32 interfaceIndex);
 
     /// @brief Dotted text of the adapter address the socket was bound for; "0.0.0.0" when it was
     /// bound for none or is closed.
@@ -64,18 +65,20 @@ public:
     /// @brief Sends @p data as one datagram to the remote host and port, from the adapter's
     /// address and interface. False (and error() raised) when it could not be sent.
     bool sendData(const QByteArray &data);
+    /// @brief Sends @p data as one datagram to @p to, port @p port, leaving from the adapter
+    /// whose address is @p adapter (interface @p interfaceIndex), whatever the remote host and
+    /// adapter given before: one socket on a fixed port so serves devices behind several adapters.
+    bool sendDataTo(QByteArrayView data, const QHostAddress &to, quint16 port, const QHostAddress &adapter,
+                    qint32 interfaceIndex);
 
     /// @brief Inside a dataArrival() handler: the whole datagram; empty elsewhere.
-    QByteArray getData() const { return m_current.data(); }
+    QByteArray getData() const { return m_current.data; }
     /// @brief Inside a dataArrival() handler: dotted source address of the datagram.
     QString remoteHostIp() const;
+    /// @brief Inside a dataArrival() handler: the source address as a number (host order), or 0.
+    quint32 remoteHostIPv4() const { return m_current.sender; }
     /// @brief Inside a dataArrival() handler: source port of the datagram.
-    quint16 remoteHostPort() const;
-    /// @brief Inside a dataArrival() handler: the address the datagram was sent to, such as
-    /// "255.255.255.255" for a limited broadcast, or empty when the system did not say.
-    QString datagramDestination() const;
-    /// @brief Inside a dataArrival() handler: index of the interface it arrived on, or 0.
-    qint32 datagramInterfaceIndex() const { return qint32(m_current.interfaceIndex()); }
+    quint16 remoteHostPort() const { return m_current.senderPort; }
 
     /// @brief Text of the last error, empty when none happened since the socket was bound.
     QString errorString() const { return m_errorString; }
@@ -92,16 +95,34 @@ signals:
     void error(int number, const QString &description, bool &cancelDisplay);
 
 private:
-    void readPendingDatagrams();
-    void raiseError(int number, const QString &description);
-    bool sendNative(const QByteArray &data, const QHostAddress &to);
+    struct Arrival
+    {
+        QByteArray data;
+        quint32 sender = 0; ///< IPv4, host order
+        quint16 senderPort = 0;
+    };
 
+    void readPendingDatagrams();
+    // Takes the next waiting datagram into @p arrival; false when none is waiting.
+    bool receive(Arrival &arrival);
+    void raiseError(int number, const QString &description);
+    void raiseSystemError(int code);
+    bool send(QByteArrayView data, quint32 to, quint16 port, quint32 adapter, qint32 interfaceIndex);
+
+#if defined(Q_OS_LINUX)
+    int m_descriptor = -1;
+    quint16 m_localPort = 0;
+    QSocketNotifier *m_notifier = nullptr;
+    // Receives every datagram; it is allocated again only while a handler still holds the last.
+    QByteArray m_buffer;
+#else
     QUdpSocket *m_socket = nullptr;
+#endif
     QHostAddress m_boundAddress{QHostAddress::AnyIPv4};
     qint32 m_interfaceIndex = 0;
     QString m_remoteHost;
     quint16 m_remotePort = 0;
-    QNetworkDatagram m_current;
+    Arrival m_current;
     QString m_errorString;
 };
 

@@ -47,12 +47,18 @@ QByteArray BuildWriteRequest(QByteArrayView fileName, QByteArrayView mode)
 
 QByteArray BuildData(quint16 block, QByteArrayView payload)
 {
-    QByteArray bytes(HeaderSize + payload.size(), '\0');
+    QByteArray bytes;
+    WriteData(bytes, block, payload);
+    return bytes;
+}
+
+void WriteData(QByteArray &bytes, quint16 block, QByteArrayView payload)
+{
+    bytes.resize(HeaderSize + payload.size());
     ByteWriter w(bytes);
     w.u16be(OpcodeOffset, Data);
     w.u16be(BlockOffset, block);
     w.bytes(HeaderSize, payload);
-    return bytes;
 }
 
 QByteArray BuildAck(quint16 block)

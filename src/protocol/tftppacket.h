@@ -58,6 +58,8 @@ std::optional<quint16> AckBlockOf(QByteArrayView datagram);
 QByteArray BuildWriteRequest(QByteArrayView fileName, QByteArrayView mode);
 /// @brief DATA: opcode 3, @p block, then @p payload (at most BlockSize bytes).
 QByteArray BuildData(quint16 block, QByteArrayView payload);
+/// @brief As BuildData(), into @p bytes, whose storage is reused when nothing else shares it.
+void WriteData(QByteArray &bytes, quint16 block, QByteArrayView payload);
 QByteArray BuildAck(quint16 block);
 /// @brief ERROR: opcode 5, @p code, @p message, 0.
 QByteArray BuildError(quint16 code, QByteArrayView message);

@@ -137,7 +137,7 @@ void TestFloodLab::search()
 
 void TestFloodLab::upload()
 {
-    QByteArray image(1024 * 1024 + 100, Qt::Uninitialized);
+    QByteArray image(4 * 1024 * 1024 + 100, Qt::Uninitialized);
     QRandomGenerator(20261206).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
     TftpUpload engine;
     QVERIFY(engine.open(qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"),

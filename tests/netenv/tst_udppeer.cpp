@@ -126,7 +126,7 @@ private slots:
         // Each handler closes the socket, as a dialog that got its reply does.
         bool socketGone = false; // while its own signal was running
         connect(&peer, &UdpPeer::dataArrival, this, [&](int) {
-            const QPointer<QUdpSocket> socket = peer.findChild<QUdpSocket *>();
+            const QPointer<QObject> socket = peer.findChild<QObject *>(); // what watches the socket
             seen.append(peer.getData());
             peer.close();
             socketGone = socketGone || !socket;
