@@ -90,6 +90,7 @@ bool Runner::prepare()
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply: // ApplyRunner's
         return true;
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
@@ -200,6 +201,7 @@ void Runner::searched(SearchSession::Outcome outcome)
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply:
         break;
     case Command::Kind::Upgrade:
         return upgrade(m_targets);

@@ -36,6 +36,7 @@ struct Console
     bool resultsOnTerminal = false;  ///< out is a terminal: results are shown, not parsed
     std::optional<QString> passwordVariable;                  ///< FARLIGHT_PASSWORD
     std::function<std::optional<QString>()> passwordPrompt;   ///< null without a terminal
+    std::function<bool(const QString &question)> confirm;     ///< asks yes or no; null without a terminal
 };
 
 /// @brief One farlight-cli command from start to end, on the same engines as the window: the
