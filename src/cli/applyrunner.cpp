@@ -222,8 +222,10 @@ void ApplyRunner::applyRow(int i, const std::function<void()> &done)
     WriteDeviceFilter(*row.target, m_password, *row.plan.filter, true, context,
                       [this, i, done](const QString &result, bool ok) {
                           Row &row = m_rows[i];
-                          if (ok)
+                          if (ok) {
+                              row.done.append(u"list "_s + result);
                               return row.change.address ? setAddress(i, done) : rowApplied(i, done);
+                          }
                           // The device took the list when it said "Pass"; only the read-back differed.
                           row.result = result.startsWith(text(StringId::Pass)) ? Result::NotVerified : Result::Failed;
                           row.reason = u"filter: "_s + result;
@@ -246,6 +248,7 @@ void ApplyRunner::setAddress(int i, const std::function<void()> &done)
     SetDeviceAddress(*m_rows[i].target, m_password, settings, context, [this, i, done](const QString &result, bool ok) {
         Row &row = m_rows[i];
         if (ok) {
+            row.done.append(result);
             const bool dhcp = row.plan.address == PlanRow::Address::Dhcp;
             m_applied.record(row.plan.mac, dhcp ? AppliedAddress{true, {}, {}, {}}
                                                 : AppliedAddress{false, row.plan.ip, row.plan.mask, row.plan.gateway});
@@ -261,10 +264,9 @@ void ApplyRunner::rowApplied(int i, const std::function<void()> &done)
 {
     Row &row = m_rows[i];
     row.ms = row.clock.elapsed();
-    if (row.result == Result::Pending)
-        err() << label(i) << u": applied"_s << Qt::endl;
-    else
-        err() << label(i) << u": "_s << row.reason << Qt::endl;
+    if (row.result != Result::Pending)
+        row.done.append(row.reason);
+    err() << label(i) << u": "_s << row.done.join(u", "_s) << Qt::endl;
     done();
 }
 
@@ -325,7 +327,7 @@ void ApplyRunner::summarize()
         if (row.target)
             address = row.result == Result::Changed && row.plan.address == PlanRow::Address::Static ? row.plan.ip
                                                                                                     : row.now.address;
-        table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : QString(), address, result,
+        table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : u"-"_s, address, result,
                       Seconds(row.ms)});
     }
     // Without changes the plan has said it all.

@@ -70,6 +70,7 @@ private:
         RowChange change;
         Result result = Result::Pending;
         QString reason;
+        QStringList done;    ///< what the device said to each change
         QElapsedTimer clock; ///< from its first changing request
         qint64 ms = -1;
     };
