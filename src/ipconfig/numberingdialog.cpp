@@ -107,29 +107,32 @@ void NumberingDialog::createControls()
         item->setText(Mac, FormatMac(device.mac));
         item->setText(CurrentAddress, device.address);
     }
-    for (int column = 0; column < ColumnCount; ++column)
-        m_table->resizeColumnToContents(column);
-    m_table->header()->setStretchLastSection(true);
+    // The columns follow the addresses and results as they come in.
+    QHeaderView *header = m_table->header();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setStretchLastSection(true);
+    header->setMinimumSectionSize(fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 12);
 
     m_numberButton = new QPushButton(tr("&Number"), this);
     m_numberButton->setObjectName(QStringLiteral("numberButton"));
     m_numberButton->setDefault(true);
     m_retryButton = new QPushButton(tr("&Retry failed"), this);
     m_retryButton->setObjectName(QStringLiteral("retryButton"));
-    m_retryButton->hide();
     m_closeButton = new QPushButton(tr("&Close"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     auto *buttons = new QDialogButtonBox(this);
     buttons->addButton(m_numberButton, QDialogButtonBox::ActionRole);
     buttons->addButton(m_retryButton, QDialogButtonBox::ActionRole);
     buttons->addButton(m_closeButton, QDialogButtonBox::RejectRole);
+    // Offered once a run has left failures.
+    m_retryButton->hide();
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(m_note);
     layout->addWidget(m_table, 1);
     layout->addWidget(buttons);
-    resize(qMax(sizeHint().width(), m_table->header()->length() + 40), sizeHint().height());
+    resize(qMax(sizeHint().width(), header->minimumSectionSize() * (ColumnCount + 1)), sizeHint().height());
 
     for (VelmoIPAddress *control : {m_firstEdit, m_maskEdit})
         connect(control, &VelmoIPAddress::Change, this, &NumberingDialog::updatePreview);
@@ -147,7 +150,8 @@ void NumberingDialog::updatePreview()
         m_numbering.emplace(first, mask, int(m_devices.size()), m_inUse);
     const QList<quint32> planned = plannedAddresses();
     for (int row = 0; row < m_table->topLevelItemCount(); ++row)
-        m_table->topLevelItem(row)->setText(NewAddress, row < planned.size() ? AddressToText(planned[row]) : QString());
+        m_table->topLevelItem(row)->setText(NewAddress, row < planned.size() ? AddressToText(planned[row])
+                                                        : m_numbering ? QStringLiteral("none left") : QString());
     QString note;
     if (!m_numbering)
         note = tr("Type the first address; each device gets the next free one, in list order.");
