@@ -27,8 +27,8 @@ Commands:
 DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
 or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
 filter set), and --jobs N works on N of them at once (default 4).
-The password of set-ip and filter comes from --password-file FILE, the FARLIGHT_PASSWORD
-environment variable or, on a terminal, a prompt.
+The password of set-ip and filter comes from --credentials FILE (a password per device), then
+--password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
@@ -40,6 +40,11 @@ const QCommandLineOption AdapterOption(u"adapter"_s, u"Only devices found throug
                                        u"NAME"_s);
 const QCommandLineOption PasswordFileOption(u"password-file"_s,
                                             u"Read the device password from the first line of FILE."_s, u"FILE"_s);
+const QCommandLineOption CredentialsOption(
+    u"credentials"_s,
+    u"Passwords per device: lines DEVICE,PASSWORD (MAC, IP, host name or * for the rest); must not be readable "
+    "by group or others. Devices it does not name take the usual password."_s,
+    u"FILE"_s);
 const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
 
 struct CommandSpec
@@ -162,16 +167,17 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         parser.addOption(formatOption);
         break;
     case Command::Kind::SetIp:
-        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, AllOption, jobsOption});
+        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, CredentialsOption,
+                           AllOption, jobsOption});
         break;
     case Command::Kind::Upgrade:
         parser.addOptions({AllOption, jobsOption, retriesOption, forceOption});
         break;
     case Command::Kind::FilterGet:
-        parser.addOptions({outOption, PasswordFileOption});
+        parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, jobsOption, verifyOption});
+        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
@@ -191,6 +197,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     // Qt warns about options asked for that the command does not have.
     const QStringList given = parser.optionNames();
     command.passwordFile = given.contains(u"password-file"_s) ? parser.value(PasswordFileOption) : QString();
+    command.credentials = given.contains(u"credentials"_s) ? parser.value(CredentialsOption) : QString();
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;
