@@ -21,10 +21,10 @@ Commands:
   set-ip DEVICE... --dhcp       give a device a static address, or let devices use DHCP
   upgrade DEVICE... FILE.bin    upload firmware, several devices at once
   filter get DEVICE             read a device's MAC filter list
-  filter set DEVICE... FILE.MAC write a MAC filter list to devices
+  filter set DEVICE... LIST     write a MAC filter list (.MAC, text or CSV) to devices
   doctor                        find out why devices are not found
 
-DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E), an IP address
 or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
 filter set), and --jobs N works on N of them at once (default 4).
 The password of set-ip and filter comes from --credentials FILE (a password per device), then
@@ -59,15 +59,17 @@ const CommandSpec Specs[] = {
     {Command::Kind::Search, u"search"_s, u"search [--adapter NAME] [--format table|json|csv]"_s,
      u"Searches the network and lists each device: host name, IP, SSID, channel, WEP, MAC, adapter."_s},
     {Command::Kind::SetIp, u"set-ip"_s,
-     u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N]"_s,
+     u"set-ip DEVICE --ip A --mask M [--gateway G] [--credentials FILE]\n"
+     "       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N] [--credentials FILE]"_s,
      u"Sets a device's static address, or lets devices take one by DHCP."_s},
     {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]"_s,
      u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
      "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
-    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
+    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC] [--credentials FILE]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
-    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N] [--verify]"_s,
-     u"Writes the list of a .MAC file to the devices."_s},
+    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) LIST [--jobs N] [--verify] [--credentials FILE]"_s,
+     u"Writes a MAC list to the devices: a .MAC file, one address per line in any notation (# comments),\n"
+     "or a CSV file whose lines each give the first field that is a MAC address."_s},
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},

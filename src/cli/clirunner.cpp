@@ -11,6 +11,7 @@
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
 #include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
 #include "netenv/platform.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
@@ -115,14 +116,13 @@ bool Runner::prepare()
     case Command::Kind::FilterGet:
         return takePasswords();
     case Command::Kind::FilterSet: {
-        const MacFileContents contents = MacFile::read(m_command.macFile);
+        const MacListContents contents = MacList::read(m_command.macFile);
         if (!contents.ok()) {
-            err() << m_command.macFile << u": "_s << text(contents.message) << Qt::endl;
+            err() << m_command.macFile << u": "_s << (contents.reason.isEmpty() ? text(contents.message) : contents.detail())
+                  << Qt::endl;
             return false;
         }
-        FilterTable table;
-        table.load(contents.entries);
-        m_filterList = table.macs();
+        m_filterList = contents.addresses();
         return takePasswords();
     }
     }
