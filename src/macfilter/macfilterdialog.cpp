@@ -3,6 +3,7 @@
 #include "dialogs/applicationicon.h"
 #include "dialogs/logindialog.h"
 #include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
 #include "resources/strings.h"
 #include "session/usersettings.h"
 #include "widgets/twips.h"
@@ -44,6 +45,8 @@ constexpr int NumberColumnMarginTwips = 60;
 constexpr int PairLength = 2;
 constexpr int ImageSize = 48;
 const QString FileFilter = QStringLiteral("MAC File (*.mac)");
+// Lists kept elsewhere (a text file, a spreadsheet's CSV) open too; saving writes .MAC.
+const QString OpenFilter = QStringLiteral("MAC lists (*.mac *.txt *.csv);;") + FileFilter + QStringLiteral(";;All files (*)");
 
 // A box left with fewer than two characters reads as its value with leading zeros.
 QString Normalised(const QString &pair)
@@ -374,14 +377,16 @@ QString MacFilterDialog::startFolder() const
 
 void MacFilterDialog::openFile()
 {
-    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), startFolder(), FileFilter);
+    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), startFolder(), OpenFilter);
     if (chosen.isEmpty())
         return;
     m_filePath = chosen;
     RememberFolder(FileKind::MacFile, chosen);
-    const MacFileContents contents = MacFile::read(chosen);
+    const MacListContents contents = MacList::read(chosen);
     if (!contents.ok()) {
-        showMessage(QMessageBox::Information, text(StringId::ProductName), contents.message);
+        QMessageBox box(QMessageBox::Information, text(StringId::ProductName), text(contents.message), QMessageBox::Ok, this);
+        box.setInformativeText(contents.detail());
+        box.exec();
         return;
     }
     m_table.load(contents.entries);
