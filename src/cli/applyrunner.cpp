@@ -2,7 +2,6 @@
 
 #include "cli/deviceformat.h"
 #include "cli/deviceoperations.h"
-#include "cli/password.h"
 #include "ipconfig/inetaddr.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
@@ -90,14 +89,11 @@ bool ApplyRunner::prepare()
         m_rows.append(row);
     }
 
-    const PasswordResult password =
-        ResolvePassword({m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
-    if (!password.password) {
-        err() << password.error << Qt::endl;
-        return false;
-    }
-    m_password = *password.password;
-    return true;
+    const std::optional<QString> refusal = m_passwords.prepare(
+        m_command.credentials, {m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
+    if (refusal)
+        err() << *refusal << Qt::endl;
+    return !refusal;
 }
 
 void ApplyRunner::searched(SearchSession::Outcome outcome)
@@ -122,6 +118,15 @@ void ApplyRunner::searched(SearchSession::Outcome outcome)
         row.now.address = row.target->address;
         row.now.applied = m_applied.address(row.plan.mac);
     }
+    QList<DeviceTarget> devices;
+    for (const Row &row : std::as_const(m_rows)) {
+        if (row.target)
+            devices.append(*row.target);
+    }
+    if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
+        err() << *refusal << Qt::endl;
+        return end(ExitCode::Usage);
+    }
     readLists();
 }
 
@@ -138,7 +143,7 @@ void ApplyRunner::readLists()
     runJobs(
         reading,
         [this, context](int i, const std::function<void()> &done) {
-            ReadDeviceFilter(*m_rows[i].target, m_password, context,
+            ReadDeviceFilter(*m_rows[i].target, m_passwords.of(*m_rows[i].target), context,
                              [this, i, done](const std::optional<QList<MacAddress>> &list, const QString &failure) {
                                  m_rows[i].now.filter = list;
                                  m_rows[i].now.filterError = failure;
@@ -219,7 +224,7 @@ void ApplyRunner::applyRow(int i, const std::function<void()> &done)
     if (!row.change.filter)
         return setAddress(i, done);
     const OperationContext context{m_state.counters, m_answerTimeout, this};
-    WriteDeviceFilter(*row.target, m_password, *row.plan.filter, true, context,
+    WriteDeviceFilter(*row.target, m_passwords.of(*row.target), *row.plan.filter, true, context,
                       [this, i, done](const QString &result, bool ok) {
                           Row &row = m_rows[i];
                           if (ok) {
@@ -245,7 +250,7 @@ void ApplyRunner::setAddress(int i, const std::function<void()> &done)
         settings.gateway = InetAddr(plan.gateway);
     }
     const OperationContext context{m_state.counters, m_answerTimeout, this};
-    SetDeviceAddress(*m_rows[i].target, m_password, settings, context, [this, i, done](const QString &result, bool ok) {
+    SetDeviceAddress(*m_rows[i].target, m_passwords.of(*m_rows[i].target), settings, context, [this, i, done](const QString &result, bool ok) {
         Row &row = m_rows[i];
         if (ok) {
             row.done.append(result);

@@ -2,6 +2,7 @@
 
 #include "cli/applystate.h"
 #include "cli/clioptions.h"
+#include "cli/devicepasswords.h"
 #include "cli/clirunner.h"
 #include "cli/plan.h"
 #include "cli/plandiff.h"
@@ -102,7 +103,7 @@ private:
     PresenceCheck m_presence;
     ApplyState m_applied;
     std::chrono::milliseconds m_answerTimeout = Runner::AnswerTimeout;
-    QString m_password;
+    DevicePasswords m_passwords;
     QList<Row> m_rows;
     // The jobs under way.
     QList<int> m_queue;

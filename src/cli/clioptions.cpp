@@ -74,7 +74,7 @@ const CommandSpec Specs[] = {
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
-    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N]"_s,
+    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE]"_s,
      u"Reads the plan (columns mac, ip, mask, gateway, dhcp, filter), searches, reads the filter lists and shows\n"
      "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
      "new search that every changed device answers where it should."_s},
@@ -192,7 +192,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         parser.addOption(reportFormatOption);
         break;
     case Command::Kind::Apply:
-        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, jobsOption});
+        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption});
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "cli/clioptions.h"
-#include "cli/credentials.h"
+#include "cli/devicepasswords.h"
 #include "discovery/presencecheck.h"
 #include "discovery/searchsession.h"
 #include "firmware/upgradebatch.h"
-#include "macfilter/filterexchange.h"
 #include "protocol/macaddress.h"
 #include "session/devicetarget.h"
 
@@ -23,7 +22,6 @@ namespace farlight {
 class AppState;
 class Diagnosis;
 class Platform;
-class SetIpExchange;
 } // namespace farlight
 
 namespace farlight::cli {
@@ -83,12 +81,8 @@ private:
     };
 
     bool prepare();
-    bool takePassword();
     /// The credentials file, and the usual password when a device may need it and it needs no prompt.
     bool takePasswords();
-    /// After the search: the usual password, prompted for only when a chosen device has none in the file.
-    bool passwordsReady();
-    QString passwordOf(const DeviceTarget &device) const;
     void searched(SearchSession::Outcome outcome);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
@@ -97,8 +91,6 @@ private:
     void startNextDevices();
     void startSetIp(int target, const DeviceTarget &device);
     void startFilterSet(int target, const DeviceTarget &device);
-    template <class Exchange>
-    std::function<void(const QString &, bool)> finisher(int target, Exchange *exchange);
     void notSent(const std::function<void(const QString &, bool)> &done);
     void deviceDone(int target, const QString &result, bool ok);
     /// After set-ip: a search of its own must find each changed device where it should be.
@@ -117,8 +109,7 @@ private:
     PresenceCheck m_presence;
     UpgradeBatch m_batch;
     std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
-    std::optional<QString> m_password;            ///< for devices the credentials file does not name
-    std::optional<CredentialsFile> m_credentials;
+    DevicePasswords m_passwords;
     Diagnosis *m_diagnosis = nullptr;
     // Prepared before the search.
     quint32 m_address = 0, m_mask = 0, m_gateway = 0;

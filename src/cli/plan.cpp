@@ -3,7 +3,7 @@
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
-#include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
 
@@ -116,14 +116,12 @@ GatewayFields FieldsOf(const QString &address)
 // The addresses of a MAC list file as the device would keep them, or why there are none.
 std::optional<QList<MacAddress>> ReadMacList(const QString &path, QString &error)
 {
-    const MacFileContents contents = MacFile::read(path);
+    const MacListContents contents = MacList::read(path);
     if (!contents.ok()) {
-        error = text(contents.message);
+        error = contents.reason.isEmpty() ? text(contents.message) : contents.detail();
         return std::nullopt;
     }
-    FilterTable table;
-    table.load(contents.entries);
-    return table.macs();
+    return contents.addresses();
 }
 
 } // namespace

@@ -10,8 +10,8 @@ trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/../support/clicheck.sh"
 export XDG_STATE_HOME=$work/state
 umask 077
-printf 'admin\n' >"$work/pw"
-printf '001122334455\r\n0011223344CC\r\n0011223344DD\r\n' >"$work/lobby.MAC"
+printf '# AP-Locked was given another password\n00-0A-00-00-03-04,wrong\n*,admin\n' >"$work/credentials"
+printf '00:11:22:33:44:55\n00-11-22-33-44-cc  # new\n0011.2233.44dd\n' >"$work/lobby.txt"
 printf '0011223344BB\r\n' >"$work/same.MAC"
 
 # changes SINCE-LINE: the changing requests apsim logged after that many lines, as "kind target".
@@ -36,16 +36,16 @@ PY
 cat >"$work/plan.csv" <<'CSV'
 mac,ip,mask,gateway,filter
 00:0a:00:00:03:01,192.168.77.31,255.255.255.0,192.168.77.1,
-00-0A-00-00-03-02,,,,lobby.MAC
+00-0A-00-00-03-02,,,,lobby.txt
 000a00000303,,,,same.MAC
 CSV
 mark=$(lines)
-run 0 apply "$work/plan.csv" --dry-run --password-file "$work/pw"
+run 0 apply "$work/plan.csv" --dry-run --credentials "$work/credentials"
 [ -z "$(changes "$mark")" ] || fail "the dry run changed something: $(changes "$mark")"
 grep -q '+2 -1' "$work/out" || fail "dry run does not show the list difference: $(cat "$work/out")"
 
 mark=$(lines)
-run 0 apply "$work/plan.csv" --yes --password-file "$work/pw" --jobs 2
+run 0 apply "$work/plan.csv" --yes --credentials "$work/credentials" --jobs 2
 [ "$(changes "$mark" | sort | tr '\n' ' ')" = "confirm 00-0A-00-00-03-01 filter-write 00-0A-00-00-03-02 setip-static 00-0A-00-00-03-01 " ] \
     || fail "not exactly the planned requests: $(changes "$mark")"
 state '(d["AP-Static"]["ip"], d["AP-Static"]["gateway"]) == ("192.168.77.31", "192.168.77.1") and d["AP-Filter"]["filter"] == ["001122334455", "0011223344CC", "0011223344DD"]' \
@@ -53,7 +53,7 @@ state '(d["AP-Static"]["ip"], d["AP-Static"]["gateway"]) == ("192.168.77.31", "1
 [ "$(grep -c ' changed ' "$work/out")" = 2 ] || fail "apply result: $(cat "$work/out")"
 
 mark=$(lines)
-run 0 apply "$work/plan.csv" --yes --password-file "$work/pw"
+run 0 apply "$work/plan.csv" --yes --credentials "$work/credentials"
 [ -z "$(changes "$mark")" ] || fail "the second run sent changing requests: $(changes "$mark")"
 [ "$(grep -c '^00-.*unchanged' "$work/out")" = 3 ] || fail "second run not all unchanged: $(cat "$work/out")"
 
@@ -64,7 +64,7 @@ mac,dhcp,filter
 00-0A-00-00-03-09,yes,
 00-0A-00-00-03-03,yes,
 CSV
-run 1 apply "$work/mixed.csv" --yes --password-file "$work/pw"
+run 1 apply "$work/mixed.csv" --yes --credentials "$work/credentials"
 grep -q '^00-0A-00-00-03-04 .*failed (filter: Invalid Password)' "$work/out" || fail "wrong password: $(cat "$work/out")"
 grep -q '^00-0A-00-00-03-09 .*not found' "$work/out" || fail "missing device: $(cat "$work/out")"
 grep -q '^00-0A-00-00-03-03 .* changed ' "$work/out" || fail "the good device: $(cat "$work/out")"
@@ -73,9 +73,9 @@ state 'd["AP-Same"]["dhcp"] and d["AP-Locked"]["filter"] == []' || fail "mixed p
 # Nothing is sent for a plan with a bad row, nor without a terminal to ask on.
 printf 'mac,ip\n00-0A-00-00-03-01,192.168.77.300\n' >"$work/bad.csv"
 mark=$(lines)
-run 2 apply "$work/bad.csv" --yes --password-file "$work/pw"
+run 2 apply "$work/bad.csv" --yes --credentials "$work/credentials"
 grep -q 'bad.csv:2: ' "$work/err" || fail "bad row not reported with its line: $(cat "$work/err")"
-run 2 apply "$work/plan.csv" --password-file "$work/pw" </dev/null
+run 2 apply "$work/plan.csv" --credentials "$work/credentials" </dev/null
 [ "$(lines)" = "$mark" ] || fail "a refused plan sent requests"
 
 echo "$failures failure(s)"

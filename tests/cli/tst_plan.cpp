@@ -32,7 +32,7 @@ void TestPlan::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     const QList<std::pair<QString, QByteArray>> files{{u"two.MAC"_s, "0011223344AA\r\n001122334455\r\n"},
-                                                     {u"my, list.MAC"_s, "001122334455\r\n"},
+                                                     {u"my, list.txt"_s, "00:11:22:33:44:55\n"},
                                                      {u"bad.MAC"_s, "0011223344\r\n"}};
     for (const auto &[name, content] : files) {
         QFile file(m_dir.filePath(name));
@@ -68,12 +68,12 @@ void TestPlan::parse_data()
         << "2 00-0A-1B-2C-3D-4E 1 192.168.1.20 255.255.255.0 0.0.0.0\n3 00-0A-1B-2C-3D-4F 2\n"
            "4 00-0A-1B-2C-3D-50 1 10.1.1.5 255.0.0.0 10.1.1.1";
     QTest::newRow("columns in any order and case, short rows, skipped lines, CR LF")
-        << "Filter,MAC\r\n\r\n# lobby\r\ntwo.MAC,000A1B2C3D4E\r\n,,\r\n\"my, list.MAC\",000A1B2C3D4F"
+        << "Filter,MAC\r\n\r\n# lobby\r\ntwo.MAC,000A1B2C3D4E\r\n,,\r\n\"my, list.txt\",000a.1b2c.3d4f"
         << "4 00-0A-1B-2C-3D-4E 0 filter 2\n6 00-0A-1B-2C-3D-4F 0 filter 1";
     QTest::newRow("quoted line break keeps the line count")
         << "mac,filter\n\"00-0A\n\",two.MAC\n000A1B2C3D4F,bad.MAC\n"
         << "plan.csv:2: '00-0A\n' is not a device's MAC address\n"
-           "plan.csv:4: filter bad.MAC: This is not valid MAC address filtering file for Farlight";
+           "plan.csv:4: filter bad.MAC: line 1: no MAC address in '0011223344'";
     QTest::newRow("empty") << "\n\n" << "plan.csv:1: no header line (mac and any of ip, mask, gateway, dhcp, filter)";
     QTest::newRow("header only") << "mac,dhcp\n" << "plan.csv:1: no device planned";
     QTest::newRow("unknown and repeated columns, no mac")
@@ -104,7 +104,7 @@ void TestPlan::parse_data()
            "plan.csv:10: dhcp is 'yes' or 'no', not 'maybe'\n"
            "plan.csv:11: 192.168.1.0 is not a valid IP address\n"
            "plan.csv:12: 192.168.1.20 is planned on line 2 already\n"
-           "plan.csv:13: filter bad.MAC: This is not valid MAC address filtering file for Farlight\n"
+           "plan.csv:13: filter bad.MAC: line 1: no MAC address in '0011223344'\n"
            "plan.csv:14: 7 fields where the header has 6";
     QTest::newRow("quote not closed") << "mac,filter\n000A1B2C3D4E,\"two.MAC\n" << "plan.csv:2: a quote is not closed";
     QTest::newRow("text after a quote") << "mac,filter\n000A1B2C3D4E,\"two\".MAC\n" << "plan.csv:2: text after the closing quote";
