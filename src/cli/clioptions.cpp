@@ -45,6 +45,10 @@ const QCommandLineOption CredentialsOption(
     u"Passwords per device: lines DEVICE,PASSWORD (MAC, IP, host name or * for the rest); must not be readable "
     "by group or others. Devices it does not name take the usual password."_s,
     u"FILE"_s);
+const QCommandLineOption SearchTimeOption(
+    u"search-time"_s,
+    u"Search for up to SECONDS, 0.5 to 60 (default 4.5); a search for named devices ends once they have answered."_s,
+    u"SECONDS"_s);
 const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
 
 struct CommandSpec
@@ -74,6 +78,9 @@ const CommandSpec Specs[] = {
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
 };
+
+constexpr double MinSearchSeconds = 0.5;
+constexpr double MaxSearchSeconds = 60;
 
 ParsedArguments UsageError(const QString &message, const QString &command = {})
 {
@@ -150,6 +157,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(HelpOption);
     parser.addOption(AdapterOption);
+    if (spec->kind != Command::Kind::Doctor)
+        parser.addOption(SearchTimeOption);
     const QCommandLineOption formatOption(u"format"_s, u"table (default), json or csv."_s, u"FORMAT"_s);
     const QCommandLineOption ipOption(u"ip"_s, u"The static address."_s, u"A"_s);
     const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);
@@ -203,6 +212,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;
+    if (given.contains(u"search-time"_s)) {
+        bool ok = false;
+        const double seconds = parser.value(SearchTimeOption).toDouble(&ok);
+        if (!ok || !(seconds >= MinSearchSeconds && seconds <= MaxSearchSeconds))
+            return UsageError(u"--search-time takes seconds from 0.5 to 60"_s, name);
+        command.searchMs = int(seconds * 1000);
+    }
     if (const auto jobs = Number(given.contains(u"jobs"_s) ? parser.value(jobsOption) : u"4"_s, 1, 64))
         command.jobs = *jobs;
     else
