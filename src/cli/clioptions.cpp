@@ -46,6 +46,10 @@ const QCommandLineOption CredentialsOption(
     u"Passwords per device: lines DEVICE,PASSWORD (MAC, IP, host name or * for the rest); must not be readable "
     "by group or others. Devices it does not name take the usual password."_s,
     u"FILE"_s);
+const QCommandLineOption SearchTimeOption(
+    u"search-time"_s,
+    u"Search for up to SECONDS, 0.5 to 60 (default 4.5); a search for named devices ends once they have answered."_s,
+    u"SECONDS"_s);
 const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
 
 struct CommandSpec
@@ -79,6 +83,9 @@ const CommandSpec Specs[] = {
      "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
      "new search that every changed device answers where it should."_s},
 };
+
+constexpr double MinSearchSeconds = 0.5;
+constexpr double MaxSearchSeconds = 60;
 
 ParsedArguments UsageError(const QString &message, const QString &command = {})
 {
@@ -155,6 +162,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(HelpOption);
     parser.addOption(AdapterOption);
+    if (spec->kind != Command::Kind::Doctor)
+        parser.addOption(SearchTimeOption);
     const QCommandLineOption formatOption(u"format"_s, u"table (default), json or csv."_s, u"FORMAT"_s);
     const QCommandLineOption ipOption(u"ip"_s, u"The static address."_s, u"A"_s);
     const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);
@@ -213,6 +222,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;
+    if (given.contains(u"search-time"_s)) {
+        bool ok = false;
+        const double seconds = parser.value(SearchTimeOption).toDouble(&ok);
+        if (!ok || !(seconds >= MinSearchSeconds && seconds <= MaxSearchSeconds))
+            return UsageError(u"--search-time takes seconds from 0.5 to 60"_s, name);
+        command.searchMs = int(seconds * 1000);
+    }
     if (const auto jobs = Number(given.contains(u"jobs"_s) ? parser.value(jobsOption) : u"4"_s, 1, 64))
         command.jobs = *jobs;
     else

@@ -27,6 +27,7 @@ struct Command
     QString mask;
     QString gateway = QStringLiteral("0.0.0.0");
     int jobs = 4;                ///< devices worked on at once (upgrade, set-ip, filter set)
+    int searchMs = 0;            ///< --search-time: the search's full length; 0 for the usual 4.5 s
     // upgrade
     QString firmware;
     int retries = 0;

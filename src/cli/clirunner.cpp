@@ -53,6 +53,21 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &Runner::searched);
+    if (m_console.progressOnTerminal) {
+        connect(&m_search, &SearchSession::deviceFound, this, [this] { showSearching(m_state.deviceCount); });
+    }
+    if (m_command.searchMs > 0) {
+        const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
+        m_search.setStepInterval(step);
+        m_presence.setTiming(step, PresenceCheck::SettleDelay);
+    }
+    // A command for named devices need not wait for the rest of the network once they have answered.
+    if (!m_command.all && !m_command.devices.isEmpty()) {
+        QList<DeviceName> names;
+        for (const QString &device : std::as_const(m_command.devices))
+            names.append(DeviceName(device));
+        m_search.setAwaitedNames(names, m_command.adapter);
+    }
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
         showProgress(target, percent, u"%1%"_s.arg(percent));
     });
@@ -82,7 +97,20 @@ void Runner::start()
             return doctor();
         if (!m_search.start())
             return end(ExitCode::Failure);
+        if (m_search.isActive())
+            showSearching(0);
     });
+}
+
+void Runner::showSearching(int found)
+{
+    if (!m_console.progressOnTerminal)
+        return;
+    // One line, redrawn in place and cleared when the search is over.
+    err() << u"\r\x1b[2K"_s;
+    if (found >= 0)
+        err() << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
+    err().flush();
 }
 
 bool Runner::prepare()
@@ -140,6 +168,7 @@ bool Runner::takePasswords()
 
 void Runner::searched(SearchSession::Outcome outcome)
 {
+    showSearching(-1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
     if (!m_command.adapter.isEmpty()) {
@@ -239,7 +268,8 @@ void Runner::startNextDevices()
         else
             startFilterSet(target, *device);
     }
-    if (m_running == 0 && m_next >= m_targets.size())
+    // Two devices ending together each schedule a call here; the run goes on once.
+    if (m_running == 0 && m_next >= m_targets.size() && !std::exchange(m_devicesDone, true))
         m_command.kind == Command::Kind::SetIp ? verifyAddresses() : summarize();
 }
 

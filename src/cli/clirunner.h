@@ -84,6 +84,8 @@ private:
     /// The credentials file, and the usual password when a device may need it and it needs no prompt.
     bool takePasswords();
     void searched(SearchSession::Outcome outcome);
+    /// On a terminal: how many devices answered so far, on one line; -1 clears it.
+    void showSearching(int found);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
     void doctor();
@@ -129,6 +131,7 @@ private:
     bool m_progressShown = false;
     int m_next = 0;    ///< the next target to start
     int m_running = 0; ///< exchanges under way
+    bool m_devicesDone = false; ///< every exchange has ended
     bool m_ended = false;
 };
 
