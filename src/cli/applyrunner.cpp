@@ -37,6 +37,12 @@ ApplyRunner::ApplyRunner(const Command &command, AppState &state, Platform &plat
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &ApplyRunner::searched);
+    connect(&m_search, &SearchSession::deviceFound, this, [this] { ShowSearching(m_console, m_state.deviceCount); });
+    if (m_command.searchMs > 0) {
+        const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
+        m_search.setStepInterval(step);
+        m_presence.setTiming(step, PresenceCheck::SettleDelay);
+    }
     connect(&m_presence, &PresenceCheck::finished, this, [this](const QList<bool> &answered) {
         qsizetype k = 0;
         for (Row &row : m_rows) {
@@ -61,9 +67,15 @@ void ApplyRunner::start()
     QTimer::singleShot(0, this, [this] {
         if (!prepare())
             return end(ExitCode::Usage);
-        err() << u"Searching for %1"_s.arg(Count(m_rows.size(), u"device"_s, u"devices"_s)) << Qt::endl;
+        // The search ends once every device of the plan has answered.
+        QList<DeviceName> names;
+        for (const Row &row : std::as_const(m_rows))
+            names.append(DeviceName(FormatMac(row.plan.mac)));
+        m_search.setAwaitedNames(names);
         if (!m_search.start())
             return end(ExitCode::Failure);
+        if (m_search.isActive())
+            ShowSearching(m_console, 0);
     });
 }
 
@@ -98,6 +110,7 @@ bool ApplyRunner::prepare()
 
 void ApplyRunner::searched(SearchSession::Outcome outcome)
 {
+    ShowSearching(m_console, -1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
     if (const int away = m_search.devicesTurnedAway(); away > 0) {

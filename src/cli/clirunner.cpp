@@ -104,13 +104,18 @@ void Runner::start()
 
 void Runner::showSearching(int found)
 {
-    if (!m_console.progressOnTerminal)
+    ShowSearching(m_console, found);
+}
+
+void ShowSearching(const Console &console, int found)
+{
+    if (!console.progressOnTerminal)
         return;
     // One line, redrawn in place and cleared when the search is over.
-    err() << u"\r\x1b[2K"_s;
+    *console.err << u"\r\x1b[2K"_s;
     if (found >= 0)
-        err() << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
-    err().flush();
+        *console.err << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
+    console.err->flush();
 }
 
 bool Runner::prepare()

@@ -38,6 +38,10 @@ struct Console
     std::function<bool(const QString &question)> confirm;     ///< asks yes or no; null without a terminal
 };
 
+/// @brief On a terminal: how many devices answered the search so far, on one line redrawn in
+/// place; -1 clears it.
+void ShowSearching(const Console &console, int found);
+
 /// @brief One farlight-cli command from start to end, on the same engines as the window: the
 /// search, then the exchanges with the chosen devices, --jobs of them at once, each with its own
 /// request. Everything that can be checked before the network is touched (addresses, files,

@@ -64,7 +64,7 @@ mac,dhcp,filter
 00-0A-00-00-03-09,yes,
 00-0A-00-00-03-03,yes,
 CSV
-run 1 apply "$work/mixed.csv" --yes --credentials "$work/credentials"
+run 1 apply "$work/mixed.csv" --yes --credentials "$work/credentials" --search-time 1
 grep -q '^00-0A-00-00-03-04 .*failed (filter: Invalid Password)' "$work/out" || fail "wrong password: $(cat "$work/out")"
 grep -q '^00-0A-00-00-03-09 .*not found' "$work/out" || fail "missing device: $(cat "$work/out")"
 grep -q '^00-0A-00-00-03-03 .* changed ' "$work/out" || fail "the good device: $(cat "$work/out")"
