@@ -21,14 +21,15 @@ Commands:
   set-ip DEVICE... --dhcp       give a device a static address, or let devices use DHCP
   upgrade DEVICE... FILE.bin    upload firmware, several devices at once
   filter get DEVICE             read a device's MAC filter list
-  filter set DEVICE... FILE.MAC write a MAC filter list to devices
+  filter set DEVICE... LIST     write a MAC filter list (.MAC, text or CSV) to devices
   doctor                        find out why devices are not found
+  apply PLAN.csv                bring the devices of a plan to what it says, changing only what differs
 
-DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E), an IP address
 or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
 filter set), and --jobs N works on N of them at once (default 4).
-The password of set-ip and filter comes from --password-file FILE, the FARLIGHT_PASSWORD
-environment variable or, on a terminal, a prompt.
+The password of set-ip and filter comes from --credentials FILE (a password per device), then
+--password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
@@ -40,6 +41,15 @@ const QCommandLineOption AdapterOption(u"adapter"_s, u"Only devices found throug
                                        u"NAME"_s);
 const QCommandLineOption PasswordFileOption(u"password-file"_s,
                                             u"Read the device password from the first line of FILE."_s, u"FILE"_s);
+const QCommandLineOption CredentialsOption(
+    u"credentials"_s,
+    u"Passwords per device: lines DEVICE,PASSWORD (MAC, IP, host name or * for the rest); must not be readable "
+    "by group or others. Devices it does not name take the usual password."_s,
+    u"FILE"_s);
+const QCommandLineOption SearchTimeOption(
+    u"search-time"_s,
+    u"Search for up to SECONDS, 0.5 to 60 (default 4.5); a search for named devices ends once they have answered."_s,
+    u"SECONDS"_s);
 const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
 
 struct CommandSpec
@@ -54,19 +64,28 @@ const CommandSpec Specs[] = {
     {Command::Kind::Search, u"search"_s, u"search [--adapter NAME] [--format table|json|csv]"_s,
      u"Searches the network and lists each device: host name, IP, SSID, channel, WEP, MAC, adapter."_s},
     {Command::Kind::SetIp, u"set-ip"_s,
-     u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N]"_s,
+     u"set-ip DEVICE --ip A --mask M [--gateway G] [--credentials FILE]\n"
+     "       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N] [--credentials FILE]"_s,
      u"Sets a device's static address, or lets devices take one by DHCP."_s},
     {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]"_s,
      u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
      "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
-    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
+    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC] [--credentials FILE]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
-    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N] [--verify]"_s,
-     u"Writes the list of a .MAC file to the devices."_s},
+    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) LIST [--jobs N] [--verify] [--credentials FILE]"_s,
+     u"Writes a MAC list to the devices: a .MAC file, one address per line in any notation (# comments),\n"
+     "or a CSV file whose lines each give the first field that is a MAC address."_s},
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
+    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE]"_s,
+     u"Reads the plan (columns mac, ip, mask, gateway, dhcp, filter), searches, reads the filter lists and shows\n"
+     "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
+     "new search that every changed device answers where it should."_s},
 };
+
+constexpr double MinSearchSeconds = 0.5;
+constexpr double MaxSearchSeconds = 60;
 
 ParsedArguments UsageError(const QString &message, const QString &command = {})
 {
@@ -143,6 +162,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(HelpOption);
     parser.addOption(AdapterOption);
+    if (spec->kind != Command::Kind::Doctor)
+        parser.addOption(SearchTimeOption);
     const QCommandLineOption formatOption(u"format"_s, u"table (default), json or csv."_s, u"FORMAT"_s);
     const QCommandLineOption ipOption(u"ip"_s, u"The static address."_s, u"A"_s);
     const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);
@@ -156,25 +177,31 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
     const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
+    const QCommandLineOption dryRunOption(u"dry-run"_s, u"Show the plan and stop."_s);
+    const QCommandLineOption yesOption(u"yes"_s, u"Apply without asking."_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
     case Command::Kind::Search:
         parser.addOption(formatOption);
         break;
     case Command::Kind::SetIp:
-        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, AllOption, jobsOption});
+        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, CredentialsOption,
+                           AllOption, jobsOption});
         break;
     case Command::Kind::Upgrade:
         parser.addOptions({AllOption, jobsOption, retriesOption, forceOption});
         break;
     case Command::Kind::FilterGet:
-        parser.addOptions({outOption, PasswordFileOption});
+        parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, jobsOption, verifyOption});
+        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
+        break;
+    case Command::Kind::Apply:
+        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption});
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
@@ -191,9 +218,17 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     // Qt warns about options asked for that the command does not have.
     const QStringList given = parser.optionNames();
     command.passwordFile = given.contains(u"password-file"_s) ? parser.value(PasswordFileOption) : QString();
+    command.credentials = given.contains(u"credentials"_s) ? parser.value(CredentialsOption) : QString();
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;
+    if (given.contains(u"search-time"_s)) {
+        bool ok = false;
+        const double seconds = parser.value(SearchTimeOption).toDouble(&ok);
+        if (!ok || !(seconds >= MinSearchSeconds && seconds <= MaxSearchSeconds))
+            return UsageError(u"--search-time takes seconds from 0.5 to 60"_s, name);
+        command.searchMs = int(seconds * 1000);
+    }
     if (const auto jobs = Number(given.contains(u"jobs"_s) ? parser.value(jobsOption) : u"4"_s, 1, 64))
         command.jobs = *jobs;
     else
@@ -262,6 +297,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
         break;
     }
+    case Command::Kind::Apply:
+        if (positional.size() != 1)
+            return UsageError(u"name one plan file"_s, name);
+        command.plan = positional.first();
+        command.dryRun = parser.isSet(dryRunOption);
+        command.yes = parser.isSet(yesOption);
+        break;
     }
     return {command, {}, ExitCode::Success};
 }

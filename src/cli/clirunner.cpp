@@ -1,18 +1,18 @@
 #include "cli/clirunner.h"
 
 #include "cli/deviceformat.h"
+#include "cli/deviceoperations.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
 #include "diagnosis/diagnosis.h"
 #include "diagnosis/report.h"
 #include "firmware/firmwareimage.h"
 #include "ipconfig/inetaddr.h"
-#include "ipconfig/setipexchange.h"
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
 #include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
 #include "netenv/platform.h"
-#include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
 
@@ -53,6 +53,21 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &Runner::searched);
+    if (m_console.progressOnTerminal) {
+        connect(&m_search, &SearchSession::deviceFound, this, [this] { showSearching(m_state.deviceCount); });
+    }
+    if (m_command.searchMs > 0) {
+        const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
+        m_search.setStepInterval(step);
+        m_presence.setTiming(step, PresenceCheck::SettleDelay);
+    }
+    // A command for named devices need not wait for the rest of the network once they have answered.
+    if (!m_command.all && !m_command.devices.isEmpty()) {
+        QList<DeviceName> names;
+        for (const QString &device : std::as_const(m_command.devices))
+            names.append(DeviceName(device));
+        m_search.setAwaitedNames(names, m_command.adapter);
+    }
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
         showProgress(target, percent, u"%1%"_s.arg(percent));
     });
@@ -82,7 +97,25 @@ void Runner::start()
             return doctor();
         if (!m_search.start())
             return end(ExitCode::Failure);
+        if (m_search.isActive())
+            showSearching(0);
     });
+}
+
+void Runner::showSearching(int found)
+{
+    ShowSearching(m_console, found);
+}
+
+void ShowSearching(const Console &console, int found)
+{
+    if (!console.progressOnTerminal)
+        return;
+    // One line, redrawn in place and cleared when the search is over.
+    *console.err << u"\r\x1b[2K"_s;
+    if (found >= 0)
+        *console.err << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
+    console.err->flush();
 }
 
 bool Runner::prepare()
@@ -90,6 +123,7 @@ bool Runner::prepare()
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply: // ApplyRunner's
         return true;
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
@@ -102,7 +136,7 @@ bool Runner::prepare()
             m_mask = InetAddr(m_command.mask);
             m_gateway = InetAddr(m_command.gateway);
         }
-        return takePassword();
+        return takePasswords();
     case Command::Kind::Upgrade: {
         FirmwareFile file = LoadFirmwareImage(m_command.firmware);
         if (!file.ok()) {
@@ -113,35 +147,33 @@ bool Runner::prepare()
         return true;
     }
     case Command::Kind::FilterGet:
-        return takePassword();
+        return takePasswords();
     case Command::Kind::FilterSet: {
-        const MacFileContents contents = MacFile::read(m_command.macFile);
+        const MacListContents contents = MacList::read(m_command.macFile);
         if (!contents.ok()) {
-            err() << m_command.macFile << u": "_s << text(contents.message) << Qt::endl;
+            err() << m_command.macFile << u": "_s << (contents.reason.isEmpty() ? text(contents.message) : contents.detail())
+                  << Qt::endl;
             return false;
         }
-        FilterTable table;
-        table.load(contents.entries);
-        m_filterList = table.macs();
-        return takePassword();
+        m_filterList = contents.addresses();
+        return takePasswords();
     }
     }
     return false;
 }
 
-bool Runner::takePassword()
+bool Runner::takePasswords()
 {
-    const PasswordResult result = ResolvePassword({m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
-    if (!result.password) {
-        err() << result.error << Qt::endl;
-        return false;
-    }
-    m_password = *result.password;
-    return true;
+    const std::optional<QString> refusal = m_passwords.prepare(
+        m_command.credentials, {m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
+    if (refusal)
+        err() << *refusal << Qt::endl;
+    return !refusal;
 }
 
 void Runner::searched(SearchSession::Outcome outcome)
 {
+    showSearching(-1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
     if (!m_command.adapter.isEmpty()) {
@@ -197,9 +229,21 @@ void Runner::searched(SearchSession::Outcome outcome)
         if (m_targets.isEmpty())
             return summarize();
     }
+    if (m_command.kind != Command::Kind::Upgrade) {
+        QList<DeviceTarget> devices;
+        for (int index : std::as_const(m_targets)) {
+            if (const std::optional<DeviceTarget> device = m_state.target(index))
+                devices.append(*device);
+        }
+        if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
+            err() << *refusal << Qt::endl;
+            return end(ExitCode::Usage);
+        }
+    }
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply:
         break;
     case Command::Kind::Upgrade:
         return upgrade(m_targets);
@@ -229,7 +273,8 @@ void Runner::startNextDevices()
         else
             startFilterSet(target, *device);
     }
-    if (m_running == 0 && m_next >= m_targets.size())
+    // Two devices ending together each schedule a call here; the run goes on once.
+    if (m_running == 0 && m_next >= m_targets.size() && !std::exchange(m_devicesDone, true))
         m_command.kind == Command::Kind::SetIp ? verifyAddresses() : summarize();
 }
 
@@ -260,18 +305,6 @@ void Runner::verifyAddresses()
     m_presence.start(expected);
 }
 
-// How an exchange with target @p target ends: its socket closed (a set-IP confirmation still
-// goes out first), the exchange let go, the result counted.
-template <class Exchange>
-std::function<void(const QString &, bool)> Runner::finisher(int target, Exchange *exchange)
-{
-    return [this, target, exchange](const QString &result, bool ok) {
-        exchange->close();
-        exchange->deleteLater();
-        deviceDone(target, result, ok);
-    };
-}
-
 void Runner::notSent(const std::function<void(const QString &, bool)> &done)
 {
     // Reported once the caller has returned, as an answer would be.
@@ -280,49 +313,18 @@ void Runner::notSent(const std::function<void(const QString &, bool)> &done)
 
 void Runner::startSetIp(int target, const DeviceTarget &device)
 {
-    auto *exchange = new SetIpExchange(device, m_state.counters, this);
-    const auto done = finisher(target, exchange);
-    exchange->setNoAnswerTimeout(m_answerTimeout);
-    connect(exchange, &SetIpExchange::replied, this, [this, done](SetIpExchange::Status status) {
-        const bool dhcp = m_command.dhcp;
-        switch (status) {
-        case SetIpExchange::Ok:
-            return done(text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk), true);
-        case SetIpExchange::Failure:
-            return done(text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure), false);
-        case SetIpExchange::InvalidPassword:
-            return done(text(StringId::InvalidPassword), false);
-        }
-    });
-    connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    const quint8 flag = m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic;
-    if (!exchange->open() || !exchange->send(m_password, flag, m_address, m_mask, m_gateway))
-        return notSent(done);
     err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
           << Qt::endl;
+    SetDeviceAddress(device, m_passwords.of(device), {m_command.dhcp, m_address, m_mask, m_gateway},
+                     {m_state.counters, m_answerTimeout, this},
+                     [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
 }
 
 void Runner::startFilterSet(int target, const DeviceTarget &device)
 {
-    auto *exchange = new FilterExchange(device, m_state.counters, this);
-    const auto done = finisher(target, exchange);
-    exchange->setWriteTimeout(m_answerTimeout);
-    exchange->setReadTimeout(m_answerTimeout);
-    connect(exchange, &FilterExchange::replied, this, [this, done, exchange](FilterExchange::Status status) {
-        const QString verdict = text(FilterExchange::message(status));
-        // A "Pass" from anyone but the device would say nothing about the device's list.
-        if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(m_password))
-            return done(verdict, status == FilterExchange::Pass && !m_command.verify);
-    });
-    connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
-        FilterTable table;
-        table.loadAddresses(stored);
-        const bool same = table.macs() == m_filterList;
-        done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
-    });
-    connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    if (!exchange->open() || !exchange->sendList(m_password, m_filterList))
-        notSent(done);
+    WriteDeviceFilter(device, m_passwords.of(device), m_filterList, m_command.verify,
+                      {m_state.counters, m_answerTimeout, this},
+                      [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
 }
 
 void Runner::deviceDone(int target, const QString &result, bool ok)
@@ -400,37 +402,25 @@ void Runner::filterGet(int index)
         return end(ExitCode::Failure);
     }
     err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
-    auto *exchange = new FilterExchange(*device, m_state.counters, this);
-    exchange->setReadTimeout(m_answerTimeout);
-    connect(exchange, &FilterExchange::listReceived, this, [this, label, exchange](const QList<MacAddress> &addresses) {
-        exchange->close();
-        FilterTable table;
-        table.loadAddresses(addresses);
-        if (m_command.macFile.isEmpty()) {
-            for (const MacAddress &mac : table.macs())
-                out() << FormatMac(mac) << u'\n';
-            out().flush();
-        } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
-            err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
-            return end(ExitCode::Failure);
-        }
-        err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
-        end(ExitCode::Success);
-    });
-    connect(exchange, &FilterExchange::replied, this, [this, label, exchange](FilterExchange::Status status) {
-        exchange->close();
-        err() << label << u": "_s << text(FilterExchange::message(status)) << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    connect(exchange, &FilterExchange::noAnswer, this, [this, label, exchange] {
-        exchange->close();
-        err() << label << u": no answer"_s << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    if (!exchange->open() || !exchange->requestList(m_password)) {
-        err() << text(StringId::IpAddressNotSet) << Qt::endl;
-        return end(ExitCode::Failure);
-    }
+    ReadDeviceFilter(*device, m_passwords.of(*device), {m_state.counters, m_answerTimeout, this},
+                     [this, label](const std::optional<QList<MacAddress>> &addresses, const QString &failure) {
+                         if (!addresses) {
+                             err() << label << u": "_s << failure << Qt::endl;
+                             return end(ExitCode::Failure);
+                         }
+                         FilterTable table;
+                         table.loadAddresses(*addresses);
+                         if (m_command.macFile.isEmpty()) {
+                             for (const MacAddress &mac : table.macs())
+                                 out() << FormatMac(mac) << u'\n';
+                             out().flush();
+                         } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
+                             err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
+                             return end(ExitCode::Failure);
+                         }
+                         err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
+                         end(ExitCode::Success);
+                     });
 }
 
 void Runner::doctor()

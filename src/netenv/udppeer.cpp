@@ -178,6 +178,8 @@ bool UdpPeer::isBound() const
 
 bool UdpPeer::sendData(const QByteArray &data)
 {
+    if (m_sendHook)
+        return m_sendHook(data);
     if (!isBound()) {
         raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
         return false;
@@ -193,6 +195,8 @@ bool UdpPeer::sendData(const QByteArray &data)
 bool UdpPeer::sendDataTo(QByteArrayView data, const QHostAddress &to, quint16 port, const QHostAddress &adapter,
                          qint32 interfaceIndex)
 {
+    if (m_sendHook)
+        return m_sendHook(data.toByteArray());
     if (!isBound()) {
         raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
         return false;
@@ -341,25 +345,36 @@ void UdpPeer::close()
 
 void UdpPeer::readPendingDatagrams()
 {
-    const QPointer<UdpPeer> alive(this);
 #if defined(Q_OS_LINUX)
     const QSocketNotifier *socket = m_notifier;
-    const auto open = [&] { return alive && m_notifier && m_notifier == socket; };
+    const auto open = [&] { return m_notifier && m_notifier == socket; };
 #else
     const QUdpSocket *socket = m_socket;
-    const auto open = [&] { return alive && m_socket && m_socket == socket; };
+    const auto open = [&] { return m_socket && m_socket == socket; };
 #endif
     Arrival datagram;
     while (open() && receive(datagram)) {
-        // A handler that waits lets further events run; whatever runs meanwhile, getData()
-        // answers this handler's datagram again once control is back.
-        Arrival outer = std::exchange(m_current, std::move(datagram));
-        emit dataArrival(int(m_current.data.size()));
-        if (!alive)
+        if (!dispatch(std::exchange(datagram, {})))
             return;
-        m_current = std::move(outer);
-        datagram = {};
     }
+}
+
+void UdpPeer::deliver(const QByteArray &data, const QHostAddress &sender, quint16 senderPort)
+{
+    dispatch({data, sender.toIPv4Address(), senderPort});
+}
+
+bool UdpPeer::dispatch(Arrival datagram)
+{
+    const QPointer<UdpPeer> alive(this);
+    // A handler that waits lets further events run; whatever runs meanwhile, getData()
+    // answers this handler's datagram again once control is back.
+    Arrival outer = std::exchange(m_current, std::move(datagram));
+    emit dataArrival(int(m_current.data.size()));
+    if (!alive)
+        return false;
+    m_current = std::move(outer);
+    return true;
 }
 
 void UdpPeer::raiseError(int number, const QString &description)

@@ -39,6 +39,19 @@ PY
 run 0 set-ip AP-One --ip 192.168.77.31 --mask 255.255.255.0 --gateway 192.168.77.1 --password-file "$work/pw"
 state 'd["AP-One"]["ip"] == "192.168.77.31" and d["AP-One"]["gateway"] == "192.168.77.1" and d["AP-One"]["confirmations"] == 1' \
     || fail "static address not applied and confirmed"
+# A named device ends the search once it has answered (a host name after a grace of 0.5 s for a
+# second device of that name), not after the full 4.5 s.
+python3 - "$FARLIGHT_LAB_LOG" <<'PY' || fail "set-ip AP-One: the search did not end within 1 s of the answer"
+import json, sys
+from datetime import datetime
+log = [json.loads(line) for line in open(sys.argv[1])]
+at = lambda e: datetime.fromisoformat(e["time"].replace("Z", "+00:00"))
+setip = next(e for e in log if e["kind"] == "setip-static")
+answered = [e for e in log if e["kind"] == "search" and at(e) <= at(setip)][-1]
+gap = (at(setip) - at(answered)).total_seconds()
+print(f"set-ip AP-One: request {gap:.2f} s after the search was answered (the full search: 4.5 s)")
+sys.exit(0 if gap < 1 else 1)
+PY
 FARLIGHT_PASSWORD=admin run 0 set-ip 00:0a:00:00:01:03 --dhcp
 state 'd["AP-Far"]["dhcp"]' || fail "DHCP not applied to the foreign-subnet device"
 run 1 set-ip AP-Two --ip 192.168.77.32 --mask 255.255.255.0 --password-file "$work/bad"
@@ -77,6 +90,18 @@ FARLIGHT_PASSWORD=admin run 0 filter get AP-Two --out "$work/out.MAC"
 # An unknown device among several: the others are served, the run fails and the summary says so.
 FARLIGHT_PASSWORD=admin run 1 filter set AP-One AP-Nowhere "$work/in.MAC"
 grep -q '^AP-Nowhere  *not found' "$work/out" || fail "summary: $(cat "$work/out")"
+
+# --credentials: each device its own password, so a wrong one fails that device alone; a CSV
+# export with a header and notes is a MAC list too.
+printf '# lab\nAP-Two,wrong\n*,admin\n' >"$work/creds"
+printf 'mac,note\n"00:11:22:33:44:66",desk # hall\n' >"$work/list.csv"
+run 1 filter set AP-One AP-Two "$work/list.csv" --credentials "$work/creds"
+grep -q '^AP-One .*Pass' "$work/out" && grep -q '^AP-Two .*Invalid Password' "$work/out" || fail "credentials: $(cat "$work/out")"
+state 'd["AP-One"]["filter"] == ["001122334466"] and d["AP-Two"]["filter"] == ["001122334455", "0A0B0C0D0E0F"]' \
+    || fail "credentials: filters not as the passwords allow"
+chmod 644 "$work/creds"
+run 2 set-ip AP-One --dhcp --credentials "$work/creds"
+grep -q 'too open' "$work/err" || fail "a readable credentials file: $(cat "$work/err")"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -1,4 +1,5 @@
 #include "cli/clioptions.h"
+#include "cli/credentials.h"
 #include "cli/deviceformat.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
@@ -11,6 +12,14 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
 
 using namespace farlight;
 using namespace farlight::cli;
@@ -27,7 +36,11 @@ private slots:
     void selection();
     void password_data();
     void password();
+    void credentials_data();
+    void credentials();
     void untrustedTexts();
+    void promptEcho_data();
+    void promptEcho();
 };
 
 // A summary of what the arguments gave, or the exit status with the start of the message.
@@ -68,6 +81,8 @@ void TestCli::arguments_data()
     QTest::newRow("upgrade without device") << "upgrade fw.bin" << "2: farlight-cli: name at least one device, or give --all";
     QTest::newRow("jobs 0") << "upgrade A fw.bin --jobs 0" << "2: farlight-cli: --jobs takes a number from 1 to 64";
     QTest::newRow("filter set all") << "filter set --all a.MAC" << "kind 4 devices  all 1 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
+    QTest::newRow("search time too short") << "set-ip A --dhcp --search-time 0.2"
+                                           << "2: farlight-cli: --search-time takes seconds from 0.5 to 60";
     QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
 }
 
@@ -176,6 +191,47 @@ void TestCli::password()
              result.contains(u"%1") ? result.arg(sources.file) : result);
 }
 
+void TestCli::credentials_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("password"); // for AP-Lobby (192.168.77.21, 00-0A-1B-2C-3D-4E); "error: ..." ("%1": the file)
+    const QByteArray all = "*,star\nap-lobby,host\n192.168.77.21,ip\n00:0a:1b:2c:3d:4e,mac\n";
+    QTest::newRow("MAC before address, host name and *") << all << "mac";
+    QTest::newRow("address before host name") << all.sliced(0, all.indexOf("00:")) << "ip";
+    QTest::newRow("host name in any case, blanks, comments, commas and # in the password")
+        << QByteArray("# site A\r\n\r\n   AP-LOBBY ,  pw,x#1 \r\n") << "pw,x#1";
+    QTest::newRow("* for the rest") << QByteArray("00-0A-00-00-00-09,other\n*,star") << "star";
+    QTest::newRow("not named") << QByteArray("10.0.0.1,x\nAP-Lobby2,y") << "none";
+    QTest::newRow("a name twice, in another notation")
+        << QByteArray("000a.1b2c.3d4e,a\n# c\n00:0A:1B:2C:3D:4E,b") << "error: %1:3: '00:0A:1B:2C:3D:4E' was given on line 1 already";
+    QTest::newRow("no comma") << QByteArray("\nAP-Lobby secret") << "error: %1:2: expected DEVICE,PASSWORD";
+    QTest::newRow("13 characters, not echoed")
+        << QByteArray("AP,abcdefghijklm") << "error: %1:1: the password is longer than the device's 12 characters";
+    QTest::newRow("readable by others") << QByteArray("*,star\n0604")
+                                        << "error: permissions 0604 for '%1' are too open: the credentials file must "
+                                           "not be readable by group or others (chmod 600 %1)";
+}
+
+void TestCli::credentials()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, password);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"creds"_s);
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    QVERIFY(out.setPermissions(QFile::Permissions(file.endsWith("0604") ? 0x6400 | 0x0004 : 0x6000)));
+    out.close();
+    DeviceTarget device;
+    device.hostName = u"AP-Lobby"_s;
+    device.address = u"192.168.77.21"_s;
+    device.mac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+    const auto loaded = CredentialsFile::load(path);
+    const QString *error = std::get_if<QString>(&loaded);
+    QCOMPARE(error ? u"error: "_s + *error : std::get<CredentialsFile>(loaded).passwordFor(device).value_or(u"none"_s),
+             password.contains(u"%1") ? password.arg(path) : password);
+}
+
 // Names come from devices anyone on the LAN can imitate: CSV quotes them, the terminal never
 // receives their control characters.
 void TestCli::untrustedTexts()
@@ -208,6 +264,102 @@ void TestCli::untrustedTexts()
     }
     QCOMPARE(QString::fromUtf8(shown.data()).section(u'\n', 1),
              u"?2J??\u00a0,,?]0;owned?,0,false,00-00-00-00-00-00,eth0\n?"_s);
+}
+
+namespace {
+
+bool EchoOn(int terminal)
+{
+    termios settings{};
+    return tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// What @p fd gives until @p until appears in it or 5 s have passed.
+QByteArray ReadUntil(int fd, const QByteArray &until)
+{
+    QByteArray got;
+    QDeadlineTimer deadline(5000);
+    while (!got.contains(until) && !deadline.hasExpired()) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char chunk[256];
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        got.append(chunk, n);
+    }
+    return got;
+}
+
+} // namespace
+
+void TestCli::promptEcho_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("outcome");
+    QTest::newRow("typed") << 0 << QByteArray("got secret\nstatus 0\n");
+    QTest::newRow("Ctrl+C") << SIGINT << QByteArray("status -2\n");
+    QTest::newRow("killed") << SIGTERM << QByteArray("status -15\n");
+    QTest::newRow("hung up") << SIGHUP << QByteArray("status -1\n");
+    QTest::newRow("stopped, continued, typed") << SIGTSTP << QByteArray("got secret\nstatus 0\n");
+}
+
+// The prompt on a pseudo-terminal, run as a shell runs a job: in a foreground process group of
+// its own, so that a stop really stops it. Whatever ends or stops it, echo is back on.
+void TestCli::promptEcho()
+{
+    QFETCH(int, signal);
+    QFETCH(QByteArray, outcome);
+    int report[2], go[2];
+    QVERIFY(pipe(report) == 0 && pipe(go) == 0);
+    int terminal = -1;
+    const pid_t shell = forkpty(&terminal, nullptr, nullptr, nullptr);
+    QVERIFY(shell >= 0);
+    if (shell == 0) {
+        const pid_t prompter = fork();
+        if (prompter == 0) {
+            char ready;
+            if (read(go[0], &ready, 1) != 1)
+                _exit(3);
+            const std::optional<QString> password = PromptWithoutEcho(u"pw: "_s);
+            dprintf(report[1], "got %s\n", password ? qPrintable(*password) : "nothing");
+            _exit(0);
+        }
+        setpgid(prompter, prompter);
+        tcsetpgrp(STDIN_FILENO, prompter);
+        dprintf(report[1], "pid %d\n", prompter);
+        if (write(go[1], "g", 1) != 1)
+            _exit(3);
+        int status = 0;
+        waitpid(prompter, &status, 0);
+        dprintf(report[1], "status %d\n", WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status));
+        _exit(0);
+    }
+    close(report[1]);
+    const QByteArray started = ReadUntil(report[0], "\n");
+    const pid_t prompter = pid_t(started.mid(4).trimmed().toInt());
+    QVERIFY2(prompter > 0, started);
+    QVERIFY(ReadUntil(terminal, "pw: ").contains("pw: "));
+    QVERIFY(!EchoOn(terminal));
+
+    auto waitForEcho = [&](bool on) { return QTest::qWaitFor([&] { return EchoOn(terminal) == on; }, 5000); };
+    if (signal == SIGTSTP) {
+        kill(prompter, SIGTSTP);
+        QVERIFY(waitForEcho(true));
+        kill(prompter, SIGCONT);
+        QVERIFY(waitForEcho(false));
+    } else if (signal != 0) {
+        kill(prompter, signal);
+    }
+    if (signal == 0 || signal == SIGTSTP)
+        QCOMPARE(write(terminal, "secret\n", 7), 7);
+    QCOMPARE(ReadUntil(report[0], outcome), outcome);
+    QVERIFY(waitForEcho(true));
+    QVERIFY(!ReadUntil(terminal, "secret").contains("secret"));
+    waitpid(shell, nullptr, 0);
+    close(report[0]);
+    close(terminal);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
