@@ -4,15 +4,34 @@
 #include "firmware/tftpport.h"
 #include "resources/strings.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <utility>
+
+#if defined(Q_OS_LINUX)
+#include <time.h>
+#endif
 
 namespace farlight {
 
 namespace {
 constexpr int FirstErrorTextId = 201;
 constexpr int ErrorTextCount = 8;
+
+// Milliseconds of a monotonic clock. It is read for every block sent, so Linux's coarse clock
+// (a few milliseconds of resolution, against a retransmission interval of a second) is used,
+// which costs far less than a precise reading.
+qint64 CoarseClockMs()
+{
+#if defined(Q_OS_LINUX)
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+#else
+    return QElapsedTimer::msecsSinceReference();
+#endif
+}
 } // namespace
 
 TftpUpload::TftpUpload(QObject *parent)
@@ -99,7 +118,7 @@ void TftpUpload::receive(QByteArrayView datagram, quint16 fromPort)
 
 void TftpUpload::retransmitTimerExpired()
 {
-    const std::chrono::milliseconds waited(m_sinceSend.elapsed());
+    const std::chrono::milliseconds waited(CoarseClockMs() - m_lastSendMs);
     if (waited < m_retransmitInterval) {
         m_retransmitTimer.start(m_retransmitInterval - waited);
         return;
@@ -107,7 +126,7 @@ void TftpUpload::retransmitTimerExpired()
     if (!m_client)
         return;
     // As a timer that kept running: the next expiry a full interval after this one.
-    m_sinceSend.start();
+    m_lastSendMs = CoarseClockMs();
     m_retransmitTimer.start(m_retransmitInterval);
     carryOut(m_client->expire());
 }
@@ -127,7 +146,7 @@ void TftpUpload::carryOut(const TftpClientStep &step)
         }
     }
     if (timer == TftpClientStep::Timer::Start) {
-        m_sinceSend.start();
+        m_lastSendMs = CoarseClockMs();
         if (!m_retransmitTimer.isActive())
             m_retransmitTimer.start(m_retransmitInterval);
     } else if (timer == TftpClientStep::Timer::Stop) {

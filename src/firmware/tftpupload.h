@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -93,7 +92,7 @@ private:
     // comes before a full interval has passed since the last send waits out the rest.
     QTimer m_retransmitTimer;
     std::chrono::milliseconds m_retransmitInterval = RetransmitInterval;
-    QElapsedTimer m_sinceSend;
+    qint64 m_lastSendMs = 0; ///< on a clock a few milliseconds coarse, cheap to read per block
     QHostAddress m_localAddress;
     qint32 m_interfaceIndex = 0;
     QHostAddress m_deviceAddress;

@@ -242,6 +242,7 @@ bool UdpPeer::send(QByteArrayView data, quint32 to, quint16 port, quint32 adapte
         std::memcpy(CMSG_DATA(header), &info, sizeof info);
     }
 
+    m_answered = true;
     ssize_t sent = -1;
     do {
         sent = ::sendmsg(m_descriptor, &message, MSG_NOSIGNAL);
@@ -354,7 +355,13 @@ void UdpPeer::readPendingDatagrams()
 #endif
     Arrival datagram;
     while (open() && receive(datagram)) {
+        m_answered = false;
         if (!dispatch(std::exchange(datagram, {})))
+            return;
+        // A datagram that was answered has its successor a round trip away: the event loop
+        // watches for it, rather than a system call that would find nothing yet. Unanswered
+        // ones (a flood's) are read on without a return to the loop.
+        if (m_answered)
             return;
     }
 }

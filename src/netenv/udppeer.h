@@ -134,6 +134,7 @@ private:
     quint16 m_remotePort = 0;
     Arrival m_current;
     QString m_errorString;
+    bool m_answered = false; ///< something was sent while a datagram was handled
     std::function<bool(const QByteArray &)> m_sendHook;
 };
 
