@@ -16,8 +16,9 @@ packages=(
     # socket and lab tests, the lab: ip, sysctl and pgrep, unshare, setpriv and setsid, tftp,
     # python3 (the TFTP test reads the simulator's JSON with it)
     iproute2 procps util-linux tftp-hpa python3
-    # the upload lab test runs tftpd-hpa's in.tftpd itself, inside the lab's device namespace
-    tftpd-hpa
+    # the upload lab test runs tftpd-hpa's in.tftpd itself, inside the lab's device namespace;
+    # bench_upload_lab times tftp-hpa's, atftp's and curl's clients against the engine
+    tftpd-hpa atftp curl
     # the network diagnosis reads the firewall with nft; its lab test loads rules in the lab only
     nftables
     # scripts/run.sh without a display: xvfb-run, and import for a screenshot
