@@ -56,9 +56,10 @@ const CommandSpec Specs[] = {
     {Command::Kind::SetIp, u"set-ip"_s,
      u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N]"_s,
      u"Sets a device's static address, or lets devices take one by DHCP."_s},
-    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]"_s,
+    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force] [--wait [--wait-timeout S]]"_s,
      u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
-     "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
+     "address other found devices share is refused unless --force: the upload reaches whichever answers.\n"
+     "With --wait, a device that took the image has succeeded only once it answers a search again."_s},
     {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
     {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N] [--verify]"_s,
@@ -155,6 +156,9 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
+    const QCommandLineOption waitOption(u"wait"_s, u"After each upload, wait until the device answers a search again."_s);
+    const QCommandLineOption waitTimeoutOption(
+        u"wait-timeout"_s, u"How long --wait waits for each device, 1 to 3600 seconds (default 180)."_s, u"S"_s);
     const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
@@ -165,7 +169,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, AllOption, jobsOption});
         break;
     case Command::Kind::Upgrade:
-        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption});
+        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, waitOption, waitTimeoutOption});
         break;
     case Command::Kind::FilterGet:
         parser.addOptions({outOption, PasswordFileOption});
@@ -240,6 +244,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
             return UsageError(u"--retries takes a number from 0 to 10"_s, name);
         command.retries = *retries;
         command.force = parser.isSet(forceOption);
+        command.wait = parser.isSet(waitOption);
+        const auto waitTimeout = Number(parser.isSet(waitTimeoutOption) ? parser.value(waitTimeoutOption) : u"180"_s, 1, 3600);
+        if (!waitTimeout)
+            return UsageError(u"--wait-timeout takes a number of seconds from 1 to 3600"_s, name);
+        if (parser.isSet(waitTimeoutOption) && !command.wait)
+            return UsageError(u"--wait-timeout goes with --wait"_s, name);
+        command.waitTimeoutS = *waitTimeout;
         break;
     }
     case Command::Kind::FilterGet:

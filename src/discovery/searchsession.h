@@ -3,6 +3,7 @@
 #include "discovery/devicesearch.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -56,6 +57,8 @@ public:
 
     /// @brief Length of one step; tests shorten it.
     void setStepInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }
+    /// @brief Later searches send only through the adapters with these addresses (all when empty).
+    void restrictTo(const QStringList &adapterAddresses) { m_onlyAdapters = adapterAddresses; }
 
     /// @brief The search sockets, element i serving adapter i of the last inventory.
     const std::vector<UdpPeer *> &sockets() const { return m_udpPeerA; }
@@ -91,6 +94,7 @@ private:
     QTimer m_timer;
     int m_step = 0;
     bool m_cancelRequested = false;
+    QStringList m_onlyAdapters;
 };
 
 } // namespace farlight
