@@ -55,7 +55,8 @@ void RestartWatch::search()
     qint64 nextDue = m_pauseLength.count();
     for (Watched &watched : m_watched) {
         const qint64 due = m_pauseLength.count() - watched.clock.elapsed();
-        watched.inSearch = due <= 0;
+        // Devices whose uploads ended close together share a search rather than wait a round.
+        watched.inSearch = due <= m_pauseLength.count() / 4;
         if (watched.inSearch && !adapters.contains(watched.adapterAddress))
             adapters.append(watched.adapterAddress);
         else if (!watched.inSearch)
