@@ -43,6 +43,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace farlight {
 
 namespace {
@@ -111,7 +113,7 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     });
     connect(&m_session, &SearchSession::progress, this, &StartWindow::showSearchStep);
     connect(&m_session, &SearchSession::finished, this, &StartWindow::endSearch);
-    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &StartWindow::updateActions);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &StartWindow::updateStatus);
     // Sorting, filtering and deleting move rows; the selection goes with its row, or goes away.
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, &StartWindow::updateStatus);
@@ -133,6 +135,12 @@ StartWindow::~StartWindow()
 void StartWindow::setDialogFactory(DeviceDialog kind, DialogFactory factory)
 {
     m_dialogFactories[std::size_t(kind)] = std::move(factory);
+    updateActions();
+}
+
+void StartWindow::setFleetDialogFactory(DeviceDialog kind, FleetDialogFactory factory)
+{
+    m_fleetDialogFactories[std::size_t(kind)] = std::move(factory);
     updateActions();
 }
 
@@ -189,7 +197,7 @@ void StartWindow::createActions()
     m_macFilterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
 
     connect(m_connectAction, &QAction::triggered, this, &StartWindow::OpenWebAdmin);
-    connect(m_deleteAction, &QAction::triggered, this, &StartWindow::deleteSelectedRow);
+    connect(m_deleteAction, &QAction::triggered, this, &StartWindow::deleteSelectedRows);
     connect(m_deleteAllAction, &QAction::triggered, this, &StartWindow::deleteAllRows);
     connect(m_searchAction, &QAction::triggered, this, &StartWindow::RunSearch);
     connect(m_toolbarAction, &QAction::toggled, this, [this](bool on) { m_functionBar->setVisible(on); });
@@ -302,7 +310,8 @@ void StartWindow::createList()
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Shift and Ctrl pick several rows for the commands that act on many devices.
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setContextMenuPolicy(Qt::NoContextMenu);
     m_list->setModel(m_model);
@@ -335,12 +344,19 @@ void StartWindow::applyFilter(const QString &text)
     // filter hides must leave no row selected instead.
     QItemSelectionModel *selection = m_list->selectionModel();
     const QPersistentModelIndex current = selection->currentIndex();
-    const bool selected = selectedRow().isValid();
+    QList<QPersistentModelIndex> selected;
+    for (const QModelIndex &row : selection->selectedRows())
+        selected.append(row);
     selection->clearCurrentIndex();
     m_model->setFilterText(text);
+    QItemSelection kept;
+    for (const QPersistentModelIndex &row : std::as_const(selected)) {
+        if (row.isValid())
+            kept.select(row, row);
+    }
+    selection->select(kept, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (current.isValid())
-        selection->setCurrentIndex(current, selected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
-                                                     : QItemSelectionModel::NoUpdate);
+        selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
 }
 
 void StartWindow::createStatusBar()
@@ -361,6 +377,8 @@ void StartWindow::updateStatus()
     if (m_model->listedCount() > 0)
         m_emptyHint->hide();
     QString count = m_model->countText();
+    if (const qsizetype selected = selectedRows().size(); selected > 1)
+        count += QStringLiteral(", %1 selected").arg(selected);
     // A flood of forged answers could otherwise fill the list and hide real devices unsaid.
     if (const int away = m_session.devicesTurnedAway(); away > 0 && !m_session.isActive())
         count += QStringLiteral("; the list is full: %1 more answered").arg(away);
@@ -373,10 +391,15 @@ void StartWindow::updateActions()
 {
     // While a search runs the device table is being refilled, so no row may be acted on.
     const bool idle = !m_session.isActive();
-    const bool row = idle && selectedRow().isValid();
-    const auto offered = [this, row](DeviceDialog kind) { return row && bool(m_dialogFactories[std::size_t(kind)]); };
+    const qsizetype selected = idle ? selectedRows().size() : 0;
+    const bool row = selected == 1;
+    // A command on several rows needs a dialog made for several devices.
+    const auto offered = [&](DeviceDialog kind) {
+        const std::size_t k = std::size_t(kind);
+        return row ? bool(m_dialogFactories[k]) : selected > 1 && bool(m_fleetDialogFactories[k]);
+    };
     m_connectAction->setEnabled(row);
-    m_deleteAction->setEnabled(row);
+    m_deleteAction->setEnabled(selected > 0);
     m_setIpAction->setEnabled(offered(DeviceDialog::SetIp));
     m_upgradeAction->setEnabled(offered(DeviceDialog::Download));
     m_macFilterAction->setEnabled(offered(DeviceDialog::MacFilter));
@@ -461,24 +484,63 @@ void StartWindow::startUp()
 
 // ---- list mouse and keys ----
 
+QModelIndexList StartWindow::selectedRows() const
+{
+    QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    return rows;
+}
+
 QModelIndex StartWindow::selectedRow() const
 {
     const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-    return rows.isEmpty() ? QModelIndex() : rows.first();
+    return rows.size() == 1 ? rows.first() : QModelIndex();
 }
 
-void StartWindow::selectRowAt(const QPoint &viewportPos)
+QList<DeviceTarget> StartWindow::selectedDevices() const
 {
+    QList<DeviceTarget> devices;
+    for (const QModelIndex &row : selectedRows()) {
+        if (const std::optional<DeviceTarget> device = m_state.target(row.data(DeviceListModel::DeviceIndexRole).toInt()))
+            devices.append(*device);
+    }
+    return devices;
+}
+
+void StartWindow::selectRowAt(const QPoint &viewportPos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
+{
+    using Flag = QItemSelectionModel::SelectionFlag;
+    QItemSelectionModel *selection = m_list->selectionModel();
     const QModelIndex row = m_list->indexAt(viewportPos);
-    if (row.isValid())
-        m_list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+    const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+    if (!row.isValid()) {
+        if (!ctrl && !shift)
+            m_list->clearSelection();
+        return;
+    }
+    // A right click inside the selection keeps it, so the context menu acts on all of it.
+    if (button == Qt::RightButton && selection->isRowSelected(row.row())) {
+        selection->setCurrentIndex(row, Flag::NoUpdate);
+        return;
+    }
+    if (button == Qt::LeftButton && shift && m_selectionAnchor.isValid()) {
+        const QItemSelection range(m_model->index(m_selectionAnchor.row(), 0),
+                                   m_model->index(row.row(), DeviceListModel::ColumnCount - 1));
+        selection->select(range, (ctrl ? Flag::Select : Flag::ClearAndSelect) | Flag::Rows);
+        selection->setCurrentIndex(row, Flag::NoUpdate);
+        return;
+    }
+    m_selectionAnchor = row;
+    if (button == Qt::LeftButton && ctrl)
+        selection->setCurrentIndex(row, Flag::Toggle | Flag::Rows);
     else
-        m_list->clearSelection();
+        selection->setCurrentIndex(row, Flag::ClearAndSelect | Flag::Rows);
 }
 
 void StartWindow::popUpMenuAt(const QPoint &globalPos)
 {
-    (selectedRow().isValid() ? m_rowMenu : m_allMenu)->exec(globalPos);
+    (selectedRows().isEmpty() ? m_allMenu : m_rowMenu)->exec(globalPos);
 }
 
 bool StartWindow::eventFilter(QObject *watched, QEvent *event)
@@ -489,7 +551,7 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
         case QEvent::MouseButtonDblClick: {
             // Any button selects the row under the pointer, or none on empty space.
             const auto *mouse = static_cast<QMouseEvent *>(event);
-            selectRowAt(mouse->position().toPoint());
+            selectRowAt(mouse->position().toPoint(), mouse->button(), mouse->modifiers());
             m_list->setFocus(Qt::MouseFocusReason);
             if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton && selectedRow().isValid())
                 OpenWebAdmin();
@@ -515,7 +577,7 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (key->key() == Qt::Key_Menu) {
-            const QRect rect = m_list->visualRect(selectedRow());
+            const QRect rect = m_list->visualRect(m_list->currentIndex());
             popUpMenuAt(m_list->viewport()->mapToGlobal(rect.isValid() ? rect.center() : QPoint()));
             return true;
         }
@@ -534,10 +596,14 @@ bool StartWindow::eventFilter(QObject *watched, QEvent *event)
 
 // ---- commands ----
 
-void StartWindow::deleteSelectedRow()
+void StartWindow::deleteSelectedRows()
 {
-    // The device table keeps the entry; only the list forgets it.
-    m_model->dropRow(selectedRow());
+    // The device table keeps the entries; only the list forgets them.
+    QList<QPersistentModelIndex> rows;
+    for (const QModelIndex &row : selectedRows())
+        rows.append(row);
+    for (const QPersistentModelIndex &row : std::as_const(rows))
+        m_model->dropRow(row);
     updateActions();
 }
 
@@ -601,6 +667,8 @@ bool StartWindow::confirmSharedAddress(int deviceIndex, const QString &command)
 
 void StartWindow::openDeviceDialog(DeviceDialog kind)
 {
+    if (selectedRows().size() > 1)
+        return openFleetDialog(kind);
     const DialogFactory &factory = m_dialogFactories[std::size_t(kind)];
     const int deviceIndex = selectedDevice();
     const std::optional<DeviceTarget> device = m_state.target(deviceIndex);
@@ -616,6 +684,23 @@ void StartWindow::openDeviceDialog(DeviceDialog kind)
     if (dialog->exec() == QDialog::Accepted && kind == DeviceDialog::SetIp && dialog)
         verifyAddress(*dialog);
     delete dialog;
+}
+
+void StartWindow::openFleetDialog(DeviceDialog kind)
+{
+    const FleetDialogFactory &factory = m_fleetDialogFactories[std::size_t(kind)];
+    const QList<DeviceTarget> devices = selectedDevices();
+    if (devices.size() < 2 || !factory || m_session.isActive())
+        return;
+    QPointer<QDialog> dialog = factory(devices, m_password, this);
+    if (!dialog)
+        return;
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    delete dialog;
+    // The devices now answer elsewhere: the list shows them where they are.
+    if (accepted && kind == DeviceDialog::SetIp)
+        RunSearch();
 }
 
 void StartWindow::verifyAddress(const QDialog &dialog)

@@ -4,6 +4,7 @@
 #include "session/devicetarget.h"
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QPointer>
 
 #include <array>
@@ -43,6 +44,9 @@ public:
     /// Creates the dialog for @p device. @p password is the session's: the last one a login
     /// confirmed, which the dialog may replace.
     using DialogFactory = std::function<QDialog *(const DeviceTarget &device, QString &password, QWidget *parent)>;
+    /// Creates the dialog of a command on several rows for @p devices, in list order.
+    using FleetDialogFactory =
+        std::function<QDialog *(const QList<DeviceTarget> &devices, QString &password, QWidget *parent)>;
 
     /// Makes a diagnosis of this computer's network, not yet started.
     using DiagnosisFactory = std::function<Diagnosis *()>;
@@ -53,6 +57,12 @@ public:
 
     /// @brief Plugs in the dialog a per-device command opens; a command without one stays disabled.
     void setDialogFactory(DeviceDialog kind, DialogFactory factory);
+    /// @brief Plugs in the dialog a command opens with several rows selected; without one the
+    /// command needs exactly one row. A Set IP dialog accepted here is followed by a new search.
+    void setFleetDialogFactory(DeviceDialog kind, FleetDialogFactory factory);
+
+    /// @brief The devices of the selected rows, in the order the list shows them.
+    QList<DeviceTarget> selectedDevices() const;
 
     /// @brief The start-up tail: a short pause so the window paints, then the first search.
     void startUp();
@@ -63,7 +73,8 @@ public:
     /// @brief Opens the selected device's web page after clearing its ARP entry.
     void OpenWebAdmin();
 
-    /// @brief Opens a device dialog for the device of the selected row.
+    /// @brief Opens a device dialog for the device of the selected row, or the fleet dialog
+    /// for the devices of several selected rows.
     void openDeviceDialog(DeviceDialog kind);
 
     /// @brief Puts the selected row, with a header line, on the clipboard as tab-separated text.
@@ -101,17 +112,21 @@ private:
     void restoreLayout(const QSettings &settings);
     void saveLayout(QSettings &settings) const;
 
+    /// The selected rows in list order.
+    QModelIndexList selectedRows() const;
+    /// The one selected row; invalid when none or several are selected.
     QModelIndex selectedRow() const;
-    /// The device table index of the selected row's device, or -1.
+    /// The device table index of the one selected row's device, or -1.
     int selectedDevice() const;
+    void openFleetDialog(DeviceDialog kind);
     /// Before a command that reaches a device by its address: when other found devices answer
     /// from the same address, says so and asks whether to go on.
     bool confirmSharedAddress(int deviceIndex, const QString &command);
     /// After "Set IP OK": whether the device answers where it was sent, told in the status bar.
     void verifyAddress(const QDialog &dialog);
-    void selectRowAt(const QPoint &viewportPos);
+    void selectRowAt(const QPoint &viewportPos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
     void popUpMenuAt(const QPoint &globalPos);
-    void deleteSelectedRow();
+    void deleteSelectedRows();
     void deleteAllRows();
     void openHelp();
 
@@ -126,6 +141,8 @@ private:
     PresenceCheck *m_presence = nullptr;
     QPointer<PendingDialog> m_pending; ///< the progress dialog of the search under way, if any
     std::array<DialogFactory, 3> m_dialogFactories{};
+    std::array<FleetDialogFactory, 3> m_fleetDialogFactories{};
+    QPersistentModelIndex m_selectionAnchor; ///< where a Shift+click range starts
 
     DeviceListModel *m_model = nullptr;
     QTreeView *m_list = nullptr;

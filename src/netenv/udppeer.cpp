@@ -148,6 +148,8 @@ bool UdpPeer::isBound() const
 
 bool UdpPeer::sendData(const QByteArray &data)
 {
+    if (m_sendHook)
+        return m_sendHook(data);
     if (!isBound()) {
         raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
         return false;
@@ -255,20 +257,32 @@ void UdpPeer::close()
 
 void UdpPeer::readPendingDatagrams()
 {
-    const QPointer<UdpPeer> alive(this);
     const QUdpSocket *socket = m_socket;
-    while (alive && m_socket && m_socket == socket && m_socket->hasPendingDatagrams()) {
+    while (m_socket && m_socket == socket && m_socket->hasPendingDatagrams()) {
         QNetworkDatagram datagram = m_socket->receiveDatagram();
-        if (!datagram.isValid())
-            break;
-        // A handler that waits lets further events run; whatever runs meanwhile, getData()
-        // answers this handler's datagram again once control is back.
-        const QNetworkDatagram outer = std::exchange(m_current, std::move(datagram));
-        emit dataArrival(int(m_current.data().size()));
-        if (!alive)
+        if (!datagram.isValid() || !dispatch(std::move(datagram)))
             return;
-        m_current = outer;
     }
+}
+
+void UdpPeer::deliver(const QByteArray &data, const QHostAddress &sender, quint16 senderPort)
+{
+    QNetworkDatagram datagram(data);
+    datagram.setSender(sender, senderPort);
+    dispatch(std::move(datagram));
+}
+
+bool UdpPeer::dispatch(QNetworkDatagram datagram)
+{
+    const QPointer<UdpPeer> alive(this);
+    // A handler that waits lets further events run; whatever runs meanwhile, getData()
+    // answers this handler's datagram again once control is back.
+    const QNetworkDatagram outer = std::exchange(m_current, std::move(datagram));
+    emit dataArrival(int(m_current.data().size()));
+    if (!alive)
+        return false;
+    m_current = outer;
+    return true;
 }
 
 void UdpPeer::raiseError(int number, const QString &description)

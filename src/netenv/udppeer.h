@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QUdpSocket;
 
 namespace farlight {
@@ -83,6 +85,12 @@ public:
     /// @brief Releases the socket; harmless on a closed socket.
     void close();
 
+    /// @brief Hands every later send to @p hook instead of the network, bound or not (null: the
+    /// network again). With deliver(), an engine can be driven without any socket (fuzzing).
+    void setSendHook(std::function<bool(const QByteArray &data)> hook) { m_sendHook = std::move(hook); }
+    /// @brief Raises dataArrival() for @p data as if it had arrived from @p sender, port @p senderPort.
+    void deliver(const QByteArray &data, const QHostAddress &sender, quint16 senderPort);
+
 signals:
     /// @brief One datagram of @p bytesTotal bytes has arrived; read it with getData().
     void dataArrival(int bytesTotal);
@@ -93,6 +101,8 @@ signals:
 
 private:
     void readPendingDatagrams();
+    /// Raises dataArrival() for @p datagram; false when a handler destroyed this object.
+    bool dispatch(QNetworkDatagram datagram);
     void raiseError(int number, const QString &description);
     bool sendNative(const QByteArray &data, const QHostAddress &to);
 
@@ -103,6 +113,7 @@ private:
     quint16 m_remotePort = 0;
     QNetworkDatagram m_current;
     QString m_errorString;
+    std::function<bool(const QByteArray &)> m_sendHook;
 };
 
 } // namespace farlight

@@ -179,6 +179,38 @@ private slots:
         QCOMPARE(h.state.deviceCount, qint16(3)); // the table is untouched
     }
 
+    // Shift and Ctrl pick several rows: a command made for many devices gets them in list order,
+    // the others need one row; Ctrl+A and Delete take all.
+    void severalRows()
+    {
+        Harness h;
+        h.probeDialogs(StartWindow::DeviceDialog::SetIp);
+        h.search();
+        h.list()->sortByColumn(DeviceListModel::HostName, Qt::AscendingOrder); // not the order they answered in
+        h.click(Qt::LeftButton, h.rowCenter(0));
+        QTest::mouseClick(h.list()->viewport(), Qt::LeftButton, Qt::ShiftModifier, h.rowCenter(2));
+        QCOMPARE(h.count(), QStringLiteral("3 devices, 3 selected"));
+        QCOMPARE(h.enabledActions(), (QStringList{"delete", "all", "search", "exportList"}));
+        QList<QStringList> fleets;
+        h.window.setFleetDialogFactory(StartWindow::DeviceDialog::SetIp,
+                                       [&](const QList<DeviceTarget> &devices, QString &, QWidget *parent) {
+                                           fleets.append(QStringList());
+                                           for (const DeviceTarget &device : devices)
+                                               fleets.last().append(FormatMac(device.mac));
+                                           auto *dialog = new QDialog(parent);
+                                           QTimer::singleShot(0, dialog, &QDialog::reject);
+                                           return dialog;
+                                       });
+        QTest::mouseClick(h.list()->viewport(), Qt::LeftButton, Qt::ControlModifier, h.rowCenter(1));
+        QCOMPARE(h.enabledActions(), (QStringList{"delete", "all", "search", "setip", "exportList"}));
+        h.action("setip")->trigger();
+        QCOMPARE(fleets, QList<QStringList>{(QStringList{h.cell(0, DeviceListModel::Mac), h.cell(2, DeviceListModel::Mac)})});
+        QVERIFY(h.opened.isEmpty());
+        QTest::keyClick(h.list(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(h.list(), Qt::Key_Delete);
+        QCOMPARE(h.rows(), 0);
+    }
+
     // Devices fresh from the box answer from one address: each gets its own row, a command acts on
     // the device of its row, and what goes by address asks first.
     void fleetSharingOneAddress()

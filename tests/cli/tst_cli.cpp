@@ -12,6 +12,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+
 using namespace farlight;
 using namespace farlight::cli;
 using namespace Qt::StringLiterals;
@@ -28,6 +36,8 @@ private slots:
     void password_data();
     void password();
     void untrustedTexts();
+    void promptEcho_data();
+    void promptEcho();
 };
 
 // A summary of what the arguments gave, or the exit status with the start of the message.
@@ -208,6 +218,102 @@ void TestCli::untrustedTexts()
     }
     QCOMPARE(QString::fromUtf8(shown.data()).section(u'\n', 1),
              u"?2J??\u00a0,,?]0;owned?,0,false,00-00-00-00-00-00,eth0\n?"_s);
+}
+
+namespace {
+
+bool EchoOn(int terminal)
+{
+    termios settings{};
+    return tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// What @p fd gives until @p until appears in it or 5 s have passed.
+QByteArray ReadUntil(int fd, const QByteArray &until)
+{
+    QByteArray got;
+    QDeadlineTimer deadline(5000);
+    while (!got.contains(until) && !deadline.hasExpired()) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char chunk[256];
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        got.append(chunk, n);
+    }
+    return got;
+}
+
+} // namespace
+
+void TestCli::promptEcho_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("outcome");
+    QTest::newRow("typed") << 0 << QByteArray("got secret\nstatus 0\n");
+    QTest::newRow("Ctrl+C") << SIGINT << QByteArray("status -2\n");
+    QTest::newRow("killed") << SIGTERM << QByteArray("status -15\n");
+    QTest::newRow("hung up") << SIGHUP << QByteArray("status -1\n");
+    QTest::newRow("stopped, continued, typed") << SIGTSTP << QByteArray("got secret\nstatus 0\n");
+}
+
+// The prompt on a pseudo-terminal, run as a shell runs a job: in a foreground process group of
+// its own, so that a stop really stops it. Whatever ends or stops it, echo is back on.
+void TestCli::promptEcho()
+{
+    QFETCH(int, signal);
+    QFETCH(QByteArray, outcome);
+    int report[2], go[2];
+    QVERIFY(pipe(report) == 0 && pipe(go) == 0);
+    int terminal = -1;
+    const pid_t shell = forkpty(&terminal, nullptr, nullptr, nullptr);
+    QVERIFY(shell >= 0);
+    if (shell == 0) {
+        const pid_t prompter = fork();
+        if (prompter == 0) {
+            char ready;
+            if (read(go[0], &ready, 1) != 1)
+                _exit(3);
+            const std::optional<QString> password = PromptWithoutEcho(u"pw: "_s);
+            dprintf(report[1], "got %s\n", password ? qPrintable(*password) : "nothing");
+            _exit(0);
+        }
+        setpgid(prompter, prompter);
+        tcsetpgrp(STDIN_FILENO, prompter);
+        dprintf(report[1], "pid %d\n", prompter);
+        if (write(go[1], "g", 1) != 1)
+            _exit(3);
+        int status = 0;
+        waitpid(prompter, &status, 0);
+        dprintf(report[1], "status %d\n", WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status));
+        _exit(0);
+    }
+    close(report[1]);
+    const QByteArray started = ReadUntil(report[0], "\n");
+    const pid_t prompter = pid_t(started.mid(4).trimmed().toInt());
+    QVERIFY2(prompter > 0, started);
+    QVERIFY(ReadUntil(terminal, "pw: ").contains("pw: "));
+    QVERIFY(!EchoOn(terminal));
+
+    auto waitForEcho = [&](bool on) { return QTest::qWaitFor([&] { return EchoOn(terminal) == on; }, 5000); };
+    if (signal == SIGTSTP) {
+        kill(prompter, SIGTSTP);
+        QVERIFY(waitForEcho(true));
+        kill(prompter, SIGCONT);
+        QVERIFY(waitForEcho(false));
+    } else if (signal != 0) {
+        kill(prompter, signal);
+    }
+    if (signal == 0 || signal == SIGTSTP)
+        QCOMPARE(write(terminal, "secret\n", 7), 7);
+    QCOMPARE(ReadUntil(report[0], outcome), outcome);
+    QVERIFY(waitForEcho(true));
+    QVERIFY(!ReadUntil(terminal, "secret").contains("secret"));
+    waitpid(shell, nullptr, 0);
+    close(report[0]);
+    close(terminal);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
