@@ -87,32 +87,37 @@ BatchUpgradeDialog::BatchUpgradeDialog(Platform &platform, const AppState &state
     m_table = new QTreeWidget(this);
     m_table->setObjectName(u"Devices"_s);
     m_table->setRootIsDecorated(false);
+    // Refused rows carry no bar; they keep the height of the others.
+    m_table->setUniformRowHeights(true);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setColumnCount(ColumnCount);
     m_table->setHeaderLabels({u"Name"_s, u"MAC"_s, u"Address"_s, u"Progress"_s, u"Sent"_s, u"Result"_s});
     m_table->header()->setStretchLastSection(true);
-    m_table->setMinimumSize(900, 90 + 26 * int(qMin(devices.size(), qsizetype(10))));
+    m_table->setMinimumSize(1040, 90 + 26 * int(qMin(devices.size(), qsizetype(10))));
 
     for (const DeviceTarget &device : devices) {
         Row row;
         row.device = device;
         const qsizetype sharing = state.devicesAt(device.address).size();
         if (sharing > 1)
-            row.refusal = u"refused: %1 found devices share this address; number them first"_s.arg(sharing);
+            row.refusal = u"refused: %1 devices share the address; number them first"_s.arg(sharing);
         auto *item = new QTreeWidgetItem(m_table, {device.hostName, FormatMac(device.mac), device.address});
-        row.bar = new QProgressBar(m_table);
-        row.bar->setRange(0, 100);
-        row.bar->setValue(0);
-        row.bar->setAccessibleName(u"Progress of %1"_s.arg(FormatMac(device.mac)));
-        m_table->setItemWidget(item, Progress, row.bar);
+        // A refused device gets no upload, so no bar either; only its rows run.
+        if (row.refusal.isEmpty()) {
+            row.bar = new QProgressBar(m_table);
+            row.bar->setRange(0, 100);
+            row.bar->setValue(0);
+            row.bar->setAccessibleName(u"Progress of %1"_s.arg(FormatMac(device.mac)));
+            m_table->setItemWidget(item, Progress, row.bar);
+        }
         m_rows.append(row);
         if (!row.refusal.isEmpty())
             setResult(int(m_rows.size() - 1), row.refusal, true);
     }
     for (int column : {Name, Mac, Address})
         m_table->resizeColumnToContents(column);
-    m_table->setColumnWidth(Progress, 130);
-    m_table->setColumnWidth(Sent, 260);
+    m_table->setColumnWidth(Progress, 120);
+    m_table->setColumnWidth(Sent, 240);
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(u"Summary"_s);
@@ -233,8 +238,6 @@ void BatchUpgradeDialog::run(const QList<int> &rows)
     m_startButton->hide();
     m_retryButton->hide();
     m_closeButton->setText(text(StringId::Cancel));
-    m_summary->setText(u"Uploading to %1 device(s), %2 at a time"_s.arg(targets.size())
-                           .arg(qMin(m_jobsBox->value(), int(targets.size()))));
     m_runRows = rows;
     for (int row : rows) {
         Row &r = m_rows[row];
@@ -248,6 +251,7 @@ void BatchUpgradeDialog::run(const QList<int> &rows)
     }
     m_batch->setJobs(m_jobsBox->value());
     m_batch->setWaitForRestart(m_waitBox->isChecked());
+    showWaits();
     if (!m_batch->start(targets, m_image)) {
         // The port was taken since the check.
         for (int row : rows)
@@ -284,11 +288,24 @@ void BatchUpgradeDialog::showRestarting(int target)
 
 void BatchUpgradeDialog::showWaits()
 {
+    int uploading = 0;
+    int restarting = 0;
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         const Row &row = m_rows[i];
-        if (row.running && row.waitClock.isValid())
+        if (row.running && row.waitClock.isValid()) {
+            ++restarting;
             setResult(int(i), u"restarting, %1 s"_s.arg(row.waitClock.elapsed() / 1000), false);
+        } else if (row.running) {
+            ++uploading;
+        }
     }
+    QStringList phases;
+    if (uploading > 0)
+        phases << u"Uploading to %1 device(s), %2 at a time"_s.arg(uploading).arg(qMin(m_jobsBox->value(), uploading));
+    if (restarting > 0)
+        phases << u"%1aiting for %2 device(s) to come back"_s.arg(phases.isEmpty() ? u"W"_s : u"w"_s).arg(restarting);
+    if (!phases.isEmpty())
+        m_summary->setText(phases.join(u"; "_s));
 }
 
 void BatchUpgradeDialog::showResult(int target, const UpgradeBatch::Result &result)
@@ -302,7 +319,11 @@ void BatchUpgradeDialog::showResult(int target, const UpgradeBatch::Result &resu
     row.uploadFailed = result.outcome != TftpUpload::Outcome::Complete;
     if (!row.uploadFailed)
         row.bar->setValue(100);
-    QString words = UpgradeResultText(result);
+    showWaits();
+    // The bar says the image went over; what the row adds is whether the device came back.
+    QString words = result.restart == UpgradeBatch::Result::Restart::NotAwaited
+        ? UpgradeResultText(result)
+        : RestartText(result.restart == UpgradeBatch::Result::Restart::Back, result.restartMs);
     if (result.attempts > 1)
         words += u" (%1 attempts)"_s.arg(result.attempts);
     setResult(rowIndex, words, !result.ok());

@@ -55,7 +55,7 @@ void TestBatchUpgradeDialog::sharedAddressRefusedFailedRetried()
     QTRY_VERIFY(retry->isVisible());
     QCOMPARE(ended.size(), 1);
     for (int row : {1, 2})
-        QVERIFY(table->topLevelItem(row)->text(BatchUpgradeDialog::Result).startsWith(u"refused: 2 found devices share"_s));
+        QVERIFY(table->topLevelItem(row)->text(BatchUpgradeDialog::Result).startsWith(u"refused: 2 devices share"_s));
     const QString failure = table->topLevelItem(0)->text(BatchUpgradeDialog::Result);
 
     QTest::mouseClick(retry, Qt::LeftButton);
