@@ -341,8 +341,11 @@ void BatchUpgradeDialog::batchFinished()
         failed += item->data(Result, Qt::UserRole).toBool() ? 1 : 0;
         uploadsFailed += m_rows[row].uploadFailed ? 1 : 0;
     }
-    m_summary->setText(failed == 0 ? u"Every device was upgraded."_s
-                                   : u"%1 of %2 device(s) failed."_s.arg(failed).arg(m_runRows.size()));
+    QString summary = failed == 0 ? u"%1 device(s) upgraded."_s.arg(m_runRows.size())
+                                  : u"%1 of %2 device(s) failed."_s.arg(failed).arg(m_runRows.size());
+    if (const auto refused = std::count_if(m_rows.cbegin(), m_rows.cend(), [](const Row &r) { return !r.refusal.isEmpty(); }))
+        summary += u" %1 refused: number them first."_s.arg(refused);
+    m_summary->setText(summary);
     m_retryButton->setVisible(uploadsFailed > 0);
     m_closeButton->setText(u"Close"_s);
     m_runRows.clear();
