@@ -15,7 +15,7 @@ build=${FUZZ_BUILD:-$root/build-fuzz}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_search_reply fuzz_setip_reply fuzz_filter_reply fuzz_tftp_client
                                      fuzz_mac_file fuzz_apsim_config fuzz_apsim_request fuzz_nft_ruleset
-                                     fuzz_firmware_scan fuzz_exchanges)
+                                     fuzz_firmware_scan fuzz_exchanges fuzz_proc_readers)
 work=$(mktemp -d "${TMPDIR:-/tmp}/farlight-fuzz.XXXXXX")
 # Short allocation stacks and a small quarantine trebled the runs of the allocating targets;
 # for full stacks run the kept input again by hand: build-fuzz/fuzz/<target> <input>.

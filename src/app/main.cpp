@@ -3,6 +3,7 @@
 #include "dialogs/applicationicon.h"
 #include "firmware/batchupgradedialog.h"
 #include "firmware/downloaddialog.h"
+#include "ipconfig/numberingdialog.h"
 #include "ipconfig/setipdialog.h"
 #include "macfilter/macfilterdialog.h"
 #include "netenv/systemplatform.h"
@@ -32,6 +33,11 @@ int main(int argc, char *argv[])
                             [&state](const DeviceTarget &device, QString &password, QWidget *parent) {
                                 return new farlight::SetIpDialog(device, state.counters, password, parent);
                             });
+    window.setFleetDialogFactory(farlight::StartWindow::DeviceDialog::SetIp,
+                                 [&state](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
+                                     return new farlight::NumberingDialog(devices, state.addressesInUse(),
+                                                                          state.counters, password, parent);
+                                 });
     window.setDialogFactory(farlight::StartWindow::DeviceDialog::Download,
                             [&platform](const DeviceTarget &device, QString &, QWidget *parent) {
                                 return new farlight::DownloadDialog(*platform, device, parent);
@@ -44,6 +50,13 @@ int main(int argc, char *argv[])
                             [&state](const DeviceTarget &device, QString &password, QWidget *parent) {
                                 return new farlight::MacFilterDialog(device, state.counters, password, parent);
                             });
+    window.setFleetDialogFactory(farlight::StartWindow::DeviceDialog::MacFilter,
+                                 [&state](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
+                                     auto *dialog = new farlight::MacFilterDialog(devices.first(), state.counters,
+                                                                                  password, parent);
+                                     dialog->setFleet(devices);
+                                     return dialog;
+                                 });
     window.show();
     QTimer::singleShot(0, &window, &farlight::StartWindow::startUp);
     return app.exec();

@@ -21,14 +21,14 @@ Commands:
   set-ip DEVICE... --dhcp       give a device a static address, or let devices use DHCP
   upgrade DEVICE... FILE.bin    upload firmware, several devices at once
   filter get DEVICE             read a device's MAC filter list
-  filter set DEVICE... FILE.MAC write a MAC filter list to devices
+  filter set DEVICE... LIST     write a MAC filter list (.MAC, text or CSV) to devices
   doctor                        find out why devices are not found
 
-DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E), an IP address
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E), an IP address
 or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
 filter set), and --jobs N works on N of them at once (default 4).
-The password of set-ip and filter comes from --password-file FILE, the FARLIGHT_PASSWORD
-environment variable or, on a terminal, a prompt.
+The password of set-ip and filter comes from --credentials FILE (a password per device), then
+--password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
@@ -40,6 +40,11 @@ const QCommandLineOption AdapterOption(u"adapter"_s, u"Only devices found throug
                                        u"NAME"_s);
 const QCommandLineOption PasswordFileOption(u"password-file"_s,
                                             u"Read the device password from the first line of FILE."_s, u"FILE"_s);
+const QCommandLineOption CredentialsOption(
+    u"credentials"_s,
+    u"Passwords per device: lines DEVICE,PASSWORD (MAC, IP, host name or * for the rest); must not be readable "
+    "by group or others. Devices it does not name take the usual password."_s,
+    u"FILE"_s);
 const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
 
 struct CommandSpec
@@ -54,16 +59,18 @@ const CommandSpec Specs[] = {
     {Command::Kind::Search, u"search"_s, u"search [--adapter NAME] [--format table|json|csv]"_s,
      u"Searches the network and lists each device: host name, IP, SSID, channel, WEP, MAC, adapter."_s},
     {Command::Kind::SetIp, u"set-ip"_s,
-     u"set-ip DEVICE --ip A --mask M [--gateway G]\n       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N]"_s,
+     u"set-ip DEVICE --ip A --mask M [--gateway G] [--credentials FILE]\n"
+     "       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N] [--credentials FILE]"_s,
      u"Sets a device's static address, or lets devices take one by DHCP."_s},
     {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force] [--wait [--wait-timeout S]]"_s,
      u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
      "address other found devices share is refused unless --force: the upload reaches whichever answers.\n"
      "With --wait, a device that took the image has succeeded only once it answers a search again."_s},
-    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC]"_s,
+    {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC] [--credentials FILE]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
-    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) FILE.MAC [--jobs N] [--verify]"_s,
-     u"Writes the list of a .MAC file to the devices."_s},
+    {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) LIST [--jobs N] [--verify] [--credentials FILE]"_s,
+     u"Writes a MAC list to the devices: a .MAC file, one address per line in any notation (# comments),\n"
+     "or a CSV file whose lines each give the first field that is a MAC address."_s},
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
@@ -166,16 +173,17 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         parser.addOption(formatOption);
         break;
     case Command::Kind::SetIp:
-        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, AllOption, jobsOption});
+        parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, CredentialsOption,
+                           AllOption, jobsOption});
         break;
     case Command::Kind::Upgrade:
         parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, waitOption, waitTimeoutOption});
         break;
     case Command::Kind::FilterGet:
-        parser.addOptions({outOption, PasswordFileOption});
+        parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, jobsOption, verifyOption});
+        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
@@ -195,6 +203,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     // Qt warns about options asked for that the command does not have.
     const QStringList given = parser.optionNames();
     command.passwordFile = given.contains(u"password-file"_s) ? parser.value(PasswordFileOption) : QString();
+    command.credentials = given.contains(u"credentials"_s) ? parser.value(CredentialsOption) : QString();
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;

@@ -20,6 +20,7 @@ struct Command
     QStringList devices;         ///< as typed: MAC, IP address or host name
     bool all = false;            ///< every device found
     QString passwordFile;
+    QString credentials;         ///< --credentials: a password per device
     // set-ip
     bool dhcp = false;
     QString ip;

@@ -11,6 +11,7 @@
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
 #include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
 #include "netenv/platform.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
@@ -104,7 +105,7 @@ bool Runner::prepare()
             m_mask = InetAddr(m_command.mask);
             m_gateway = InetAddr(m_command.gateway);
         }
-        return takePassword();
+        return takePasswords();
     case Command::Kind::Upgrade: {
         FirmwareFile file = LoadFirmwareImage(m_command.firmware);
         if (!file.ok()) {
@@ -115,17 +116,16 @@ bool Runner::prepare()
         return true;
     }
     case Command::Kind::FilterGet:
-        return takePassword();
+        return takePasswords();
     case Command::Kind::FilterSet: {
-        const MacFileContents contents = MacFile::read(m_command.macFile);
+        const MacListContents contents = MacList::read(m_command.macFile);
         if (!contents.ok()) {
-            err() << m_command.macFile << u": "_s << text(contents.message) << Qt::endl;
+            err() << m_command.macFile << u": "_s << (contents.reason.isEmpty() ? text(contents.message) : contents.detail())
+                  << Qt::endl;
             return false;
         }
-        FilterTable table;
-        table.load(contents.entries);
-        m_filterList = table.macs();
-        return takePassword();
+        m_filterList = contents.addresses();
+        return takePasswords();
     }
     }
     return false;
@@ -140,6 +140,43 @@ bool Runner::takePassword()
     }
     m_password = *result.password;
     return true;
+}
+
+bool Runner::takePasswords()
+{
+    if (m_command.credentials.isEmpty())
+        return takePassword();
+    auto loaded = CredentialsFile::load(m_command.credentials);
+    if (const QString *error = std::get_if<QString>(&loaded)) {
+        err() << *error << Qt::endl;
+        return false;
+    }
+    m_credentials = std::get<CredentialsFile>(std::move(loaded));
+    // A file or the variable is checked now; a prompt waits until a device turns out to need it.
+    if (!m_credentials->coversEveryDevice() && (!m_command.passwordFile.isEmpty() || m_console.passwordVariable))
+        return takePassword();
+    return true;
+}
+
+bool Runner::passwordsReady()
+{
+    if (m_password || m_command.kind == Command::Kind::Upgrade)
+        return true;
+    for (int index : std::as_const(m_targets)) {
+        const std::optional<DeviceTarget> device = m_state.target(index);
+        if (device && !(m_credentials && m_credentials->passwordFor(*device)))
+            return takePassword();
+    }
+    return true;
+}
+
+QString Runner::passwordOf(const DeviceTarget &device) const
+{
+    if (m_credentials) {
+        if (std::optional<QString> password = m_credentials->passwordFor(device))
+            return *password;
+    }
+    return m_password.value_or(QString());
 }
 
 void Runner::searched(SearchSession::Outcome outcome)
@@ -199,6 +236,8 @@ void Runner::searched(SearchSession::Outcome outcome)
         if (m_targets.isEmpty())
             return summarize();
     }
+    if (!passwordsReady())
+        return end(ExitCode::Usage);
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
@@ -298,7 +337,7 @@ void Runner::startSetIp(int target, const DeviceTarget &device)
     });
     connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
     const quint8 flag = m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic;
-    if (!exchange->open() || !exchange->send(m_password, flag, m_address, m_mask, m_gateway))
+    if (!exchange->open() || !exchange->send(passwordOf(device), flag, m_address, m_mask, m_gateway))
         return notSent(done);
     err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
           << Qt::endl;
@@ -310,10 +349,11 @@ void Runner::startFilterSet(int target, const DeviceTarget &device)
     const auto done = finisher(target, exchange);
     exchange->setWriteTimeout(m_answerTimeout);
     exchange->setReadTimeout(m_answerTimeout);
-    connect(exchange, &FilterExchange::replied, this, [this, done, exchange](FilterExchange::Status status) {
+    const QString password = passwordOf(device);
+    connect(exchange, &FilterExchange::replied, this, [this, done, exchange, password](FilterExchange::Status status) {
         const QString verdict = text(FilterExchange::message(status));
         // A "Pass" from anyone but the device would say nothing about the device's list.
-        if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(m_password))
+        if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(password))
             return done(verdict, status == FilterExchange::Pass && !m_command.verify);
     });
     connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
@@ -323,7 +363,7 @@ void Runner::startFilterSet(int target, const DeviceTarget &device)
         done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
     });
     connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    if (!exchange->open() || !exchange->sendList(m_password, m_filterList))
+    if (!exchange->open() || !exchange->sendList(password, m_filterList))
         notSent(done);
 }
 
@@ -431,7 +471,7 @@ void Runner::filterGet(int index)
         err() << label << u": no answer"_s << Qt::endl;
         end(ExitCode::Failure);
     });
-    if (!exchange->open() || !exchange->requestList(m_password)) {
+    if (!exchange->open() || !exchange->requestList(passwordOf(*device))) {
         err() << text(StringId::IpAddressNotSet) << Qt::endl;
         return end(ExitCode::Failure);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/clioptions.h"
+#include "cli/credentials.h"
 #include "discovery/presencecheck.h"
 #include "discovery/searchsession.h"
 #include "firmware/upgradebatch.h"
@@ -83,6 +84,11 @@ private:
 
     bool prepare();
     bool takePassword();
+    /// The credentials file, and the usual password when a device may need it and it needs no prompt.
+    bool takePasswords();
+    /// After the search: the usual password, prompted for only when a chosen device has none in the file.
+    bool passwordsReady();
+    QString passwordOf(const DeviceTarget &device) const;
     void searched(SearchSession::Outcome outcome);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
@@ -111,7 +117,8 @@ private:
     PresenceCheck m_presence;
     UpgradeBatch m_batch;
     std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
-    QString m_password;
+    std::optional<QString> m_password;            ///< for devices the credentials file does not name
+    std::optional<CredentialsFile> m_credentials;
     Diagnosis *m_diagnosis = nullptr;
     // Prepared before the search.
     quint32 m_address = 0, m_mask = 0, m_gateway = 0;

@@ -1,8 +1,7 @@
 #include "cli/deviceselection.h"
 
 #include "cli/deviceformat.h"
-#include "ipconfig/inetaddr.h"
-#include "protocol/macaddress.h"
+#include "discovery/devicename.h"
 #include "session/appstate.h"
 #include "session/devicelistmodel.h"
 
@@ -63,16 +62,12 @@ DeviceSelection SelectDevices(const AppState &state, const QStringList &names, b
         return selection;
     }
     for (const QString &name : names) {
-        const std::optional<MacAddress> mac = ParseMac(name);
-        const quint32 address = InetAddr(name);
-        const bool ip = address != InetAddrNone;
+        const DeviceName deviceName(name);
+        const bool mac = deviceName.kind() == DeviceName::Kind::Mac;
+        const bool ip = deviceName.kind() == DeviceName::Kind::Address;
         QList<int> matches;
         for (int i : std::as_const(candidates)) {
-            const DeviceRecord &device = state.deviceTable[std::size_t(i)];
-            const bool match = mac ? MacEqual(device.Mac, *mac)
-                               : ip ? InetAddr(device.IpAddress) == address
-                                    : device.HostName.compare(name, Qt::CaseInsensitive) == 0;
-            if (match)
+            if (deviceName.matches(state.deviceTable[std::size_t(i)]))
                 matches.append(i);
         }
         if (matches.size() == 1) {

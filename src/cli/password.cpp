@@ -79,6 +79,31 @@ void InstallPromptHandler(int signal, struct sigaction *previous)
 
 } // namespace
 
+QString RefuseOpenSecretFile(const QFile &file, const QString &what)
+{
+#if defined(Q_OS_UNIX)
+    // As ssh does with keys: a secret others can read is no secret, and saying so beats using it.
+    struct stat status{};
+    if (::fstat(file.handle(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        return u"permissions %1 for '%2' are too open: the %3 must not be readable by group or others (chmod 600 %2)"_s
+            .arg(status.st_mode & 0777, 4, 8, QLatin1Char('0'))
+            .arg(file.fileName(), what);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(what);
+#endif
+    return {};
+}
+
+QString CheckPassword(const QString &password)
+{
+    if (!IsSingleBytePassword(password))
+        return u"the password can only hold characters with a single-byte (Latin-1) code"_s;
+    if (password.size() > AuthBlock::PasswordSize)
+        return u"the password is longer than the device's %1 characters"_s.arg(AuthBlock::PasswordSize);
+    return {};
+}
+
 PasswordResult ResolvePassword(const PasswordSources &sources)
 {
     std::optional<QString> password;
@@ -86,14 +111,8 @@ PasswordResult ResolvePassword(const PasswordSources &sources)
         QFile file(sources.file);
         if (!file.open(QIODevice::ReadOnly))
             return {std::nullopt, u"cannot read the password file %1: %2"_s.arg(sources.file, file.errorString())};
-#if defined(Q_OS_UNIX)
-        // As ssh does with keys: a secret others can read is no secret, and saying so beats using it.
-        struct stat status{};
-        if (::fstat(file.handle(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
-            return {std::nullopt, u"permissions %1 for '%2' are too open: the password file must not be readable by "
-                                  "group or others (chmod 600 %2)"_s.arg(status.st_mode & 0777, 4, 8, QLatin1Char('0'))
-                                      .arg(sources.file)};
-#endif
+        if (const QString refusal = RefuseOpenSecretFile(file, u"password file"_s); !refusal.isEmpty())
+            return {std::nullopt, refusal};
         QByteArray line = file.readLine(MaxLineLength);
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
@@ -108,10 +127,8 @@ PasswordResult ResolvePassword(const PasswordSources &sources)
     } else {
         return {std::nullopt, u"a password is needed: give --password-file FILE or set FARLIGHT_PASSWORD"_s};
     }
-    if (!IsSingleBytePassword(*password))
-        return {std::nullopt, u"the password can only hold characters with a single-byte (Latin-1) code"_s};
-    if (password->size() > AuthBlock::PasswordSize)
-        return {std::nullopt, u"the password is longer than the device's %1 characters"_s.arg(AuthBlock::PasswordSize)};
+    if (const QString refusal = CheckPassword(*password); !refusal.isEmpty())
+        return {std::nullopt, refusal};
     return {password, {}};
 }
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFile;
+
 #include <functional>
 #include <optional>
 
@@ -27,6 +29,14 @@ struct PasswordResult
 /// trailing CR LF or LF is not part of it). The password must fit the device's 12 single-byte
 /// characters: a longer one would be cut and fail for a reason nobody could see.
 PasswordResult ResolvePassword(const PasswordSources &sources);
+
+/// @brief Why the open @p file, which holds secrets (@p what: "password file"), must not be
+/// used: it can be read by group or others. Empty when it is private enough.
+QString RefuseOpenSecretFile(const QFile &file, const QString &what);
+
+/// @brief Why @p password cannot be sent (not single-byte, longer than the device's 12
+/// characters), or empty.
+QString CheckPassword(const QString &password);
 
 /// @brief Asks for the password on the controlling terminal with echo off; nothing when there
 /// is no terminal or it cannot be read.

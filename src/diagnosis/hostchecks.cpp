@@ -85,7 +85,8 @@ QList<PortHolder> PortHolders(SystemProbe &probe, quint16 port, QStringList &use
     for (const QString &pid : probe.listFolder(u"/proc"_s)) {
         bool numeric = false;
         const int id = pid.toInt(&numeric);
-        if (!numeric || id <= 0)
+        // Only the kernel's own spelling: "0812" or "+812" would name process 812 in the kill line.
+        if (!numeric || id <= 0 || QString::number(id) != pid)
             continue;
         const QString fdFolder = u"/proc/%1/fd"_s.arg(pid);
         for (const QString &fd : probe.listFolder(fdFolder)) {

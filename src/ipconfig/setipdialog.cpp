@@ -73,6 +73,15 @@ const QStringList &SubnetMasks()
 
 } // namespace
 
+std::optional<QString> ValidateWithControls(const QString &addressText, const VelmoIPAddress &mask,
+                                            const VelmoIPAddress &gateway)
+{
+    GatewayFields gatewayFields{};
+    for (int i = 0; i < VelmoIPAddress::FieldCount; ++i)
+        gatewayFields[std::size_t(i)] = gateway.IPValue(i);
+    return ValidateStaticSettings(addressText, mask.ipAddress(), gateway.ipAddress(), gatewayFields, SubnetMasks());
+}
+
 SetIpDialog::SetIpDialog(const DeviceTarget &device, SequenceCounters &counters, QString &password, QWidget *parent)
     : DeviceDialog(parent)
     , m_password(password)
@@ -211,11 +220,7 @@ void SetIpDialog::ValidateAndSend()
         address = InetAddr(addressText);
         mask = InetAddr(maskText);
         gateway = InetAddr(gatewayText);
-        GatewayFields gatewayFields{};
-        for (int i = 0; i < VelmoIPAddress::FieldCount; ++i)
-            gatewayFields[std::size_t(i)] = m_gatewayEdit->IPValue(i);
-        if (const std::optional<QString> failure =
-                ValidateStaticSettings(addressText, maskText, gatewayText, gatewayFields, SubnetMasks())) {
+        if (const std::optional<QString> failure = ValidateWithControls(addressText, *m_maskEdit, *m_gatewayEdit)) {
             showMessage(this, QMessageBox::Warning, text(StringId::ProductName), *failure);
             return;
         }

@@ -18,6 +18,11 @@ namespace farlight {
 
 class VelmoIPAddress;
 
+/// @brief The checks OK runs in the Set IP dialog, for @p addressText with the mask and
+/// gateway that @p mask and @p gateway hold: the message of the first rule that fails, or nothing.
+std::optional<QString> ValidateWithControls(const QString &addressText, const VelmoIPAddress &mask,
+                                            const VelmoIPAddress &gateway);
+
 /// @brief The Set IP dialog Setips: gives one device a static address, mask and gateway, or
 /// switches it to DHCP.
 ///

@@ -3,6 +3,7 @@
 #include "dialogs/applicationicon.h"
 #include "dialogs/logindialog.h"
 #include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
 #include "resources/strings.h"
 #include "session/usersettings.h"
 #include "widgets/twips.h"
@@ -44,6 +45,8 @@ constexpr int NumberColumnMarginTwips = 60;
 constexpr int PairLength = 2;
 constexpr int ImageSize = 48;
 const QString FileFilter = QStringLiteral("MAC File (*.mac)");
+// Lists kept elsewhere (a text file, a spreadsheet's CSV) open too; saving writes .MAC.
+const QString OpenFilter = QStringLiteral("MAC lists (*.mac *.txt *.csv);;") + FileFilter + QStringLiteral(";;All files (*)");
 
 // A box left with fewer than two characters reads as its value with leading zeros.
 QString Normalised(const QString &pair)
@@ -145,6 +148,7 @@ MacFilterDialog::MacFilterDialog(const DeviceTarget &device, SequenceCounters &c
     : DeviceDialog(parent)
     , m_password(password)
     , m_exchange(new FilterExchange(device, counters, this))
+    , m_fleetBatch(new FilterBatch(counters, this))
 {
     setObjectName(QStringLiteral("MACFilter"));
     createControls();
@@ -155,7 +159,31 @@ MacFilterDialog::MacFilterDialog(const DeviceTarget &device, SequenceCounters &c
     connect(m_exchange, &FilterExchange::listReceived, this, &MacFilterDialog::showList);
     connect(m_exchange, &FilterExchange::replied, this, &MacFilterDialog::showVerdict);
     connect(m_exchange, &FilterExchange::noAnswer, this, [this] { m_note->setText(text(StringId::TimeOut)); });
+    connect(m_fleetBatch, &FilterBatch::deviceFinished, this, [this](int device, FilterBatch::Outcome outcome) {
+        m_fleetResults[device] = FilterBatch::outcomeText(outcome);
+    });
+    connect(m_fleetBatch, &FilterBatch::finished, this, &MacFilterDialog::showFleetResults);
     setLoadFailed(!m_exchange->open() || !m_exchange->requestList(m_password));
+}
+
+void MacFilterDialog::setFleet(const QList<DeviceTarget> &devices)
+{
+    m_fleet = devices;
+    setWindowTitle(QStringLiteral("%1: %2 devices").arg(windowTitle()).arg(devices.size()));
+    m_note->setText(QStringLiteral("The list shown is %1's; Set Mac filtering writes it to all %2 devices.")
+                        .arg(FormatMac(device().mac))
+                        .arg(devices.size()));
+}
+
+void MacFilterDialog::showFleetResults()
+{
+    m_sendButton->setEnabled(true);
+    m_note->clear();
+    QStringList lines;
+    for (qsizetype i = 0; i < m_fleet.size(); ++i)
+        lines.append(QStringLiteral("%1 (%2): %3").arg(FormatMac(m_fleet[i].mac), m_fleet[i].hostName, m_fleetResults.value(i)));
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, lines.join(u'\n'), QMessageBox::Ok, this);
+    box.exec();
 }
 
 MacFilterDialog::~MacFilterDialog() = default;
@@ -349,14 +377,16 @@ QString MacFilterDialog::startFolder() const
 
 void MacFilterDialog::openFile()
 {
-    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), startFolder(), FileFilter);
+    const QString chosen = QFileDialog::getOpenFileName(this, text(OpenCaption), startFolder(), OpenFilter);
     if (chosen.isEmpty())
         return;
     m_filePath = chosen;
     RememberFolder(FileKind::MacFile, chosen);
-    const MacFileContents contents = MacFile::read(chosen);
+    const MacListContents contents = MacList::read(chosen);
     if (!contents.ok()) {
-        showMessage(QMessageBox::Information, text(StringId::ProductName), contents.message);
+        QMessageBox box(QMessageBox::Information, text(StringId::ProductName), text(contents.message), QMessageBox::Ok, this);
+        box.setInformativeText(contents.detail());
+        box.exec();
         return;
     }
     m_table.load(contents.entries);
@@ -393,6 +423,14 @@ void MacFilterDialog::sendList()
     const std::optional<QString> password = LoginDialog::ask(this);
     if (password)
         m_password = *password;
+    if (m_fleet.size() > 1) {
+        if (!password || m_fleetBatch->isActive())
+            return;
+        m_fleetResults = QStringList(m_fleet.size(), QString());
+        m_sendButton->setEnabled(false);
+        m_note->setText(QStringLiteral("Writing the list to %1 devices...").arg(m_fleet.size()));
+        return m_fleetBatch->start(m_fleet, m_table.macs(), *password);
+    }
     if (!m_exchange->sendList(password, m_table.macs()))
         showMessage(QMessageBox::NoIcon, ApplicationTitle, StringId::IpAddressNotSet);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/devicedialog.h"
+#include "macfilter/filterbatch.h"
 #include "macfilter/filterexchange.h"
 #include "macfilter/filtertable.h"
 
@@ -42,6 +43,11 @@ public:
     /// @brief The list the rows show.
     const FilterTable &table() const { return m_table; }
 
+    /// @brief "Set Mac filtering" then writes the list to each of @p devices (this dialog's
+    /// device among them, whose list the dialog shows) with one login, and reports each result.
+    void setFleet(const QList<DeviceTarget> &devices);
+    FilterBatch &fleetBatch() { return *m_fleetBatch; }
+
     /// @brief Releases the socket as the dialog closes, whatever closes it.
     void done(int result) override;
 
@@ -60,6 +66,7 @@ private:
     void sendList();
     void showList(const QList<MacAddress> &addresses);
     void showVerdict(FilterExchange::Status status);
+    void showFleetResults();
 
     QString typedKey();
     int selectedRow() const;
@@ -72,6 +79,9 @@ private:
     FilterTable m_table;
     QString m_filePath;
     FilterExchange *m_exchange = nullptr;
+    QList<DeviceTarget> m_fleet;
+    FilterBatch *m_fleetBatch = nullptr;
+    QStringList m_fleetResults; ///< per device of the fleet, of the last write
 
     QLabel *m_image = nullptr;
     QLabel *m_listCaption = nullptr;

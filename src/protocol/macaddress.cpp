@@ -47,17 +47,27 @@ int HexDigitValue(QChar c)
 
 std::optional<MacAddress> ParseMac(QStringView text)
 {
-    const bool separated = text.size() == 17;
-    if (!separated && text.size() != 12)
+    // Pairs joined by "-" or ":" (17 characters), groups of four joined by "." as switches
+    // print them (14), or bare (12).
+    constexpr qsizetype Separated = 17, Dotted = 14, Bare = 12;
+    QChar separator;
+    qsizetype digitsPerGroup = 12;
+    if (text.size() == Separated) {
+        separator = text[2];
+        digitsPerGroup = 2;
+        if (separator != u'-' && separator != u':')
+            return std::nullopt;
+    } else if (text.size() == Dotted) {
+        separator = u'.';
+        digitsPerGroup = 4;
+    } else if (text.size() != Bare) {
         return std::nullopt;
-    const QChar separator = separated ? text[2] : QChar();
-    if (separated && separator != u'-' && separator != u':')
-        return std::nullopt;
+    }
 
     MacAddress mac{};
     qsizetype pos = 0;
-    for (std::size_t i = 0; i < mac.size(); ++i) {
-        if (separated && i > 0) {
+    for (qsizetype digit = 0; digit < 12; digit += 2) {
+        if (digit > 0 && digit % digitsPerGroup == 0) {
             if (text[pos] != separator)
                 return std::nullopt;
             ++pos;
@@ -66,7 +76,7 @@ std::optional<MacAddress> ParseMac(QStringView text)
         const int lo = HexDigitValue(text[pos + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
-        mac[i] = static_cast<quint8>(hi * 16 + lo);
+        mac[std::size_t(digit / 2)] = static_cast<quint8>(hi * 16 + lo);
         pos += 2;
     }
     return mac;

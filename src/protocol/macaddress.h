@@ -23,7 +23,8 @@ QString MacKey(const MacAddress &mac);
 /// @brief The value of one hexadecimal digit, either case, or -1 for any other character.
 int HexDigitValue(QChar c);
 
-/// @brief Accepts "00-0A-1B-2C-3D-4E", "00:0a:1b:2c:3d:4e" and "000A1B2C3D4E"; nothing else.
+/// @brief Accepts "00-0A-1B-2C-3D-4E", "00:0a:1b:2c:3d:4e", "000a.1b2c.3d4e" and "000A1B2C3D4E",
+/// either case; nothing else.
 std::optional<MacAddress> ParseMac(QStringView text);
 
 /// @brief The first six bytes of @p bytes as an address, or nothing when there are fewer.

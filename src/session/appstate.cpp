@@ -58,6 +58,16 @@ QList<int> AppState::devicesAt(const QString &address) const
     return found;
 }
 
+QStringList AppState::addressesInUse() const
+{
+    QStringList addresses;
+    for (int i = 0; i < deviceCount && i < DeviceCapacity; ++i)
+        addresses.append(deviceTable[std::size_t(i)].IpAddress);
+    for (int i = 0; i < adapterCount && i < AdapterCapacity; ++i)
+        addresses.append(adapterTable[std::size_t(i)].IpAddress);
+    return addresses;
+}
+
 QStringList AppState::BuildSubnetMaskTable()
 {
     QStringList masks;

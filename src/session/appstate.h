@@ -50,6 +50,9 @@ public:
 
     /// @brief The found devices that answered from @p address (compared by value), in table order.
     QList<int> devicesAt(const QString &address) const;
+    /// @brief The addresses the found devices answered from and those of the adapters: what no
+    /// device should be given.
+    QStringList addressesInUse() const;
 
     /// @brief The 30 masks with 1 to 30 leading one-bits, "128.0.0.0" to "255.255.255.252".
     static QStringList BuildSubnetMaskTable();

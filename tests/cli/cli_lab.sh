@@ -78,5 +78,17 @@ FARLIGHT_PASSWORD=admin run 0 filter get AP-Two --out "$work/out.MAC"
 FARLIGHT_PASSWORD=admin run 1 filter set AP-One AP-Nowhere "$work/in.MAC"
 grep -q '^AP-Nowhere  *not found' "$work/out" || fail "summary: $(cat "$work/out")"
 
+# --credentials: each device its own password, so a wrong one fails that device alone; a CSV
+# export with a header and notes is a MAC list too.
+printf '# lab\nAP-Two,wrong\n*,admin\n' >"$work/creds"
+printf 'mac,note\n"00:11:22:33:44:66",desk # hall\n' >"$work/list.csv"
+run 1 filter set AP-One AP-Two "$work/list.csv" --credentials "$work/creds"
+grep -q '^AP-One .*Pass' "$work/out" && grep -q '^AP-Two .*Invalid Password' "$work/out" || fail "credentials: $(cat "$work/out")"
+state 'd["AP-One"]["filter"] == ["001122334466"] and d["AP-Two"]["filter"] == ["001122334455", "0A0B0C0D0E0F"]' \
+    || fail "credentials: filters not as the passwords allow"
+chmod 644 "$work/creds"
+run 2 set-ip AP-One --dhcp --credentials "$work/creds"
+grep -q 'too open' "$work/err" || fail "a readable credentials file: $(cat "$work/err")"
+
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

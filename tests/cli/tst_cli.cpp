@@ -1,4 +1,5 @@
 #include "cli/clioptions.h"
+#include "cli/credentials.h"
 #include "cli/deviceformat.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
@@ -35,6 +36,8 @@ private slots:
     void selection();
     void password_data();
     void password();
+    void credentials_data();
+    void credentials();
     void untrustedTexts();
     void promptEcho_data();
     void promptEcho();
@@ -185,6 +188,47 @@ void TestCli::password()
     const PasswordResult resolved = ResolvePassword(sources);
     QCOMPARE(resolved.password ? *resolved.password : u"error: "_s + resolved.error,
              result.contains(u"%1") ? result.arg(sources.file) : result);
+}
+
+void TestCli::credentials_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("password"); // for AP-Lobby (192.168.77.21, 00-0A-1B-2C-3D-4E); "error: ..." ("%1": the file)
+    const QByteArray all = "*,star\nap-lobby,host\n192.168.77.21,ip\n00:0a:1b:2c:3d:4e,mac\n";
+    QTest::newRow("MAC before address, host name and *") << all << "mac";
+    QTest::newRow("address before host name") << all.sliced(0, all.indexOf("00:")) << "ip";
+    QTest::newRow("host name in any case, blanks, comments, commas and # in the password")
+        << QByteArray("# site A\r\n\r\n   AP-LOBBY ,  pw,x#1 \r\n") << "pw,x#1";
+    QTest::newRow("* for the rest") << QByteArray("00-0A-00-00-00-09,other\n*,star") << "star";
+    QTest::newRow("not named") << QByteArray("10.0.0.1,x\nAP-Lobby2,y") << "none";
+    QTest::newRow("a name twice, in another notation")
+        << QByteArray("000a.1b2c.3d4e,a\n# c\n00:0A:1B:2C:3D:4E,b") << "error: %1:3: '00:0A:1B:2C:3D:4E' was given on line 1 already";
+    QTest::newRow("no comma") << QByteArray("\nAP-Lobby secret") << "error: %1:2: expected DEVICE,PASSWORD";
+    QTest::newRow("13 characters, not echoed")
+        << QByteArray("AP,abcdefghijklm") << "error: %1:1: the password is longer than the device's 12 characters";
+    QTest::newRow("readable by others") << QByteArray("*,star\n0604")
+                                        << "error: permissions 0604 for '%1' are too open: the credentials file must "
+                                           "not be readable by group or others (chmod 600 %1)";
+}
+
+void TestCli::credentials()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, password);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"creds"_s);
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    QVERIFY(out.setPermissions(QFile::Permissions(file.endsWith("0604") ? 0x6400 | 0x0004 : 0x6000)));
+    out.close();
+    DeviceTarget device;
+    device.hostName = u"AP-Lobby"_s;
+    device.address = u"192.168.77.21"_s;
+    device.mac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+    const auto loaded = CredentialsFile::load(path);
+    const QString *error = std::get_if<QString>(&loaded);
+    QCOMPARE(error ? u"error: "_s + *error : std::get<CredentialsFile>(loaded).passwordFor(device).value_or(u"none"_s),
+             password.contains(u"%1") ? password.arg(path) : password);
 }
 
 // Names come from devices anyone on the LAN can imitate: CSV quotes them, the terminal never

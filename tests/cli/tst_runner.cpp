@@ -101,6 +101,11 @@ void TestRunner::ends_data()
     QTest::newRow("no such device") << "set-ip 127.0.0.99 --dhcp" << 1 << 1 << "127.0.0.99";
     QTest::newRow("no such adapter") << "search --adapter eth9" << 1 << 2 << "no adapter named eth9";
     QTest::newRow("no password") << "filter get AP" << -1 << 2 << "password";
+    // The credentials name the first device only: the second needs the usual password, and none was given.
+    QTest::newRow("credentials for the one device, no other password")
+        << "set-ip AP --dhcp --credentials CREDS +" << 1 << 0 << "verified";
+    QTest::newRow("credentials, a device they do not name") << "set-ip --all --dhcp --credentials CREDS" << 2 << 2
+                                                            << "a password is needed";
     // An upload goes by address: to one that several devices share, only with --force.
     QTest::newRow("upgrade to a shared address") << "upgrade --all IMAGE" << 2 << 1 << "refused: address shared";
 }
@@ -119,6 +124,12 @@ void TestRunner::ends()
     QFile image(dir.filePath(u"image.bin"_s));
     QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray("Brightway QM735XL ").repeated(100)) > 0);
     image.close();
+    QFile credentials(dir.filePath(u"creds"_s));
+    QVERIFY(credentials.open(QIODevice::WriteOnly) && credentials.write("00-0A-1B-2C-3D-40,admin\n") > 0);
+    QVERIFY(credentials.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    credentials.close();
+    const bool usual = !arguments.contains(u"CREDS"_s);
+    arguments.replace(u"CREDS"_s, credentials.fileName());
     arguments.replace(u"LIST"_s, list.fileName()).replace(u"IMAGE"_s, image.fileName());
     m_answerSetIp = arguments.endsWith(u" +"_s);
     arguments.remove(u" +"_s);
@@ -136,7 +147,7 @@ void TestRunner::ends()
     Console console;
     console.out = &outStream;
     console.err = &errStream;
-    if (devices >= 0)
+    if (devices >= 0 && usual)
         console.passwordVariable = u"admin"_s;
     Runner runner(*parsed.command, state, platform, console);
     runner.setSearchStepInterval(std::chrono::milliseconds(10));

@@ -1,6 +1,7 @@
 // Lab test: three access points fresh from the box answer from one address with one host name.
-// The window lists each, and Set IP and MAC filtering on a row reach that row's device (by its MAC,
-// in the simulator's state). Run through lab/with-lab.sh (farlight_add_lab_test), as root.
+// The window lists each; Set IP and MAC filtering on a row reach that row's device (by its MAC,
+// in the simulator's state); with all rows selected, Set IP numbers the fleet and MAC filtering
+// writes one list to every device. Run through lab/with-lab.sh (farlight_add_lab_test), as root.
 #include "../ipconfig/setipsupport.h"
 #include "../support/labstate.h"
 #include "../support/labwindow.h"
@@ -10,6 +11,7 @@
 #include "resources/strings.h"
 
 #include <QLineEdit>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -34,10 +36,14 @@ private slots:
     void everyDeviceListed();
     void filterReachesTheRowsDevice_data();
     void filterReachesTheRowsDevice();
-    void setIpReachesTheRowsDevice_data();
+    void numberTheFleet();
+    void filterForTheFleet();
     void setIpReachesTheRowsDevice();
 
 private:
+    /// Sorts the list by MAC, so list order is the fleet's, and selects every row.
+    void selectAll();
+
     std::unique_ptr<testsupport::LabWindow> m_lab;
     QSet<int> m_written; ///< devices whose list a row has written
 };
@@ -47,6 +53,7 @@ void TestFleetLab::initTestCase()
     if (qEnvironmentVariableIsEmpty("FARLIGHT_LAB_STATE"))
         QFAIL("FARLIGHT_LAB_STATE is not set: run this test through lab/with-lab.sh (ctest -L lab)");
     m_lab = std::make_unique<testsupport::LabWindow>();
+    m_lab->window.searchSession().setStepInterval(std::chrono::milliseconds(100));
     QVERIFY(QTest::qWaitForWindowExposed(&m_lab->window));
     QVERIFY(m_lab->search());
 }
@@ -98,19 +105,82 @@ void TestFleetLab::filterReachesTheRowsDevice()
     }
 }
 
-void TestFleetLab::setIpReachesTheRowsDevice_data()
+void TestFleetLab::selectAll()
 {
-    QTest::addColumn<int>("device");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("first row's device") << 0 << u"192.168.77.51"_s;
-    QTest::newRow("third") << 2 << u"192.168.77.53"_s;
-    QTest::newRow("second") << 1 << u"192.168.77.52"_s;
+    auto *list = m_lab->window.findChild<QTreeView *>(u"ListView1"_s);
+    list->sortByColumn(DeviceListModel::Mac, Qt::AscendingOrder);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
 }
 
+// Numbered from .51, each device gets the next address in list order, by its MAC; a new search
+// then finds each there.
+void TestFleetLab::numberTheFleet()
+{
+    selectAll();
+    ModalScript script(u"admin"_s);
+    QList<quint32> planned;
+    QStringList results;
+    testsupport::whenShown<NumberingDialog>([&](NumberingDialog *dialog) {
+        QTest::keyClicks(dialog->focusWidget(), u"51"_s);
+        planned = dialog->plannedAddresses();
+        QTest::mouseClick(dialog->findChild<QPushButton *>(u"numberButton"_s), Qt::LeftButton);
+        QSignalSpy finished(&dialog->batch(), &SetIpBatch::finished);
+        (void)finished.wait(10000); // the results say what came of it
+        auto *table = dialog->findChild<QTreeWidget *>(u"numberingTable"_s);
+        for (int row = 0; row < table->topLevelItemCount(); ++row)
+            results << table->topLevelItem(row)->text(NumberingDialog::Result);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(u"closeButton"_s), Qt::LeftButton);
+    });
+    QSignalSpy searched(&m_lab->window, &StartWindow::searchFinished);
+    m_lab->window.findChild<QAction *>(u"setip"_s)->trigger();
+    QCOMPARE(planned, (QList<quint32>{0xC0A84D33, 0xC0A84D34, 0xC0A84D35}));
+    QCOMPARE(results, QStringList(3, text(StringId::SetIpOk)));
+    QCOMPARE(script.log(), QStringList{ModalScript::Login});
+    for (int i = 0; i < Fleet.size(); ++i)
+        QCOMPARE(labDeviceState(Fleet[i], u"ip"_s).toString(), u"192.168.77.5%1"_s.arg(i + 1));
+    QVERIFY(searched.wait(10000));
+    QStringList listed;
+    for (int i = 0; i < m_lab->state.deviceCount; ++i) {
+        const DeviceRecord &device = m_lab->state.deviceTable[std::size_t(i)];
+        listed << FormatMac(device.Mac) + u' ' + device.IpAddress;
+    }
+    listed.sort();
+    QCOMPARE(listed, (QStringList{Fleet[0] + u" 192.168.77.51"_s, Fleet[1] + u" 192.168.77.52"_s,
+                                  Fleet[2] + u" 192.168.77.53"_s}));
+}
+
+// One login, one list, each device's verdict.
+void TestFleetLab::filterForTheFleet()
+{
+    selectAll();
+    ModalScript script(u"admin"_s);
+    QByteArray sent;
+    testsupport::whenShown<MacFilterDialog>([&](MacFilterDialog *dialog) {
+        (void)QTest::qWaitFor([&] { return !dialog->table().entries().isEmpty(); }); // the first device's list
+        for (int k = 0; k < MacFilterDialog::ByteBoxCount; ++k)
+            dialog->findChild<QLineEdit *>(u"Mac%1"_s.arg(k))->setText(u"0000000000C0"_s.mid(2 * k, 2));
+        QTest::mouseClick(dialog->findChild<QPushButton *>(u"Mac_add"_s), Qt::LeftButton);
+        sent = MacFile::format(dialog->table().entries());
+        QTest::mouseClick(dialog->findChild<QPushButton *>(u"SendCmd"_s), Qt::LeftButton);
+        (void)QTest::qWaitFor([&] { return script.log().size() == 2; }, 10000); // the log is checked below
+        dialog->reject();
+    });
+    m_lab->window.findChild<QAction *>(u"mFilter"_s)->trigger();
+    QCOMPARE(script.log().size(), 2);
+    QCOMPARE(script.log().first(), ModalScript::Login);
+    for (const QString &mac : Fleet) {
+        QVERIFY2(script.log().last().contains(mac + u" (AP-Factory): "_s + text(StringId::Pass)), qPrintable(script.log().last()));
+        QStringList stored = labDeviceState(mac, u"filter"_s).toVariant().toStringList();
+        QCOMPARE(stored.join(u"\r\n"_s).toLatin1() + "\r\n", sent);
+    }
+}
+
+// After the numbering: one row's device moves again, the others stay.
 void TestFleetLab::setIpReachesTheRowsDevice()
 {
-    QFETCH(int, device);
-    QFETCH(QString, address);
+    const int device = 0;
+    const QString address = u"192.168.77.61"_s;
     const QString before = labDeviceState(Fleet[(device + 1) % 3], u"ip"_s).toString();
     ModalScript script(u"admin"_s);
     testsupport::whenShown<SetIpDialog>([&](SetIpDialog *dialog) {

@@ -66,6 +66,8 @@ private slots:
         QTest::newRow("non-hex") << "00-0A-1B-2C-3D-4G" << "";
         QTest::newRow("too short") << "000A1B2C3D4" << "";
         QTest::newRow("dot separators") << "00.0A.1B.2C.3D.4E" << "";
+        QTest::newRow("groups of four") << "000a.1B2c.3D4e" << "00-0A-1B-2C-3D-4E";
+        QTest::newRow("groups of four, other separator") << "000a-1B2c-3D4e" << "";
     }
 
     void parseMac()

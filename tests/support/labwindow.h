@@ -2,6 +2,7 @@
 
 #include "app/startwindow.h"
 #include "firmware/downloaddialog.h"
+#include "ipconfig/numberingdialog.h"
 #include "ipconfig/setipdialog.h"
 #include "macfilter/macfilterdialog.h"
 #include "netenv/systemplatform.h"
@@ -37,6 +38,14 @@ struct LabWindow
         });
         window.setDialogFactory(Kind::Download, [this](const DeviceTarget &device, QString &, QWidget *parent) {
             return new farlight::DownloadDialog(*platform, device, parent);
+        });
+        window.setFleetDialogFactory(Kind::SetIp, [this](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
+            return new farlight::NumberingDialog(devices, state.addressesInUse(), state.counters, password, parent);
+        });
+        window.setFleetDialogFactory(Kind::MacFilter, [this](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
+            auto *dialog = new farlight::MacFilterDialog(devices.first(), state.counters, password, parent);
+            dialog->setFleet(devices);
+            return dialog;
         });
         window.show();
     }
