@@ -168,6 +168,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption retriesOption(
         u"retries"_s, u"Start a failed upload again from the beginning, at most N times, 0 to 10 (default 0)."_s,
         u"N"_s);
+    const QCommandLineOption resultFormatOption(u"format"_s, u"The result table as table (default) or json."_s,
+                                                u"FORMAT"_s);
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
@@ -179,16 +181,16 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         break;
     case Command::Kind::SetIp:
         parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, CredentialsOption,
-                           AllOption, jobsOption});
+                           AllOption, jobsOption, resultFormatOption});
         break;
     case Command::Kind::Upgrade:
-        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption});
+        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, resultFormatOption});
         break;
     case Command::Kind::FilterGet:
         parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption});
+        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption, resultFormatOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
@@ -223,6 +225,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         command.jobs = *jobs;
     else
         return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
+    if (command.kind == Command::Kind::SetIp || command.kind == Command::Kind::Upgrade
+        || command.kind == Command::Kind::FilterSet) {
+        const QString format = parser.value(resultFormatOption);
+        if (!format.isEmpty() && format != u"table" && format != u"json")
+            return UsageError(u"unknown format '%1' (table or json)"_s.arg(format), name);
+        command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
+    }
     switch (command.kind) {
     case Command::Kind::Search: {
         if (!positional.isEmpty())

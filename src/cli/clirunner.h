@@ -79,6 +79,7 @@ private:
         QString result;
         bool ok = false;
         qint64 ms = -1;
+        int index = -1; ///< in the device table; -1 for a name that chose no device
     };
 
     bool prepare();
@@ -108,6 +109,8 @@ private:
     void summarize();
     void end(int exitCode);
     QTextStream &out() { return *m_console.out; }
+    /// Where a device's success is said: standard output, unless that is reserved for JSON.
+    QTextStream &successes() { return m_command.format == OutputFormat::Json ? err() : out(); }
     QTextStream &err() { return *m_console.err; }
 
     Command m_command;
