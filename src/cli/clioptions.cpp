@@ -24,11 +24,13 @@ Commands:
   filter set DEVICE... LIST     write a MAC filter list (.MAC, text or CSV) to devices
   doctor                        find out why devices are not found
 
-DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E), an IP address
-or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
-filter set), and --jobs N works on N of them at once (default 4).
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E),
+an IP address or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip
+--dhcp, filter set), and --jobs N works on N of them at once (default 4). The search ends once
+the devices named have answered, else after 4.5 s or --search-time SECONDS.
 The password of set-ip and filter comes from --credentials FILE (a password per device), then
 --password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
+set-ip, upgrade and filter set print their results as JSON with --format json.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
