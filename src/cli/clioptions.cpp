@@ -23,6 +23,7 @@ Commands:
   filter get DEVICE             read a device's MAC filter list
   filter set DEVICE... LIST     write a MAC filter list (.MAC, text or CSV) to devices
   doctor                        find out why devices are not found
+  apply PLAN.csv                bring the devices of a plan to what it says, changing only what differs
 
 DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E),
 an IP address or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip
@@ -79,6 +80,10 @@ const CommandSpec Specs[] = {
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
+    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE]"_s,
+     u"Reads the plan (columns mac, ip, mask, gateway, dhcp, filter), searches, reads the filter lists and shows\n"
+     "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
+     "new search that every changed device answers where it should."_s},
 };
 
 constexpr double MinSearchSeconds = 0.5;
@@ -176,6 +181,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
     const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
+    const QCommandLineOption dryRunOption(u"dry-run"_s, u"Show the plan and stop."_s);
+    const QCommandLineOption yesOption(u"yes"_s, u"Apply without asking."_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
     case Command::Kind::Search:
@@ -196,6 +203,9 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
+        break;
+    case Command::Kind::Apply:
+        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption});
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
@@ -298,6 +308,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
         break;
     }
+    case Command::Kind::Apply:
+        if (positional.size() != 1)
+            return UsageError(u"name one plan file"_s, name);
+        command.plan = positional.first();
+        command.dryRun = parser.isSet(dryRunOption);
+        command.yes = parser.isSet(yesOption);
+        break;
     }
     return {command, {}, ExitCode::Success};
 }

@@ -1,19 +1,18 @@
 #include "cli/clirunner.h"
 
 #include "cli/deviceformat.h"
+#include "cli/deviceoperations.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
 #include "diagnosis/diagnosis.h"
 #include "diagnosis/report.h"
 #include "firmware/firmwareimage.h"
 #include "ipconfig/inetaddr.h"
-#include "ipconfig/setipexchange.h"
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
 #include "macfilter/macfile.h"
 #include "macfilter/maclist.h"
 #include "netenv/platform.h"
-#include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
 
@@ -105,13 +104,18 @@ void Runner::start()
 
 void Runner::showSearching(int found)
 {
-    if (!m_console.progressOnTerminal)
+    ShowSearching(m_console, found);
+}
+
+void ShowSearching(const Console &console, int found)
+{
+    if (!console.progressOnTerminal)
         return;
     // One line, redrawn in place and cleared when the search is over.
-    err() << u"\r\x1b[2K"_s;
+    *console.err << u"\r\x1b[2K"_s;
     if (found >= 0)
-        err() << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
-    err().flush();
+        *console.err << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
+    console.err->flush();
 }
 
 bool Runner::prepare()
@@ -119,6 +123,7 @@ bool Runner::prepare()
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply: // ApplyRunner's
         return true;
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
@@ -157,52 +162,13 @@ bool Runner::prepare()
     return false;
 }
 
-bool Runner::takePassword()
-{
-    const PasswordResult result = ResolvePassword({m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
-    if (!result.password) {
-        err() << result.error << Qt::endl;
-        return false;
-    }
-    m_password = *result.password;
-    return true;
-}
-
 bool Runner::takePasswords()
 {
-    if (m_command.credentials.isEmpty())
-        return takePassword();
-    auto loaded = CredentialsFile::load(m_command.credentials);
-    if (const QString *error = std::get_if<QString>(&loaded)) {
-        err() << *error << Qt::endl;
-        return false;
-    }
-    m_credentials = std::get<CredentialsFile>(std::move(loaded));
-    // A file or the variable is checked now; a prompt waits until a device turns out to need it.
-    if (!m_credentials->coversEveryDevice() && (!m_command.passwordFile.isEmpty() || m_console.passwordVariable))
-        return takePassword();
-    return true;
-}
-
-bool Runner::passwordsReady()
-{
-    if (m_password || m_command.kind == Command::Kind::Upgrade)
-        return true;
-    for (int index : std::as_const(m_targets)) {
-        const std::optional<DeviceTarget> device = m_state.target(index);
-        if (device && !(m_credentials && m_credentials->passwordFor(*device)))
-            return takePassword();
-    }
-    return true;
-}
-
-QString Runner::passwordOf(const DeviceTarget &device) const
-{
-    if (m_credentials) {
-        if (std::optional<QString> password = m_credentials->passwordFor(device))
-            return *password;
-    }
-    return m_password.value_or(QString());
+    const std::optional<QString> refusal = m_passwords.prepare(
+        m_command.credentials, {m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
+    if (refusal)
+        err() << *refusal << Qt::endl;
+    return !refusal;
 }
 
 void Runner::searched(SearchSession::Outcome outcome)
@@ -263,11 +229,21 @@ void Runner::searched(SearchSession::Outcome outcome)
         if (m_targets.isEmpty())
             return summarize();
     }
-    if (!passwordsReady())
-        return end(ExitCode::Usage);
+    if (m_command.kind != Command::Kind::Upgrade) {
+        QList<DeviceTarget> devices;
+        for (int index : std::as_const(m_targets)) {
+            if (const std::optional<DeviceTarget> device = m_state.target(index))
+                devices.append(*device);
+        }
+        if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
+            err() << *refusal << Qt::endl;
+            return end(ExitCode::Usage);
+        }
+    }
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply:
         break;
     case Command::Kind::Upgrade:
         return upgrade(m_targets);
@@ -329,18 +305,6 @@ void Runner::verifyAddresses()
     m_presence.start(expected);
 }
 
-// How an exchange with target @p target ends: its socket closed (a set-IP confirmation still
-// goes out first), the exchange let go, the result counted.
-template <class Exchange>
-std::function<void(const QString &, bool)> Runner::finisher(int target, Exchange *exchange)
-{
-    return [this, target, exchange](const QString &result, bool ok) {
-        exchange->close();
-        exchange->deleteLater();
-        deviceDone(target, result, ok);
-    };
-}
-
 void Runner::notSent(const std::function<void(const QString &, bool)> &done)
 {
     // Reported once the caller has returned, as an answer would be.
@@ -349,50 +313,18 @@ void Runner::notSent(const std::function<void(const QString &, bool)> &done)
 
 void Runner::startSetIp(int target, const DeviceTarget &device)
 {
-    auto *exchange = new SetIpExchange(device, m_state.counters, this);
-    const auto done = finisher(target, exchange);
-    exchange->setNoAnswerTimeout(m_answerTimeout);
-    connect(exchange, &SetIpExchange::replied, this, [this, done](SetIpExchange::Status status) {
-        const bool dhcp = m_command.dhcp;
-        switch (status) {
-        case SetIpExchange::Ok:
-            return done(text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk), true);
-        case SetIpExchange::Failure:
-            return done(text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure), false);
-        case SetIpExchange::InvalidPassword:
-            return done(text(StringId::InvalidPassword), false);
-        }
-    });
-    connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    const quint8 flag = m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic;
-    if (!exchange->open() || !exchange->send(passwordOf(device), flag, m_address, m_mask, m_gateway))
-        return notSent(done);
     err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
           << Qt::endl;
+    SetDeviceAddress(device, m_passwords.of(device), {m_command.dhcp, m_address, m_mask, m_gateway},
+                     {m_state.counters, m_answerTimeout, this},
+                     [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
 }
 
 void Runner::startFilterSet(int target, const DeviceTarget &device)
 {
-    auto *exchange = new FilterExchange(device, m_state.counters, this);
-    const auto done = finisher(target, exchange);
-    exchange->setWriteTimeout(m_answerTimeout);
-    exchange->setReadTimeout(m_answerTimeout);
-    const QString password = passwordOf(device);
-    connect(exchange, &FilterExchange::replied, this, [this, done, exchange, password](FilterExchange::Status status) {
-        const QString verdict = text(FilterExchange::message(status));
-        // A "Pass" from anyone but the device would say nothing about the device's list.
-        if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(password))
-            return done(verdict, status == FilterExchange::Pass && !m_command.verify);
-    });
-    connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
-        FilterTable table;
-        table.loadAddresses(stored);
-        const bool same = table.macs() == m_filterList;
-        done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
-    });
-    connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    if (!exchange->open() || !exchange->sendList(password, m_filterList))
-        notSent(done);
+    WriteDeviceFilter(device, m_passwords.of(device), m_filterList, m_command.verify,
+                      {m_state.counters, m_answerTimeout, this},
+                      [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
 }
 
 void Runner::deviceDone(int target, const QString &result, bool ok)
@@ -470,37 +402,25 @@ void Runner::filterGet(int index)
         return end(ExitCode::Failure);
     }
     err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
-    auto *exchange = new FilterExchange(*device, m_state.counters, this);
-    exchange->setReadTimeout(m_answerTimeout);
-    connect(exchange, &FilterExchange::listReceived, this, [this, label, exchange](const QList<MacAddress> &addresses) {
-        exchange->close();
-        FilterTable table;
-        table.loadAddresses(addresses);
-        if (m_command.macFile.isEmpty()) {
-            for (const MacAddress &mac : table.macs())
-                out() << FormatMac(mac) << u'\n';
-            out().flush();
-        } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
-            err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
-            return end(ExitCode::Failure);
-        }
-        err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
-        end(ExitCode::Success);
-    });
-    connect(exchange, &FilterExchange::replied, this, [this, label, exchange](FilterExchange::Status status) {
-        exchange->close();
-        err() << label << u": "_s << text(FilterExchange::message(status)) << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    connect(exchange, &FilterExchange::noAnswer, this, [this, label, exchange] {
-        exchange->close();
-        err() << label << u": no answer"_s << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    if (!exchange->open() || !exchange->requestList(passwordOf(*device))) {
-        err() << text(StringId::IpAddressNotSet) << Qt::endl;
-        return end(ExitCode::Failure);
-    }
+    ReadDeviceFilter(*device, m_passwords.of(*device), {m_state.counters, m_answerTimeout, this},
+                     [this, label](const std::optional<QList<MacAddress>> &addresses, const QString &failure) {
+                         if (!addresses) {
+                             err() << label << u": "_s << failure << Qt::endl;
+                             return end(ExitCode::Failure);
+                         }
+                         FilterTable table;
+                         table.loadAddresses(*addresses);
+                         if (m_command.macFile.isEmpty()) {
+                             for (const MacAddress &mac : table.macs())
+                                 out() << FormatMac(mac) << u'\n';
+                             out().flush();
+                         } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
+                             err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
+                             return end(ExitCode::Failure);
+                         }
+                         err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
+                         end(ExitCode::Success);
+                     });
 }
 
 void Runner::doctor()
