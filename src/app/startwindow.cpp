@@ -114,6 +114,11 @@ StartWindow::StartWindow(AppState &state, Platform &platform, QWidget *parent)
     connect(&m_session, &SearchSession::progress, this, &StartWindow::showSearchStep);
     connect(&m_session, &SearchSession::finished, this, &StartWindow::endSearch);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &StartWindow::updateStatus);
+    // Keys move the current row too; a range taken with Shift starts from where it was before.
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        if (!QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier))
+            m_selectionAnchor = current;
+    });
     // Sorting, filtering and deleting move rows; the selection goes with its row, or goes away.
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, &StartWindow::updateStatus);

@@ -23,12 +23,15 @@ Commands:
   filter get DEVICE             read a device's MAC filter list
   filter set DEVICE... LIST     write a MAC filter list (.MAC, text or CSV) to devices
   doctor                        find out why devices are not found
+  apply PLAN.csv                bring the devices of a plan to what it says, changing only what differs
 
-DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E), an IP address
-or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
-filter set), and --jobs N works on N of them at once (default 4).
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E),
+an IP address or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip
+--dhcp, filter set), and --jobs N works on N of them at once (default 4). The search ends once
+the devices named have answered, else after 4.5 s or --search-time SECONDS.
 The password of set-ip and filter comes from --credentials FILE (a password per device), then
 --password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
+set-ip, upgrade and filter set print their results as JSON with --format json.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
@@ -45,6 +48,10 @@ const QCommandLineOption CredentialsOption(
     u"Passwords per device: lines DEVICE,PASSWORD (MAC, IP, host name or * for the rest); must not be readable "
     "by group or others. Devices it does not name take the usual password."_s,
     u"FILE"_s);
+const QCommandLineOption SearchTimeOption(
+    u"search-time"_s,
+    u"Search for up to SECONDS, 0.5 to 60 (default 4.5); a search for named devices ends once they have answered."_s,
+    u"SECONDS"_s);
 const QCommandLineOption AllOption(u"all"_s, u"Every device found."_s);
 
 struct CommandSpec
@@ -74,7 +81,14 @@ const CommandSpec Specs[] = {
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
+    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE]"_s,
+     u"Reads the plan (columns mac, ip, mask, gateway, dhcp, filter), searches, reads the filter lists and shows\n"
+     "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
+     "new search that every changed device answers where it should."_s},
 };
+
+constexpr double MinSearchSeconds = 0.5;
+constexpr double MaxSearchSeconds = 60;
 
 ParsedArguments UsageError(const QString &message, const QString &command = {})
 {
@@ -151,6 +165,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(HelpOption);
     parser.addOption(AdapterOption);
+    if (spec->kind != Command::Kind::Doctor)
+        parser.addOption(SearchTimeOption);
     const QCommandLineOption formatOption(u"format"_s, u"table (default), json or csv."_s, u"FORMAT"_s);
     const QCommandLineOption ipOption(u"ip"_s, u"The static address."_s, u"A"_s);
     const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);
@@ -160,6 +176,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption retriesOption(
         u"retries"_s, u"Start a failed upload again from the beginning, at most N times, 0 to 10 (default 0)."_s,
         u"N"_s);
+    const QCommandLineOption resultFormatOption(u"format"_s, u"The result table as table (default) or json."_s,
+                                                u"FORMAT"_s);
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
@@ -167,6 +185,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption waitTimeoutOption(
         u"wait-timeout"_s, u"How long --wait waits for each device, 1 to 3600 seconds (default 180)."_s, u"S"_s);
     const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
+    const QCommandLineOption dryRunOption(u"dry-run"_s, u"Show the plan and stop."_s);
+    const QCommandLineOption yesOption(u"yes"_s, u"Apply without asking."_s);
     const QCommandLineOption outOption(u"out"_s, u"Save the list as FILE.MAC instead of printing it."_s, u"FILE"_s);
     switch (command.kind) {
     case Command::Kind::Search:
@@ -174,19 +194,23 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         break;
     case Command::Kind::SetIp:
         parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, CredentialsOption,
-                           AllOption, jobsOption});
+                           AllOption, jobsOption, resultFormatOption});
         break;
     case Command::Kind::Upgrade:
-        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, waitOption, waitTimeoutOption});
+        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, waitOption, waitTimeoutOption,
+                           resultFormatOption});
         break;
     case Command::Kind::FilterGet:
         parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption});
+        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption, resultFormatOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
+        break;
+    case Command::Kind::Apply:
+        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption});
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
@@ -207,10 +231,24 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     command.all = given.contains(u"all"_s);
     const QStringList positional = parser.positionalArguments();
     QString error;
+    if (given.contains(u"search-time"_s)) {
+        bool ok = false;
+        const double seconds = parser.value(SearchTimeOption).toDouble(&ok);
+        if (!ok || !(seconds >= MinSearchSeconds && seconds <= MaxSearchSeconds))
+            return UsageError(u"--search-time takes seconds from 0.5 to 60"_s, name);
+        command.searchMs = int(seconds * 1000);
+    }
     if (const auto jobs = Number(given.contains(u"jobs"_s) ? parser.value(jobsOption) : u"4"_s, 1, 64))
         command.jobs = *jobs;
     else
         return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
+    if (command.kind == Command::Kind::SetIp || command.kind == Command::Kind::Upgrade
+        || command.kind == Command::Kind::FilterSet) {
+        const QString format = parser.value(resultFormatOption);
+        if (!format.isEmpty() && format != u"table" && format != u"json")
+            return UsageError(u"unknown format '%1' (table or json)"_s.arg(format), name);
+        command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
+    }
     switch (command.kind) {
     case Command::Kind::Search: {
         if (!positional.isEmpty())
@@ -282,6 +320,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
         break;
     }
+    case Command::Kind::Apply:
+        if (positional.size() != 1)
+            return UsageError(u"name one plan file"_s, name);
+        command.plan = positional.first();
+        command.dryRun = parser.isSet(dryRunOption);
+        command.yes = parser.isSet(yesOption);
+        break;
     }
     return {command, {}, ExitCode::Success};
 }

@@ -12,7 +12,7 @@ enum class OutputFormat { Table, Json, Csv };
 /// @brief One run of farlight-cli as its arguments describe it.
 struct Command
 {
-    enum class Kind { Search, SetIp, Upgrade, FilterGet, FilterSet, Doctor };
+    enum class Kind { Search, SetIp, Upgrade, FilterGet, FilterSet, Doctor, Apply };
 
     Kind kind = Kind::Search;
     QString adapter;             ///< only devices found through this adapter (interface name)
@@ -27,6 +27,7 @@ struct Command
     QString mask;
     QString gateway = QStringLiteral("0.0.0.0");
     int jobs = 4;                ///< devices worked on at once (upgrade, set-ip, filter set)
+    int searchMs = 0;            ///< --search-time: the search's full length; 0 for the usual 4.5 s
     // upgrade
     QString firmware;
     int retries = 0;
@@ -36,6 +37,10 @@ struct Command
     // filter get (--out) and filter set (the list to write)
     QString macFile;
     bool verify = false;         ///< filter set: read each list back and compare
+    // apply
+    QString plan;                ///< the plan file
+    bool dryRun = false;         ///< show the plan, change nothing
+    bool yes = false;            ///< apply without asking
 };
 
 /// @brief What the arguments gave: a command to run, or a text to print and the exit status

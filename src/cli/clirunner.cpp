@@ -1,19 +1,18 @@
 #include "cli/clirunner.h"
 
 #include "cli/deviceformat.h"
+#include "cli/deviceoperations.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
 #include "diagnosis/diagnosis.h"
 #include "diagnosis/report.h"
 #include "firmware/firmwareimage.h"
 #include "ipconfig/inetaddr.h"
-#include "ipconfig/setipexchange.h"
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
 #include "macfilter/macfile.h"
 #include "macfilter/maclist.h"
 #include "netenv/platform.h"
-#include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
 
@@ -54,6 +53,21 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &Runner::searched);
+    if (m_console.progressOnTerminal) {
+        connect(&m_search, &SearchSession::deviceFound, this, [this] { showSearching(m_state.deviceCount); });
+    }
+    if (m_command.searchMs > 0) {
+        const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
+        m_search.setStepInterval(step);
+        m_presence.setTiming(step, PresenceCheck::SettleDelay);
+    }
+    // A command for named devices need not wait for the rest of the network once they have answered.
+    if (!m_command.all && !m_command.devices.isEmpty()) {
+        QList<DeviceName> names;
+        for (const QString &device : std::as_const(m_command.devices))
+            names.append(DeviceName(device));
+        m_search.setAwaitedNames(names, m_command.adapter);
+    }
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
         showProgress(target, percent, u"%1%"_s.arg(percent));
     });
@@ -85,7 +99,25 @@ void Runner::start()
             return doctor();
         if (!m_search.start())
             return end(ExitCode::Failure);
+        if (m_search.isActive())
+            showSearching(0);
     });
+}
+
+void Runner::showSearching(int found)
+{
+    ShowSearching(m_console, found);
+}
+
+void ShowSearching(const Console &console, int found)
+{
+    if (!console.progressOnTerminal)
+        return;
+    // One line, redrawn in place and cleared when the search is over.
+    *console.err << u"\r\x1b[2K"_s;
+    if (found >= 0)
+        *console.err << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
+    console.err->flush();
 }
 
 bool Runner::prepare()
@@ -93,6 +125,7 @@ bool Runner::prepare()
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply: // ApplyRunner's
         return true;
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
@@ -131,56 +164,18 @@ bool Runner::prepare()
     return false;
 }
 
-bool Runner::takePassword()
-{
-    const PasswordResult result = ResolvePassword({m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
-    if (!result.password) {
-        err() << result.error << Qt::endl;
-        return false;
-    }
-    m_password = *result.password;
-    return true;
-}
-
 bool Runner::takePasswords()
 {
-    if (m_command.credentials.isEmpty())
-        return takePassword();
-    auto loaded = CredentialsFile::load(m_command.credentials);
-    if (const QString *error = std::get_if<QString>(&loaded)) {
-        err() << *error << Qt::endl;
-        return false;
-    }
-    m_credentials = std::get<CredentialsFile>(std::move(loaded));
-    // A file or the variable is checked now; a prompt waits until a device turns out to need it.
-    if (!m_credentials->coversEveryDevice() && (!m_command.passwordFile.isEmpty() || m_console.passwordVariable))
-        return takePassword();
-    return true;
-}
-
-bool Runner::passwordsReady()
-{
-    if (m_password || m_command.kind == Command::Kind::Upgrade)
-        return true;
-    for (int index : std::as_const(m_targets)) {
-        const std::optional<DeviceTarget> device = m_state.target(index);
-        if (device && !(m_credentials && m_credentials->passwordFor(*device)))
-            return takePassword();
-    }
-    return true;
-}
-
-QString Runner::passwordOf(const DeviceTarget &device) const
-{
-    if (m_credentials) {
-        if (std::optional<QString> password = m_credentials->passwordFor(device))
-            return *password;
-    }
-    return m_password.value_or(QString());
+    const std::optional<QString> refusal = m_passwords.prepare(
+        m_command.credentials, {m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
+    if (refusal)
+        err() << *refusal << Qt::endl;
+    return !refusal;
 }
 
 void Runner::searched(SearchSession::Outcome outcome)
 {
+    showSearching(-1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
     if (!m_command.adapter.isEmpty()) {
@@ -211,7 +206,7 @@ void Runner::searched(SearchSession::Outcome outcome)
         m_unresolved.append({selection.rejected[i], u"not found"_s, false, -1});
     }
     if (selection.indexes.isEmpty())
-        return end(ExitCode::Failure);
+        return m_command.format == OutputFormat::Json ? summarize() : end(ExitCode::Failure);
     m_targets = selection.indexes;
     if (m_command.kind == Command::Kind::Upgrade && !m_command.force) {
         // An upload goes to an address: where several devices answer from it, any one of them
@@ -230,17 +225,27 @@ void Runner::searched(SearchSession::Outcome outcome)
                          .arg(sharing.size())
                          .arg(macs.join(u", "_s))
                   << Qt::endl;
-            m_unresolved.append({label, u"refused: address shared"_s, false, -1});
+            m_unresolved.append({label, u"refused: address shared"_s, false, -1, m_targets[i]});
             m_targets.removeAt(i);
         }
         if (m_targets.isEmpty())
             return summarize();
     }
-    if (!passwordsReady())
-        return end(ExitCode::Usage);
+    if (m_command.kind != Command::Kind::Upgrade) {
+        QList<DeviceTarget> devices;
+        for (int index : std::as_const(m_targets)) {
+            if (const std::optional<DeviceTarget> device = m_state.target(index))
+                devices.append(*device);
+        }
+        if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
+            err() << *refusal << Qt::endl;
+            return end(ExitCode::Usage);
+        }
+    }
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
+    case Command::Kind::Apply:
         break;
     case Command::Kind::Upgrade:
         return upgrade(m_targets);
@@ -249,7 +254,7 @@ void Runner::searched(SearchSession::Outcome outcome)
     case Command::Kind::SetIp:
     case Command::Kind::FilterSet:
         for (int index : std::as_const(m_targets)) {
-            m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+            m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
             m_clocks.append(QElapsedTimer());
         }
         return startNextDevices();
@@ -270,7 +275,8 @@ void Runner::startNextDevices()
         else
             startFilterSet(target, *device);
     }
-    if (m_running == 0 && m_next >= m_targets.size())
+    // Two devices ending together each schedule a call here; the run goes on once.
+    if (m_running == 0 && m_next >= m_targets.size() && !std::exchange(m_devicesDone, true))
         m_command.kind == Command::Kind::SetIp ? verifyAddresses() : summarize();
 }
 
@@ -294,23 +300,11 @@ void Runner::verifyAddresses()
             Outcome &outcome = m_outcomes[checked[k]];
             outcome.ok = answered.value(k);
             outcome.result += u"; "_s + PresenceText(outcome.ok);
-            (outcome.ok ? out() : err()) << outcome.device << u": "_s << PresenceText(outcome.ok) << Qt::endl;
+            (outcome.ok ? successes() : err()) << outcome.device << u": "_s << PresenceText(outcome.ok) << Qt::endl;
         }
         summarize();
     });
     m_presence.start(expected);
-}
-
-// How an exchange with target @p target ends: its socket closed (a set-IP confirmation still
-// goes out first), the exchange let go, the result counted.
-template <class Exchange>
-std::function<void(const QString &, bool)> Runner::finisher(int target, Exchange *exchange)
-{
-    return [this, target, exchange](const QString &result, bool ok) {
-        exchange->close();
-        exchange->deleteLater();
-        deviceDone(target, result, ok);
-    };
 }
 
 void Runner::notSent(const std::function<void(const QString &, bool)> &done)
@@ -321,50 +315,18 @@ void Runner::notSent(const std::function<void(const QString &, bool)> &done)
 
 void Runner::startSetIp(int target, const DeviceTarget &device)
 {
-    auto *exchange = new SetIpExchange(device, m_state.counters, this);
-    const auto done = finisher(target, exchange);
-    exchange->setNoAnswerTimeout(m_answerTimeout);
-    connect(exchange, &SetIpExchange::replied, this, [this, done](SetIpExchange::Status status) {
-        const bool dhcp = m_command.dhcp;
-        switch (status) {
-        case SetIpExchange::Ok:
-            return done(text(dhcp ? StringId::SetDhcpOk : StringId::SetIpOk), true);
-        case SetIpExchange::Failure:
-            return done(text(dhcp ? StringId::SetDhcpFailure : StringId::SetIpFailure), false);
-        case SetIpExchange::InvalidPassword:
-            return done(text(StringId::InvalidPassword), false);
-        }
-    });
-    connect(exchange, &SetIpExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    const quint8 flag = m_command.dhcp ? Flag::SetIpDhcp : Flag::SetIpStatic;
-    if (!exchange->open() || !exchange->send(passwordOf(device), flag, m_address, m_mask, m_gateway))
-        return notSent(done);
     err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
           << Qt::endl;
+    SetDeviceAddress(device, m_passwords.of(device), {m_command.dhcp, m_address, m_mask, m_gateway},
+                     {m_state.counters, m_answerTimeout, this},
+                     [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
 }
 
 void Runner::startFilterSet(int target, const DeviceTarget &device)
 {
-    auto *exchange = new FilterExchange(device, m_state.counters, this);
-    const auto done = finisher(target, exchange);
-    exchange->setWriteTimeout(m_answerTimeout);
-    exchange->setReadTimeout(m_answerTimeout);
-    const QString password = passwordOf(device);
-    connect(exchange, &FilterExchange::replied, this, [this, done, exchange, password](FilterExchange::Status status) {
-        const QString verdict = text(FilterExchange::message(status));
-        // A "Pass" from anyone but the device would say nothing about the device's list.
-        if (status != FilterExchange::Pass || !m_command.verify || !exchange->requestList(password))
-            return done(verdict, status == FilterExchange::Pass && !m_command.verify);
-    });
-    connect(exchange, &FilterExchange::listReceived, this, [this, done](const QList<MacAddress> &stored) {
-        FilterTable table;
-        table.loadAddresses(stored);
-        const bool same = table.macs() == m_filterList;
-        done(text(StringId::Pass) + u"; "_s + PresenceText(same), same);
-    });
-    connect(exchange, &FilterExchange::noAnswer, this, [done] { done(u"no answer"_s, false); });
-    if (!exchange->open() || !exchange->sendList(password, m_filterList))
-        notSent(done);
+    WriteDeviceFilter(device, m_passwords.of(device), m_filterList, m_command.verify,
+                      {m_state.counters, m_answerTimeout, this},
+                      [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
 }
 
 void Runner::deviceDone(int target, const QString &result, bool ok)
@@ -374,7 +336,7 @@ void Runner::deviceDone(int target, const QString &result, bool ok)
     outcome.ok = ok;
     outcome.ms = m_clocks[target].elapsed();
     // A set-IP success is the command's result; everything else is a message.
-    (ok && m_command.kind == Command::Kind::SetIp ? out() : err()) << outcome.device << u": "_s << result << Qt::endl;
+    (ok && m_command.kind == Command::Kind::SetIp ? successes() : err()) << outcome.device << u": "_s << result << Qt::endl;
     --m_running;
     // The next device's exchange starts once this one's handlers have returned.
     QTimer::singleShot(0, this, &Runner::startNextDevices);
@@ -388,7 +350,7 @@ void Runner::upgrade(const QList<int> &indexes)
         if (!target)
             continue;
         targets.append(*target);
-        m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+        m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
         m_progress.append(Progress());
     }
     err() << u"Uploading %1 (%2 bytes) to %3 device(s), %4 at a time"_s.arg(
@@ -444,37 +406,25 @@ void Runner::filterGet(int index)
         return end(ExitCode::Failure);
     }
     err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
-    auto *exchange = new FilterExchange(*device, m_state.counters, this);
-    exchange->setReadTimeout(m_answerTimeout);
-    connect(exchange, &FilterExchange::listReceived, this, [this, label, exchange](const QList<MacAddress> &addresses) {
-        exchange->close();
-        FilterTable table;
-        table.loadAddresses(addresses);
-        if (m_command.macFile.isEmpty()) {
-            for (const MacAddress &mac : table.macs())
-                out() << FormatMac(mac) << u'\n';
-            out().flush();
-        } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
-            err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
-            return end(ExitCode::Failure);
-        }
-        err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
-        end(ExitCode::Success);
-    });
-    connect(exchange, &FilterExchange::replied, this, [this, label, exchange](FilterExchange::Status status) {
-        exchange->close();
-        err() << label << u": "_s << text(FilterExchange::message(status)) << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    connect(exchange, &FilterExchange::noAnswer, this, [this, label, exchange] {
-        exchange->close();
-        err() << label << u": no answer"_s << Qt::endl;
-        end(ExitCode::Failure);
-    });
-    if (!exchange->open() || !exchange->requestList(passwordOf(*device))) {
-        err() << text(StringId::IpAddressNotSet) << Qt::endl;
-        return end(ExitCode::Failure);
-    }
+    ReadDeviceFilter(*device, m_passwords.of(*device), {m_state.counters, m_answerTimeout, this},
+                     [this, label](const std::optional<QList<MacAddress>> &addresses, const QString &failure) {
+                         if (!addresses) {
+                             err() << label << u": "_s << failure << Qt::endl;
+                             return end(ExitCode::Failure);
+                         }
+                         FilterTable table;
+                         table.loadAddresses(*addresses);
+                         if (m_command.macFile.isEmpty()) {
+                             for (const MacAddress &mac : table.macs())
+                                 out() << FormatMac(mac) << u'\n';
+                             out().flush();
+                         } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
+                             err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
+                             return end(ExitCode::Failure);
+                         }
+                         err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
+                         end(ExitCode::Success);
+                     });
 }
 
 void Runner::doctor()
@@ -498,13 +448,20 @@ void Runner::doctor()
 void Runner::summarize()
 {
     QList<QStringList> rows{{u"DEVICE"_s, u"RESULT"_s, u"TIME"_s}};
+    QList<ResultRow> results;
     bool allOk = true;
     for (const Outcome &outcome : m_outcomes + m_unresolved) {
         rows.append({outcome.device, outcome.result, Seconds(outcome.ms)});
+        const DeviceRecord *device = m_state.device(outcome.index);
+        results.append({outcome.device, device ? FormatMac(device->Mac) : QString(),
+                        device ? device->IpAddress : QString(),
+                        outcome.ok ? u"ok"_s : device ? u"failed"_s : u"not found"_s, outcome.result, outcome.ms});
         allOk = allOk && outcome.ok;
     }
+    if (m_command.format == OutputFormat::Json)
+        out() << FormatResultsJson(results);
     // One device's new address needs no table: its line said it.
-    if (m_command.kind != Command::Kind::SetIp || rows.size() > 2)
+    else if (m_command.kind != Command::Kind::SetIp || rows.size() > 2)
         out() << AlignedTable(rows);
     out().flush();
     end(allOk ? ExitCode::Success : ExitCode::Failure);

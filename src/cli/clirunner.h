@@ -1,11 +1,10 @@
 #pragma once
 
 #include "cli/clioptions.h"
-#include "cli/credentials.h"
+#include "cli/devicepasswords.h"
 #include "discovery/presencecheck.h"
 #include "discovery/searchsession.h"
 #include "firmware/upgradebatch.h"
-#include "macfilter/filterexchange.h"
 #include "protocol/macaddress.h"
 #include "session/devicetarget.h"
 
@@ -23,7 +22,6 @@ namespace farlight {
 class AppState;
 class Diagnosis;
 class Platform;
-class SetIpExchange;
 } // namespace farlight
 
 namespace farlight::cli {
@@ -37,7 +35,12 @@ struct Console
     bool resultsOnTerminal = false;  ///< out is a terminal: results are shown, not parsed
     std::optional<QString> passwordVariable;                  ///< FARLIGHT_PASSWORD
     std::function<std::optional<QString>()> passwordPrompt;   ///< null without a terminal
+    std::function<bool(const QString &question)> confirm;     ///< asks yes or no; null without a terminal
 };
+
+/// @brief On a terminal: how many devices answered the search so far, on one line redrawn in
+/// place; -1 clears it.
+void ShowSearching(const Console &console, int found);
 
 /// @brief One farlight-cli command from start to end, on the same engines as the window: the
 /// search, then the exchanges with the chosen devices, --jobs of them at once, each with its own
@@ -80,16 +83,15 @@ private:
         QString result;
         bool ok = false;
         qint64 ms = -1;
+        int index = -1; ///< in the device table; -1 for a name that chose no device
     };
 
     bool prepare();
-    bool takePassword();
     /// The credentials file, and the usual password when a device may need it and it needs no prompt.
     bool takePasswords();
-    /// After the search: the usual password, prompted for only when a chosen device has none in the file.
-    bool passwordsReady();
-    QString passwordOf(const DeviceTarget &device) const;
     void searched(SearchSession::Outcome outcome);
+    /// On a terminal: how many devices answered so far, on one line; -1 clears it.
+    void showSearching(int found);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
     void doctor();
@@ -97,8 +99,6 @@ private:
     void startNextDevices();
     void startSetIp(int target, const DeviceTarget &device);
     void startFilterSet(int target, const DeviceTarget &device);
-    template <class Exchange>
-    std::function<void(const QString &, bool)> finisher(int target, Exchange *exchange);
     void notSent(const std::function<void(const QString &, bool)> &done);
     void deviceDone(int target, const QString &result, bool ok);
     /// After set-ip: a search of its own must find each changed device where it should be.
@@ -107,6 +107,8 @@ private:
     void summarize();
     void end(int exitCode);
     QTextStream &out() { return *m_console.out; }
+    /// Where a device's success is said: standard output, unless that is reserved for JSON.
+    QTextStream &successes() { return m_command.format == OutputFormat::Json ? err() : out(); }
     QTextStream &err() { return *m_console.err; }
 
     Command m_command;
@@ -117,8 +119,7 @@ private:
     PresenceCheck m_presence;
     UpgradeBatch m_batch;
     std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
-    std::optional<QString> m_password;            ///< for devices the credentials file does not name
-    std::optional<CredentialsFile> m_credentials;
+    DevicePasswords m_passwords;
     Diagnosis *m_diagnosis = nullptr;
     // Prepared before the search.
     quint32 m_address = 0, m_mask = 0, m_gateway = 0;
@@ -138,6 +139,7 @@ private:
     bool m_progressShown = false;
     int m_next = 0;    ///< the next target to start
     int m_running = 0; ///< exchanges under way
+    bool m_devicesDone = false; ///< every exchange has ended
     bool m_ended = false;
 };
 

@@ -1,3 +1,4 @@
+#include "cli/applyrunner.h"
 #include "cli/clioptions.h"
 #include "cli/clirunner.h"
 #include "cli/password.h"
@@ -9,7 +10,9 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <iostream>
 #include <optional>
+#include <string>
 
 #if defined(Q_OS_WIN)
 #include <io.h>
@@ -52,8 +55,24 @@ int main(int argc, char *argv[])
     if (FARLIGHT_ISATTY(0))
         console.passwordPrompt = [] { return farlight::cli::PromptWithoutEcho(QStringLiteral("Device password: ")); };
 
+    if (FARLIGHT_ISATTY(0)) {
+        console.confirm = [&err](const QString &question) {
+            err << question << Qt::flush;
+            std::string answer;
+            std::getline(std::cin, answer);
+            const QString word = QString::fromStdString(answer).trimmed().toLower();
+            return word == u"y" || word == u"yes";
+        };
+    }
+
     farlight::AppState state;
     const std::unique_ptr<farlight::Platform> platform = farlight::CreateSystemPlatform();
+    if (parsed.command->kind == farlight::cli::Command::Kind::Apply) {
+        farlight::cli::ApplyRunner runner(*parsed.command, state, *platform, console);
+        QObject::connect(&runner, &farlight::cli::ApplyRunner::finished, &app, &QCoreApplication::exit);
+        runner.start();
+        return app.exec();
+    }
     farlight::cli::Runner runner(*parsed.command, state, *platform, console);
     QObject::connect(&runner, &farlight::cli::Runner::finished, &app, &QCoreApplication::exit);
     runner.start();

@@ -16,6 +16,11 @@ SearchSession::SearchSession(AppState &state, Platform &platform, QObject *paren
 {
     m_timer.setInterval(StepInterval);
     connect(&m_timer, &QTimer::timeout, this, &SearchSession::tick);
+    m_answeredTimer.setSingleShot(true);
+    connect(&m_answeredTimer, &QTimer::timeout, this, [this] {
+        if (isActive())
+            end(Outcome::Completed);
+    });
     addSocket();
 }
 
@@ -65,6 +70,8 @@ bool SearchSession::start()
         return true;
     }
 
+    m_firstAnswerMs = QList<qint64>(m_awaited.size(), -1);
+    m_clock.start();
     setUpSockets();
     sendRequests();
     m_step = 0;
@@ -100,6 +107,7 @@ void SearchSession::tick()
 void SearchSession::end(Outcome outcome)
 {
     m_timer.stop();
+    m_answeredTimer.stop();
     m_search.finish();
     m_cancelRequested = false;
     emit finished(outcome);
@@ -144,9 +152,43 @@ void SearchSession::takeDatagram(int adapterIndex)
         return;
     const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
     const DeviceSearch::Verdict verdict = m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIp());
-    if (verdict == DeviceSearch::Verdict::Accepted)
+    if (verdict == DeviceSearch::Verdict::Accepted) {
+        noteAnswer(m_state.deviceCount - 1);
         emit deviceFound(m_state.deviceCount - 1);
+    }
     emit datagramJudged(adapterIndex, verdict);
+}
+
+void SearchSession::setAwaitedNames(const QList<DeviceName> &names, const QString &adapter)
+{
+    m_awaited = names;
+    m_awaitedAdapter = adapter;
+}
+
+void SearchSession::noteAnswer(int deviceIndex)
+{
+    const DeviceRecord *device = m_state.device(deviceIndex);
+    if (m_awaited.isEmpty() || !device || m_answeredTimer.isActive())
+        return;
+    if (!m_awaitedAdapter.isEmpty()) {
+        const AdapterRecord *adapter = m_state.adapterOf(deviceIndex);
+        if (!adapter || adapter->Name != m_awaitedAdapter)
+            return;
+    }
+    for (qsizetype i = 0; i < m_awaited.size(); ++i) {
+        if (m_firstAnswerMs[i] < 0 && m_awaited[i].matches(*device))
+            m_firstAnswerMs[i] = m_clock.elapsed();
+    }
+    // The search ends once the last shared name's grace has run out; it ends from the event
+    // loop, after this datagram's handlers.
+    qint64 endMs = m_clock.elapsed();
+    for (qsizetype i = 0; i < m_awaited.size(); ++i) {
+        if (m_firstAnswerMs[i] < 0)
+            return;
+        if (!m_awaited[i].isUnique())
+            endMs = std::max(endMs, m_firstAnswerMs[i] + qint64(m_grace.count()));
+    }
+    m_answeredTimer.start(std::chrono::milliseconds(endMs - m_clock.elapsed()));
 }
 
 } // namespace farlight

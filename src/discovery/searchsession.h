@@ -1,7 +1,10 @@
 #pragma once
 
+#include "discovery/devicename.h"
 #include "discovery/devicesearch.h"
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -30,6 +33,9 @@ class SearchSession : public QObject
 public:
     static constexpr int StepCount = 15;
     static constexpr std::chrono::milliseconds StepInterval{300};
+    /// How long a name several devices may carry is still listened for after its first answer:
+    /// on a LAN the answers to one request arrive within milliseconds of each other.
+    static constexpr std::chrono::milliseconds SharedNameGrace{500};
 
     enum class Outcome {
         Completed,  ///< all steps counted
@@ -60,6 +66,15 @@ public:
     /// @brief Later searches send only through the adapters with these addresses (all when empty).
     void restrictTo(const QStringList &adapterAddresses) { m_onlyAdapters = adapterAddresses; }
 
+    /// @brief Makes the following searches end (Completed) as soon as every name of @p names
+    /// has answered, through the adapter named @p adapter when one is named: a MAC at once, an
+    /// address or host name SharedNameGrace after its first answer, so that a second device of
+    /// that name is still listed. A name that never answers lets the search run its full
+    /// length; no names (the default) is the full length always.
+    void setAwaitedNames(const QList<DeviceName> &names, const QString &adapter = {});
+    /// @brief Tests shorten the grace.
+    void setSharedNameGrace(std::chrono::milliseconds grace) { m_grace = grace; }
+
     /// @brief The search sockets, element i serving adapter i of the last inventory.
     const std::vector<UdpPeer *> &sockets() const { return m_udpPeerA; }
 
@@ -84,6 +99,7 @@ private:
     void setUpSockets();
     void sendRequests();
     void takeDatagram(int adapterIndex);
+    void noteAnswer(int deviceIndex);
     void tick();
     void end(Outcome outcome);
 
@@ -95,6 +111,13 @@ private:
     int m_step = 0;
     bool m_cancelRequested = false;
     QStringList m_onlyAdapters;
+    // Names whose answers end the search early, and when each first answered (-1: not yet).
+    QList<DeviceName> m_awaited;
+    QString m_awaitedAdapter;
+    QList<qint64> m_firstAnswerMs;
+    QElapsedTimer m_clock;
+    QTimer m_answeredTimer;
+    std::chrono::milliseconds m_grace = SharedNameGrace;
 };
 
 } // namespace farlight

@@ -39,6 +39,19 @@ PY
 run 0 set-ip AP-One --ip 192.168.77.31 --mask 255.255.255.0 --gateway 192.168.77.1 --password-file "$work/pw"
 state 'd["AP-One"]["ip"] == "192.168.77.31" and d["AP-One"]["gateway"] == "192.168.77.1" and d["AP-One"]["confirmations"] == 1' \
     || fail "static address not applied and confirmed"
+# A named device ends the search once it has answered (a host name after a grace of 0.5 s for a
+# second device of that name), not after the full 4.5 s.
+python3 - "$FARLIGHT_LAB_LOG" <<'PY' || fail "set-ip AP-One: the search did not end within 1 s of the answer"
+import json, sys
+from datetime import datetime
+log = [json.loads(line) for line in open(sys.argv[1])]
+at = lambda e: datetime.fromisoformat(e["time"].replace("Z", "+00:00"))
+setip = next(e for e in log if e["kind"] == "setip-static")
+answered = [e for e in log if e["kind"] == "search" and at(e) <= at(setip)][-1]
+gap = (at(setip) - at(answered)).total_seconds()
+print(f"set-ip AP-One: request {gap:.2f} s after the search was answered (the full search: 4.5 s)")
+sys.exit(0 if gap < 1 else 1)
+PY
 FARLIGHT_PASSWORD=admin run 0 set-ip 00:0a:00:00:01:03 --dhcp
 state 'd["AP-Far"]["dhcp"]' || fail "DHCP not applied to the foreign-subnet device"
 run 1 set-ip AP-Two --ip 192.168.77.32 --mask 255.255.255.0 --password-file "$work/bad"

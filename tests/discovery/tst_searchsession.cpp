@@ -12,6 +12,7 @@
 
 using namespace farlight;
 using Outcome = SearchSession::Outcome;
+using namespace Qt::StringLiterals;
 
 // The search engine alone, in a private network namespace with loopback only: the adapters come
 // from a scripted platform and sit on loopback addresses; the "devices" are sockets of the test.
@@ -135,6 +136,44 @@ private slots:
         using V = DeviceSearch::Verdict;
         QTRY_COMPARE(f.verdicts, QList<int>{int(stop ? V::NotSearching : V::Accepted)});
         QCOMPARE(f.state.deviceCount, qint16(stop ? 0 : 1));
+    }
+
+    void endsWhenTheNamesHaveAnswered_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("found");  // devices listed when the search ended
+        QTest::addColumn<bool>("early"); // before the full window
+        // Three devices answer at once, a fourth 150 ms later; the MACs end in the address's last number.
+        QTest::newRow("a MAC") << QStringList{u"00:0a:1b:2c:3d:15"_s} << 3 << true;
+        QTest::newRow("a host name two devices share: the later one is still seen")
+            << QStringList{u"twin"_s} << 4 << true;
+        QTest::newRow("two MACs, one of the later device") << QStringList{u"000A1B2C3D15"_s, u"000a.1b2c.3d18"_s} << 4 << true;
+        QTest::newRow("a name nobody has: the full window") << QStringList{u"one"_s, u"nobody"_s} << 4 << false;
+    }
+
+    void endsWhenTheNamesHaveAnswered()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(int, found);
+        QFETCH(bool, early);
+        Fixture f;
+        f.session.setStepInterval(std::chrono::milliseconds(80));
+        f.session.setSharedNameGrace(std::chrono::milliseconds(400));
+        QList<DeviceName> awaited;
+        for (const QString &name : names)
+            awaited.append(DeviceName(name));
+        f.session.setAwaitedNames(awaited);
+        f.onStep = [&](int step) {
+            if (step != 0)
+                return;
+            f.reply("127.0.0.21", 0, 1, "one");
+            f.reply("127.0.0.22", 0, 1, "twin");
+            f.reply("127.0.0.23", 0, 1, "three");
+            QTimer::singleShot(150, [&] { f.reply("127.0.0.24", 0, 1, "TWIN"); });
+        };
+        QCOMPARE(f.run(), Outcome::Completed);
+        QCOMPARE(f.state.deviceCount, qint16(found));
+        QCOMPARE(f.steps.size() < SearchSession::StepCount, early);
     }
 
     // The inventory's message reaches the caller and nothing is sent; the table of the previous

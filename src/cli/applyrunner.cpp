@@ -1,0 +1,390 @@
+#include "cli/applyrunner.h"
+
+#include "cli/deviceformat.h"
+#include "cli/deviceoperations.h"
+#include "ipconfig/inetaddr.h"
+#include "resources/strings.h"
+#include "session/appstate.h"
+
+#include <QTimer>
+
+namespace farlight::cli {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString Seconds(qint64 ms)
+{
+    return ms < 0 ? u"-"_s : u"%1 s"_s.arg(double(ms) / 1000.0, 0, 'f', 2);
+}
+
+QString Count(qsizetype n, const QString &one, const QString &many)
+{
+    return u"%1 %2"_s.arg(n).arg(n == 1 ? one : many);
+}
+
+} // namespace
+
+ApplyRunner::ApplyRunner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
+    : QObject(parent)
+    , m_command(command)
+    , m_state(state)
+    , m_console(std::move(console))
+    , m_search(state, platform)
+    , m_presence(platform)
+    , m_applied(ApplyState::DefaultPath())
+{
+    connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
+    connect(&m_search, &SearchSession::finished, this, &ApplyRunner::searched);
+    connect(&m_search, &SearchSession::deviceFound, this, [this] { ShowSearching(m_console, m_state.deviceCount); });
+    if (m_command.searchMs > 0) {
+        const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
+        m_search.setStepInterval(step);
+        m_presence.setTiming(step, PresenceCheck::SettleDelay);
+    }
+    connect(&m_presence, &PresenceCheck::finished, this, [this](const QList<bool> &answered) {
+        qsizetype k = 0;
+        for (Row &row : m_rows) {
+            if (row.result != Result::Pending)
+                continue;
+            if (answered.value(k++)) {
+                row.result = Result::Changed;
+            } else {
+                row.result = Result::NotVerified;
+                row.reason = row.plan.address == PlanRow::Address::Static ? u"not seen at %1"_s.arg(row.plan.ip)
+                                                                          : u"not seen again"_s;
+            }
+        }
+        summarize();
+    });
+}
+
+ApplyRunner::~ApplyRunner() = default;
+
+void ApplyRunner::start()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (!prepare())
+            return end(ExitCode::Usage);
+        // The search ends once every device of the plan has answered.
+        QList<DeviceName> names;
+        for (const Row &row : std::as_const(m_rows))
+            names.append(DeviceName(FormatMac(row.plan.mac)));
+        m_search.setAwaitedNames(names);
+        if (!m_search.start())
+            return end(ExitCode::Failure);
+        if (m_search.isActive())
+            ShowSearching(m_console, 0);
+    });
+}
+
+bool ApplyRunner::prepare()
+{
+    const Plan plan = ReadPlan(m_command.plan);
+    for (const QString &error : plan.errors)
+        err() << error << Qt::endl;
+    if (!plan.ok())
+        return false;
+    // Asked now rather than after a search: a script that forgot --yes learns it at once.
+    if (!m_command.dryRun && !m_command.yes && !m_console.confirm) {
+        err() << u"apply asks before it changes anything, and there is no terminal to ask on: give --yes to apply "
+                 "without asking, or --dry-run to see the plan"_s
+              << Qt::endl;
+        return false;
+    }
+    if (const std::optional<QString> warning = m_applied.load())
+        err() << *warning << Qt::endl;
+    for (const PlanRow &planRow : plan.rows) {
+        Row row;
+        row.plan = planRow;
+        m_rows.append(row);
+    }
+
+    const std::optional<QString> refusal = m_passwords.prepare(
+        m_command.credentials, {m_command.passwordFile, m_console.passwordVariable, m_console.passwordPrompt});
+    if (refusal)
+        err() << *refusal << Qt::endl;
+    return !refusal;
+}
+
+void ApplyRunner::searched(SearchSession::Outcome outcome)
+{
+    ShowSearching(m_console, -1);
+    if (outcome != SearchSession::Outcome::Completed)
+        return end(ExitCode::Failure);
+    if (const int away = m_search.devicesTurnedAway(); away > 0) {
+        err() << u"the list is full at %1 devices: %2 more answered and are left out"_s.arg(AppState::DeviceCapacity)
+                     .arg(away)
+              << Qt::endl;
+    }
+    for (Row &row : m_rows) {
+        for (int i = 0; i < m_state.deviceCount; ++i) {
+            if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac))
+                row.device = i;
+        }
+        row.target = m_state.target(row.device);
+        if (!row.target) {
+            row.result = Result::NotFound;
+            continue;
+        }
+        row.now.address = row.target->address;
+        row.now.applied = m_applied.address(row.plan.mac);
+    }
+    QList<DeviceTarget> devices;
+    for (const Row &row : std::as_const(m_rows)) {
+        if (row.target)
+            devices.append(*row.target);
+    }
+    if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
+        err() << *refusal << Qt::endl;
+        return end(ExitCode::Usage);
+    }
+    readLists();
+}
+
+void ApplyRunner::readLists()
+{
+    QList<int> reading;
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].target && m_rows[i].plan.filter)
+            reading.append(int(i));
+    }
+    if (!reading.isEmpty())
+        err() << u"Reading the MAC filter lists of %1"_s.arg(Count(reading.size(), u"device"_s, u"devices"_s)) << Qt::endl;
+    const OperationContext context{m_state.counters, m_answerTimeout, this};
+    runJobs(
+        reading,
+        [this, context](int i, const std::function<void()> &done) {
+            ReadDeviceFilter(*m_rows[i].target, m_passwords.of(*m_rows[i].target), context,
+                             [this, i, done](const std::optional<QList<MacAddress>> &list, const QString &failure) {
+                                 m_rows[i].now.filter = list;
+                                 m_rows[i].now.filterError = failure;
+                                 done();
+                             });
+        },
+        [this] { showPlan(); });
+}
+
+QString ApplyRunner::label(int i) const
+{
+    const Row &row = m_rows[i];
+    return row.device < 0 ? FormatMac(row.plan.mac)
+                          : u"%1 (%2)"_s.arg(Printable(m_state.deviceTable[std::size_t(row.device)].HostName),
+                                             FormatMac(row.plan.mac));
+}
+
+void ApplyRunner::showPlan()
+{
+    QList<QStringList> table{{u"MAC"_s, u"DEVICE"_s, u"ADDRESS"_s, u"FILTER"_s}};
+    int changes = 0, devices = 0, unchanged = 0, notFound = 0, unread = 0;
+    QList<int> changing;
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        Row &row = m_rows[i];
+        const QString mac = FormatMac(row.plan.mac);
+        if (row.result == Result::NotFound) {
+            table.append({mac, u"not found"_s, u"-"_s, u"-"_s});
+            ++notFound;
+            continue;
+        }
+        row.change = Compare(row.plan, row.now);
+        table.append({mac, m_state.deviceTable[std::size_t(row.device)].HostName, row.change.addressText,
+                      row.change.filterText});
+        unread += row.plan.filter && !row.now.filter ? 1 : 0;
+        if (row.change.count() == 0) {
+            row.result = Result::Unchanged;
+            ++unchanged;
+            continue;
+        }
+        changes += row.change.count();
+        ++devices;
+        changing.append(int(i));
+    }
+    planStream() << AlignedTable(table);
+    QStringList summary;
+    if (changes > 0)
+        summary.append(u"%1 to %2"_s.arg(Count(changes, u"change"_s, u"changes"_s), Count(devices, u"device"_s, u"devices"_s)));
+    else
+        summary.append(u"nothing to change"_s);
+    if (unchanged > 0)
+        summary.append(u"%1 unchanged"_s.arg(Count(unchanged, u"device"_s, u"devices"_s)));
+    if (notFound > 0)
+        summary.append(u"%1 not found"_s.arg(notFound));
+    planStream() << u"Plan: "_s << summary.join(u", "_s) << u".\n"_s;
+    planStream().flush();
+
+    if (m_command.dryRun)
+        return end(notFound + unread > 0 ? ExitCode::Failure : ExitCode::Success);
+    if (changes == 0)
+        return summarize();
+    if (!m_command.yes
+        && !m_console.confirm(u"Apply %1 to %2? [y/N] "_s.arg(Count(changes, u"change"_s, u"changes"_s),
+                                                             Count(devices, u"device"_s, u"devices"_s)))) {
+        err() << u"Nothing applied."_s << Qt::endl;
+        return end(ExitCode::Failure);
+    }
+    runJobs(changing, [this](int i, const std::function<void()> &done) { applyRow(i, done); }, [this] {
+        if (const std::optional<QString> error = m_applied.save())
+            err() << u"what was applied could not be recorded: "_s << *error << Qt::endl;
+        verify();
+    });
+}
+
+void ApplyRunner::applyRow(int i, const std::function<void()> &done)
+{
+    Row &row = m_rows[i];
+    row.clock.start();
+    if (!row.change.filter)
+        return setAddress(i, done);
+    const OperationContext context{m_state.counters, m_answerTimeout, this};
+    WriteDeviceFilter(*row.target, m_passwords.of(*row.target), *row.plan.filter, true, context,
+                      [this, i, done](const QString &result, bool ok) {
+                          Row &row = m_rows[i];
+                          if (ok) {
+                              row.done.append(u"list "_s + result);
+                              return row.change.address ? setAddress(i, done) : rowApplied(i, done);
+                          }
+                          // The device took the list when it said "Pass"; only the read-back differed.
+                          row.result = result.startsWith(text(StringId::Pass)) ? Result::NotVerified : Result::Failed;
+                          row.reason = u"filter: "_s + result;
+                          // The address stays: a device that refused its list is not half-changed further.
+                          rowApplied(i, done);
+                      });
+}
+
+void ApplyRunner::setAddress(int i, const std::function<void()> &done)
+{
+    const PlanRow &plan = m_rows[i].plan;
+    AddressSettings settings;
+    settings.dhcp = plan.address == PlanRow::Address::Dhcp;
+    if (!settings.dhcp) {
+        settings.address = InetAddr(plan.ip);
+        settings.mask = InetAddr(plan.mask);
+        settings.gateway = InetAddr(plan.gateway);
+    }
+    const OperationContext context{m_state.counters, m_answerTimeout, this};
+    SetDeviceAddress(*m_rows[i].target, m_passwords.of(*m_rows[i].target), settings, context, [this, i, done](const QString &result, bool ok) {
+        Row &row = m_rows[i];
+        if (ok) {
+            row.done.append(result);
+            const bool dhcp = row.plan.address == PlanRow::Address::Dhcp;
+            m_applied.record(row.plan.mac, dhcp ? AppliedAddress{true, {}, {}, {}}
+                                                : AppliedAddress{false, row.plan.ip, row.plan.mask, row.plan.gateway});
+        } else {
+            row.result = Result::Failed;
+            row.reason = u"address: "_s + result;
+        }
+        rowApplied(i, done);
+    });
+}
+
+void ApplyRunner::rowApplied(int i, const std::function<void()> &done)
+{
+    Row &row = m_rows[i];
+    row.ms = row.clock.elapsed();
+    if (row.result != Result::Pending)
+        row.done.append(row.reason);
+    err() << label(i) << u": "_s << row.done.join(u", "_s) << Qt::endl;
+    done();
+}
+
+void ApplyRunner::verify()
+{
+    QList<PresenceCheck::Expected> expected;
+    for (const Row &row : std::as_const(m_rows)) {
+        if (row.result != Result::Pending)
+            continue;
+        switch (row.plan.address) {
+        case PlanRow::Address::Static:
+            expected.append({row.plan.mac, row.plan.ip});
+            break;
+        case PlanRow::Address::Dhcp:
+            expected.append({row.plan.mac, QString()});
+            break;
+        case PlanRow::Address::Keep:
+            expected.append({row.plan.mac, row.now.address});
+            break;
+        }
+    }
+    if (expected.isEmpty())
+        return summarize();
+    err() << u"Checking that %1 answer where they should"_s.arg(Count(expected.size(), u"device"_s, u"devices"_s))
+          << Qt::endl;
+    m_presence.start(expected);
+}
+
+void ApplyRunner::summarize()
+{
+    QList<QStringList> table{{u"MAC"_s, u"DEVICE"_s, u"ADDRESS"_s, u"RESULT"_s, u"TIME"_s}};
+    bool allOk = true;
+    bool anyApplied = false;
+    for (const Row &row : std::as_const(m_rows)) {
+        QString result;
+        switch (row.result) {
+        case Result::NotFound:
+            result = u"not found"_s;
+            break;
+        case Result::Unchanged:
+            result = u"unchanged"_s;
+            break;
+        case Result::Changed:
+            result = u"changed"_s;
+            break;
+        case Result::Failed:
+            result = u"failed (%1)"_s.arg(row.reason);
+            break;
+        case Result::NotVerified:
+            result = u"not verified (%1)"_s.arg(row.reason);
+            break;
+        case Result::Pending:
+            break;
+        }
+        allOk = allOk && (row.result == Result::Changed || row.result == Result::Unchanged);
+        anyApplied = anyApplied || row.ms >= 0;
+        QString address = u"-"_s;
+        if (row.target)
+            address = row.result == Result::Changed && row.plan.address == PlanRow::Address::Static ? row.plan.ip
+                                                                                                    : row.now.address;
+        table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : u"-"_s, address, result,
+                      Seconds(row.ms)});
+    }
+    // Without changes the plan has said it all.
+    if (anyApplied)
+        out() << u"\n"_s << AlignedTable(table);
+    end(allOk ? ExitCode::Success : ExitCode::Failure);
+}
+
+void ApplyRunner::runJobs(const QList<int> &rows, Job job, std::function<void()> next)
+{
+    m_queue = rows;
+    m_job = std::move(job);
+    m_afterJobs = std::move(next);
+    startJobs();
+}
+
+void ApplyRunner::startJobs()
+{
+    while (!m_ended && m_running < m_command.jobs && !m_queue.isEmpty()) {
+        ++m_running;
+        m_job(m_queue.takeFirst(), [this] {
+            --m_running;
+            // The next job starts once this one's handlers have returned.
+            QTimer::singleShot(0, this, &ApplyRunner::startJobs);
+        });
+    }
+    if (!m_ended && m_running == 0 && m_queue.isEmpty() && m_afterJobs)
+        std::exchange(m_afterJobs, {})();
+}
+
+void ApplyRunner::end(int exitCode)
+{
+    if (std::exchange(m_ended, true))
+        return;
+    m_search.stop();
+    err().flush();
+    out().flush();
+    // A set-IP confirmation still goes out before the caller quits the event loop.
+    QTimer::singleShot(0, this, [this, exitCode] { emit finished(exitCode); });
+}
+
+} // namespace farlight::cli

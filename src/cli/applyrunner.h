@@ -1,0 +1,116 @@
+#pragma once
+
+#include "cli/applystate.h"
+#include "cli/clioptions.h"
+#include "cli/devicepasswords.h"
+#include "cli/clirunner.h"
+#include "cli/plan.h"
+#include "cli/plandiff.h"
+#include "discovery/presencecheck.h"
+#include "discovery/searchsession.h"
+#include "session/devicetarget.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTextStream>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace farlight {
+class AppState;
+class Platform;
+} // namespace farlight
+
+namespace farlight::cli {
+
+/// @brief `farlight-cli apply PLAN`: brings the devices a plan names to what it says, and only
+/// where they differ.
+///
+/// The plan is read and checked before anything is sent; a search finds the devices, their
+/// filter lists are read, and the differences are shown. After the administrator's yes, the
+/// devices are changed --jobs at once (per device the list first, the address last, so the
+/// device is still where the search found it), what was applied is recorded in the state file,
+/// and a search of its own checks that each changed device answers where it should.
+class ApplyRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    ApplyRunner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent = nullptr);
+    ~ApplyRunner() override;
+
+    /// @brief Starts; finished() follows, never from inside this call.
+    void start();
+
+    /// @brief The searches' step length (and the pause before the check); tests shorten it.
+    void setSearchStepInterval(std::chrono::milliseconds interval)
+    {
+        m_search.setStepInterval(interval);
+        m_presence.setTiming(interval, interval);
+    }
+    /// @brief How long a device may leave a request unanswered; tests shorten it.
+    void setAnswerTimeout(std::chrono::milliseconds timeout) { m_answerTimeout = timeout; }
+    /// @brief Where what was applied is recorded (ApplyState::DefaultPath() unless set).
+    void setStatePath(const QString &path) { m_applied = ApplyState(path); }
+
+signals:
+    void finished(int exitCode);
+
+private:
+    enum class Result { Pending, NotFound, Unchanged, Changed, Failed, NotVerified };
+
+    struct Row
+    {
+        PlanRow plan;
+        int device = -1; ///< device table entry; -1 when not found
+        std::optional<DeviceTarget> target;
+        DeviceNow now;
+        RowChange change;
+        Result result = Result::Pending;
+        QString reason;
+        QStringList done;    ///< what the device said to each change
+        QElapsedTimer clock; ///< from its first changing request
+        qint64 ms = -1;
+    };
+    using Job = std::function<void(int row, std::function<void()> done)>;
+
+    bool prepare();
+    void searched(SearchSession::Outcome outcome);
+    void readLists();
+    void showPlan();
+    void applyRow(int row, const std::function<void()> &done);
+    void setAddress(int row, const std::function<void()> &done);
+    void rowApplied(int row, const std::function<void()> &done);
+    void verify();
+    void summarize();
+    void end(int exitCode);
+    /// Runs @p job for each of @p rows, --jobs at once, then @p next.
+    void runJobs(const QList<int> &rows, Job job, std::function<void()> next);
+    void startJobs();
+    QString label(int row) const;
+    QTextStream &out() { return *m_console.out; }
+    QTextStream &err() { return *m_console.err; }
+    /// The plan is data on standard output, unless that carries the JSON result.
+    QTextStream &planStream() { return m_command.format == OutputFormat::Json ? err() : out(); }
+
+    Command m_command;
+    AppState &m_state;
+    Console m_console;
+    SearchSession m_search;
+    PresenceCheck m_presence;
+    ApplyState m_applied;
+    std::chrono::milliseconds m_answerTimeout = Runner::AnswerTimeout;
+    DevicePasswords m_passwords;
+    QList<Row> m_rows;
+    // The jobs under way.
+    QList<int> m_queue;
+    Job m_job;
+    std::function<void()> m_afterJobs;
+    int m_running = 0;
+    bool m_ended = false;
+};
+
+} // namespace farlight::cli
