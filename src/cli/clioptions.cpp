@@ -31,7 +31,7 @@ an IP address or a host name; --all instead of DEVICE takes every device found (
 the devices named have answered, else after 4.5 s or --search-time SECONDS.
 The password of set-ip and filter comes from --credentials FILE (a password per device), then
 --password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
-set-ip, upgrade and filter set print their results as JSON with --format json.
+set-ip, upgrade, filter set and apply print their results as JSON with --format json.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
@@ -81,7 +81,7 @@ const CommandSpec Specs[] = {
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
-    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE]"_s,
+    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE] [--format table|json]"_s,
      u"Reads the plan (columns mac, ip, mask, gateway, dhcp, filter), searches, reads the filter lists and shows\n"
      "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
      "new search that every changed device answers where it should."_s},
@@ -210,7 +210,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         parser.addOption(reportFormatOption);
         break;
     case Command::Kind::Apply:
-        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption});
+        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption, resultFormatOption});
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
@@ -243,7 +243,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     else
         return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
     if (command.kind == Command::Kind::SetIp || command.kind == Command::Kind::Upgrade
-        || command.kind == Command::Kind::FilterSet) {
+        || command.kind == Command::Kind::FilterSet || command.kind == Command::Kind::Apply) {
         const QString format = parser.value(resultFormatOption);
         if (!format.isEmpty() && format != u"table" && format != u"json")
             return UsageError(u"unknown format '%1' (table or json)"_s.arg(format), name);

@@ -84,6 +84,7 @@ void TestCli::arguments_data()
     QTest::newRow("filter set all") << "filter set --all a.MAC" << "kind 4 devices  all 1 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
     QTest::newRow("search time too short") << "set-ip A --dhcp --search-time 0.2"
                                            << "2: farlight-cli: --search-time takes seconds from 0.5 to 60";
+    QTest::newRow("apply without a plan") << "apply --yes" << "2: farlight-cli: name one plan file";
     QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
 }
 
