@@ -69,9 +69,10 @@ const CommandSpec Specs[] = {
      u"set-ip DEVICE --ip A --mask M [--gateway G] [--credentials FILE]\n"
      "       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N] [--credentials FILE]"_s,
      u"Sets a device's static address, or lets devices take one by DHCP."_s},
-    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]"_s,
+    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force] [--wait [--wait-timeout S]]"_s,
      u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
-     "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
+     "address other found devices share is refused unless --force: the upload reaches whichever answers.\n"
+     "With --wait, a device that took the image has succeeded only once it answers a search again."_s},
     {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC] [--credentials FILE]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
     {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) LIST [--jobs N] [--verify] [--credentials FILE]"_s,
@@ -180,6 +181,9 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
+    const QCommandLineOption waitOption(u"wait"_s, u"After each upload, wait until the device answers a search again."_s);
+    const QCommandLineOption waitTimeoutOption(
+        u"wait-timeout"_s, u"How long --wait waits for each device, 1 to 3600 seconds (default 180)."_s, u"S"_s);
     const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
     const QCommandLineOption dryRunOption(u"dry-run"_s, u"Show the plan and stop."_s);
     const QCommandLineOption yesOption(u"yes"_s, u"Apply without asking."_s);
@@ -193,7 +197,8 @@ ParsedArguments ParseArguments(const QStringList &arguments)
                            AllOption, jobsOption, resultFormatOption});
         break;
     case Command::Kind::Upgrade:
-        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, resultFormatOption});
+        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, waitOption, waitTimeoutOption,
+                           resultFormatOption});
         break;
     case Command::Kind::FilterGet:
         parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
@@ -286,6 +291,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
             return UsageError(u"--retries takes a number from 0 to 10"_s, name);
         command.retries = *retries;
         command.force = parser.isSet(forceOption);
+        command.wait = parser.isSet(waitOption);
+        const auto waitTimeout = Number(parser.isSet(waitTimeoutOption) ? parser.value(waitTimeoutOption) : u"180"_s, 1, 3600);
+        if (!waitTimeout)
+            return UsageError(u"--wait-timeout takes a number of seconds from 1 to 3600"_s, name);
+        if (parser.isSet(waitTimeoutOption) && !command.wait)
+            return UsageError(u"--wait-timeout goes with --wait"_s, name);
+        command.waitTimeoutS = *waitTimeout;
         break;
     }
     case Command::Kind::FilterGet:

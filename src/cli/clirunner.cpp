@@ -77,13 +77,15 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     });
     connect(&m_batch, &UpgradeBatch::targetFinished, this, [this](int target, const UpgradeBatch::Result &result) {
         Outcome &outcome = m_outcomes[target];
-        outcome.ok = result.outcome == TftpUpload::Outcome::Complete;
-        outcome.result = UploadOutcomeText(result.outcome, result.errorCode);
+        outcome.ok = result.ok();
+        outcome.result = UpgradeResultText(result);
         if (result.attempts > 1)
             outcome.result += u" (%1 attempts)"_s.arg(result.attempts);
         outcome.ms = result.elapsedMs;
         showProgress(target, std::nullopt, outcome.result);
     });
+    connect(&m_batch, &UpgradeBatch::restarting, this,
+            [this](int target) { showProgress(target, 100, u"waiting for it to come back"_s); });
     connect(&m_batch, &UpgradeBatch::finished, this, &Runner::summarize);
 }
 
@@ -357,6 +359,8 @@ void Runner::upgrade(const QList<int> &indexes)
         QString::number(qMin(m_command.jobs, int(indexes.size())))) << Qt::endl;
     m_batch.setJobs(m_command.jobs);
     m_batch.setRetries(m_command.retries);
+    m_batch.setWaitForRestart(m_command.wait);
+    m_batch.restartWatch().setTimeout(std::chrono::seconds(m_command.waitTimeoutS));
     if (!m_batch.start(targets, m_image)) {
         err() << u"cannot open UDP port %1: %2"_s.arg(TftpUpload::LocalPort).arg(m_batch.errorString()) << Qt::endl;
         return end(ExitCode::Failure);

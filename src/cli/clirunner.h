@@ -68,6 +68,7 @@ public:
     {
         m_search.setStepInterval(interval);
         m_presence.setTiming(interval, interval);
+        m_batch.restartWatch().setTiming(interval, interval);
     }
     /// @brief The uploads' retransmission interval; tests shorten it.
     void setRetransmitInterval(std::chrono::milliseconds interval) { m_batch.setRetransmitInterval(interval); }

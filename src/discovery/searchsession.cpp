@@ -131,6 +131,8 @@ void SearchSession::sendRequests()
     for (int i = 0; i < m_state.adapterCount && i < int(m_udpPeerA.size()); ++i) {
         UdpPeer *peer = m_udpPeerA[std::size_t(i)];
         const AdapterRecord &adapter = m_state.adapterTable[std::size_t(i)];
+        if (!m_onlyAdapters.isEmpty() && !m_onlyAdapters.contains(adapter.IpAddress))
+            continue;
         // An adapter without an address has nowhere to send from.
         if (peer->localAddress() == QLatin1StringView("0.0.0.0")) {
             if (adapter.HasAddress)

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -62,6 +63,8 @@ public:
 
     /// @brief Length of one step; tests shorten it.
     void setStepInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }
+    /// @brief Later searches send only through the adapters with these addresses (all when empty).
+    void restrictTo(const QStringList &adapterAddresses) { m_onlyAdapters = adapterAddresses; }
 
     /// @brief Makes the following searches end (Completed) as soon as every name of @p names
     /// has answered, through the adapter named @p adapter when one is named: a MAC at once, an
@@ -109,6 +112,7 @@ private:
     QTimer m_timer;
     int m_step = 0;
     bool m_cancelRequested = false;
+    QStringList m_onlyAdapters;
     // Names whose answers end the search early, and when each first answered (-1: not yet).
     QList<DeviceName> m_awaited;
     QString m_awaitedAdapter;
