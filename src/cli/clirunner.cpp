@@ -61,12 +61,13 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
         m_search.setStepInterval(step);
         m_presence.setTiming(step, PresenceCheck::SettleDelay);
     }
-    // A command for named devices need not wait for the rest of the network once they have answered.
+    // A command for named devices need not wait for the rest of the network once they have answered;
+    // an upload, which goes by address, listens a little longer for other devices at that address.
     if (!m_command.all && !m_command.devices.isEmpty()) {
         QList<DeviceName> names;
         for (const QString &device : std::as_const(m_command.devices))
             names.append(DeviceName(device));
-        m_search.setAwaitedNames(names, m_command.adapter);
+        m_search.setAwaitedNames(names, m_command.adapter, m_command.kind == Command::Kind::Upgrade);
     }
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
         showProgress(target, percent, u"%1%"_s.arg(percent));

@@ -9,7 +9,7 @@ _farlight_cli()
     local options files='' formats='table json'
 
     if [ "$COMP_CWORD" -eq 1 ]; then
-        COMPREPLY=($(compgen -W 'search set-ip upgrade filter doctor apply --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'search set-ip upgrade filter apply doctor --help --version' -- "$cur"))
         return
     fi
     case $command in
@@ -28,8 +28,8 @@ _farlight_cli()
             files='any'
         fi
         ;;
-    doctor) options='--help --adapter --format'; formats='text json' ;;
     apply) options="$common --dry-run --yes --jobs --password-file --credentials --format"; files='any' ;;
+    doctor) options='--help --adapter --format'; formats='text json' ;;
     *) return ;;
     esac
 

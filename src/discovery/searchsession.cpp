@@ -159,10 +159,11 @@ void SearchSession::takeDatagram(int adapterIndex)
     emit datagramJudged(adapterIndex, verdict);
 }
 
-void SearchSession::setAwaitedNames(const QList<DeviceName> &names, const QString &adapter)
+void SearchSession::setAwaitedNames(const QList<DeviceName> &names, const QString &adapter, bool graceForEveryName)
 {
     m_awaited = names;
     m_awaitedAdapter = adapter;
+    m_graceForEveryName = graceForEveryName;
 }
 
 void SearchSession::noteAnswer(int deviceIndex)
@@ -185,7 +186,7 @@ void SearchSession::noteAnswer(int deviceIndex)
     for (qsizetype i = 0; i < m_awaited.size(); ++i) {
         if (m_firstAnswerMs[i] < 0)
             return;
-        if (!m_awaited[i].isUnique())
+        if (m_graceForEveryName || !m_awaited[i].isUnique())
             endMs = std::max(endMs, m_firstAnswerMs[i] + qint64(m_grace.count()));
     }
     m_answeredTimer.start(std::chrono::milliseconds(endMs - m_clock.elapsed()));
