@@ -18,6 +18,9 @@ if(TARGET farlight-cli)
         configure_file(${PROJECT_SOURCE_DIR}/src/cli/farlight-cli.1 ${farlight_generated}/farlight-cli.1 COPYONLY)
         list(APPEND farlight_man_pages ${farlight_generated}/farlight-cli.1)
     endif()
+    # Where bash-completion looks for a command's completion when it is first completed.
+    install(FILES ${PROJECT_SOURCE_DIR}/src/cli/farlight-cli.bash
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME farlight-cli)
 endif()
 
 # Manual pages are installed compressed, as Debian's policy asks; -n keeps the name and time out

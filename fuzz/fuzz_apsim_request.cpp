@@ -94,7 +94,7 @@ public:
     void management(const QByteArray &data, const QHostAddress &sender, int interfaceIndex)
     {
         const quint16 port = 50000;
-        const auto out = m_core.handleManagement({data, sender, port, QHostAddress::Broadcast, DevicePort, interfaceIndex});
+        const auto out = m_core.handleManagement({data, sender, port, QHostAddress::Broadcast, DevicePort, interfaceIndex}, m_now);
         for (const OutboundDatagram &d : out) {
             FUZZ_CHECK(d.sourcePort == DevicePort && d.destinationPort == port);
             FUZZ_CHECK(d.data.size() == SearchLayout::ReplySize || d.data.size() == DeviceReply::SetIpReplySize

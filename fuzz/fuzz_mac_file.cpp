@@ -1,10 +1,12 @@
-// A .MAC file's bytes, as a user might receive them from anyone: a file that is read gives at
+// A MAC list's bytes (a .MAC file, a text or CSV list), as a user might receive them from anyone: a file that is read gives at
 // most 128 entries of 12 hexadecimal characters with an optional ",note", writing them back
 // reads the same again, and the list loaded from them, edited as the list editor does, stays
 // sorted, unique and within 128 entries.
 #include "filtertablecheck.h"
 
 #include "macfilter/macfile.h"
+#include "macfilter/maclist.h"
+#include "resources/strings.h"
 
 using namespace farlight;
 
@@ -26,8 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView file(reinterpret_cast<const char *>(data), qsizetype(size));
     const std::optional<QList<FilterEntry>> entries = MacFile::parse(file);
+    // Read as a list of any form: a .MAC file gives the same entries, anything else at most 128
+    // different addresses, or a refusal that says why.
+    const MacListContents list = MacList::parse(file);
+    FUZZ_CHECK(list.ok() || (list.message == StringId::NotValidMacFile && !list.reason.isEmpty()));
+    FUZZ_CHECK(entries || (list.entries.size() <= FilterTable::Capacity && list.addresses().size() == list.entries.size()));
     if (!entries)
         return 0;
+    FUZZ_CHECK(list.ok() && sameEntries(list.entries, *entries));
     FUZZ_CHECK(entries->size() <= MacFile::MaxLines);
     for (const FilterEntry &entry : *entries) {
         FUZZ_CHECK(entry.Key.size() == MacFile::KeyLength);

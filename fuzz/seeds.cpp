@@ -57,7 +57,7 @@ SimulatorCore Simulator(const QString &configPath, const FaultConfig &faults = {
 QList<QByteArray> Answers(SimulatorCore &sim, const QByteArray &request)
 {
     QList<QByteArray> answers;
-    for (const OutboundDatagram &d : sim.handleManagement({request, Workstation, 50000, QHostAddress::Broadcast, DevicePort, 0}))
+    for (const OutboundDatagram &d : sim.handleManagement({request, Workstation, 50000, QHostAddress::Broadcast, DevicePort, 0}, 0))
         answers.append(d.data);
     return answers;
 }

@@ -1,6 +1,7 @@
 #include "session/appstate.h"
 #include "app/startwindow.h"
 #include "dialogs/applicationicon.h"
+#include "firmware/batchupgradedialog.h"
 #include "firmware/downloaddialog.h"
 #include "ipconfig/numberingdialog.h"
 #include "ipconfig/setipdialog.h"
@@ -41,6 +42,10 @@ int main(int argc, char *argv[])
                             [&platform](const DeviceTarget &device, QString &, QWidget *parent) {
                                 return new farlight::DownloadDialog(*platform, device, parent);
                             });
+    window.setFleetDialogFactory(farlight::StartWindow::DeviceDialog::Download,
+                                 [&platform, &state](const QList<DeviceTarget> &devices, QString &, QWidget *parent) {
+                                     return new farlight::BatchUpgradeDialog(*platform, state, devices, parent);
+                                 });
     window.setDialogFactory(farlight::StartWindow::DeviceDialog::MacFilter,
                             [&state](const DeviceTarget &device, QString &password, QWidget *parent) {
                                 return new farlight::MacFilterDialog(device, state.counters, password, parent);

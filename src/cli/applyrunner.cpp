@@ -179,15 +179,25 @@ void ApplyRunner::showPlan()
     QList<QStringList> table{{u"MAC"_s, u"DEVICE"_s, u"ADDRESS"_s, u"FILTER"_s}};
     int changes = 0, devices = 0, unchanged = 0, notFound = 0, unread = 0;
     QList<int> changing;
+    QList<ResultRow> planned; // for a script's dry run
+
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         Row &row = m_rows[i];
         const QString mac = FormatMac(row.plan.mac);
         if (row.result == Result::NotFound) {
             table.append({mac, u"not found"_s, u"-"_s, u"-"_s});
+            planned.append({label(int(i)), mac, {}, u"not found"_s, {}, -1});
             ++notFound;
             continue;
         }
         row.change = Compare(row.plan, row.now);
+        QStringList what;
+        if (row.plan.address != PlanRow::Address::Keep)
+            what.append(u"address "_s + row.change.addressText);
+        if (row.plan.filter)
+            what.append(u"filter "_s + row.change.filterText);
+        planned.append({label(int(i)), mac, row.now.address, row.change.count() ? u"would change"_s : u"unchanged"_s,
+                        what.join(u"; "_s), -1});
         table.append({mac, m_state.deviceTable[std::size_t(row.device)].HostName, row.change.addressText,
                       row.change.filterText});
         unread += row.plan.filter && !row.now.filter ? 1 : 0;
@@ -213,8 +223,11 @@ void ApplyRunner::showPlan()
     planStream() << u"Plan: "_s << summary.join(u", "_s) << u".\n"_s;
     planStream().flush();
 
-    if (m_command.dryRun)
+    if (m_command.dryRun) {
+        if (m_command.format == OutputFormat::Json)
+            out() << FormatResultsJson(planned);
         return end(notFound + unread > 0 ? ExitCode::Failure : ExitCode::Success);
+    }
     if (changes == 0)
         return summarize();
     if (!m_command.yes
@@ -316,9 +329,11 @@ void ApplyRunner::verify()
 void ApplyRunner::summarize()
 {
     QList<QStringList> table{{u"MAC"_s, u"DEVICE"_s, u"ADDRESS"_s, u"RESULT"_s, u"TIME"_s}};
+    QList<ResultRow> results;
     bool allOk = true;
     bool anyApplied = false;
-    for (const Row &row : std::as_const(m_rows)) {
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        const Row &row = m_rows[i];
         QString result;
         switch (row.result) {
         case Result::NotFound:
@@ -331,25 +346,29 @@ void ApplyRunner::summarize()
             result = u"changed"_s;
             break;
         case Result::Failed:
-            result = u"failed (%1)"_s.arg(row.reason);
+            result = u"failed"_s;
             break;
         case Result::NotVerified:
-            result = u"not verified (%1)"_s.arg(row.reason);
+            result = u"not verified"_s;
             break;
         case Result::Pending:
             break;
         }
         allOk = allOk && (row.result == Result::Changed || row.result == Result::Unchanged);
         anyApplied = anyApplied || row.ms >= 0;
-        QString address = u"-"_s;
+        QString address;
         if (row.target)
             address = row.result == Result::Changed && row.plan.address == PlanRow::Address::Static ? row.plan.ip
                                                                                                     : row.now.address;
-        table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : u"-"_s, address, result,
-                      Seconds(row.ms)});
+        table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : u"-"_s,
+                      address.isEmpty() ? u"-"_s : address,
+                      row.reason.isEmpty() ? result : u"%1 (%2)"_s.arg(result, row.reason), Seconds(row.ms)});
+        results.append({label(int(i)), FormatMac(row.plan.mac), address, result,
+                        row.reason.isEmpty() ? row.done.join(u", "_s) : row.reason, row.ms});
     }
-    // Without changes the plan has said it all.
-    if (anyApplied)
+    if (m_command.format == OutputFormat::Json)
+        out() << FormatResultsJson(results);
+    else if (anyApplied) // without changes the plan has said it all
         out() << u"\n"_s << AlignedTable(table);
     end(allOk ? ExitCode::Success : ExitCode::Failure);
 }

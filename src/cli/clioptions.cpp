@@ -25,11 +25,13 @@ Commands:
   doctor                        find out why devices are not found
   apply PLAN.csv                bring the devices of a plan to what it says, changing only what differs
 
-DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E), an IP address
-or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip --dhcp,
-filter set), and --jobs N works on N of them at once (default 4).
+DEVICE is a MAC address (00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e or 000A1B2C3D4E),
+an IP address or a host name; --all instead of DEVICE takes every device found (upgrade, set-ip
+--dhcp, filter set), and --jobs N works on N of them at once (default 4). The search ends once
+the devices named have answered, else after 4.5 s or --search-time SECONDS.
 The password of set-ip and filter comes from --credentials FILE (a password per device), then
 --password-file FILE, the FARLIGHT_PASSWORD environment variable or, on a terminal, a prompt.
+set-ip, upgrade, filter set and apply print their results as JSON with --format json.
 
 Exit status: 0 when every device succeeded, 1 when any failed, 2 for a usage error.
 'farlight-cli COMMAND --help' describes a command.
@@ -67,9 +69,10 @@ const CommandSpec Specs[] = {
      u"set-ip DEVICE --ip A --mask M [--gateway G] [--credentials FILE]\n"
      "       farlight-cli set-ip (DEVICE... | --all) --dhcp [--jobs N] [--credentials FILE]"_s,
      u"Sets a device's static address, or lets devices take one by DHCP."_s},
-    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force]"_s,
+    {Command::Kind::Upgrade, u"upgrade"_s, u"upgrade (DEVICE... | --all) FILE.bin [--jobs N] [--retries N] [--force] [--wait [--wait-timeout S]]"_s,
      u"Checks the firmware image, then uploads it to the devices by TFTP, several at a time. A device whose\n"
-     "address other found devices share is refused unless --force: the upload reaches whichever answers."_s},
+     "address other found devices share is refused unless --force: the upload reaches whichever answers.\n"
+     "With --wait, a device that took the image has succeeded only once it answers a search again."_s},
     {Command::Kind::FilterGet, u"filter get"_s, u"filter get DEVICE [--out FILE.MAC] [--credentials FILE]"_s,
      u"Reads a device's MAC filter list: prints it, or saves it as a .MAC file."_s},
     {Command::Kind::FilterSet, u"filter set"_s, u"filter set (DEVICE... | --all) LIST [--jobs N] [--verify] [--credentials FILE]"_s,
@@ -78,7 +81,7 @@ const CommandSpec Specs[] = {
     {Command::Kind::Doctor, u"doctor"_s, u"doctor [--adapter NAME] [--format text|json]"_s,
      u"Checks the adapters, their reverse-path filters, the firewall (as root) and the TFTP port, then searches\n"
      "and counts what arrives. Changes nothing. Exit status 0 when no problem was found, 1 otherwise."_s},
-    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE]"_s,
+    {Command::Kind::Apply, u"apply"_s, u"apply PLAN.csv [--dry-run] [--yes] [--jobs N] [--credentials FILE] [--format table|json]"_s,
      u"Reads the plan (columns mac, ip, mask, gateway, dhcp, filter), searches, reads the filter lists and shows\n"
      "what would change; after a yes (or --yes) changes only that, --jobs devices at a time, and checks with a\n"
      "new search that every changed device answers where it should."_s},
@@ -173,9 +176,14 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     const QCommandLineOption retriesOption(
         u"retries"_s, u"Start a failed upload again from the beginning, at most N times, 0 to 10 (default 0)."_s,
         u"N"_s);
+    const QCommandLineOption resultFormatOption(u"format"_s, u"The result table as table (default) or json."_s,
+                                                u"FORMAT"_s);
     const QCommandLineOption reportFormatOption(u"format"_s, u"text (default) or json."_s, u"FORMAT"_s);
     const QCommandLineOption forceOption(
         u"force"_s, u"Upload also to an address that several found devices share; whichever answers gets it."_s);
+    const QCommandLineOption waitOption(u"wait"_s, u"After each upload, wait until the device answers a search again."_s);
+    const QCommandLineOption waitTimeoutOption(
+        u"wait-timeout"_s, u"How long --wait waits for each device, 1 to 3600 seconds (default 180)."_s, u"S"_s);
     const QCommandLineOption verifyOption(u"verify"_s, u"Read each list back and compare it with the file."_s);
     const QCommandLineOption dryRunOption(u"dry-run"_s, u"Show the plan and stop."_s);
     const QCommandLineOption yesOption(u"yes"_s, u"Apply without asking."_s);
@@ -186,22 +194,23 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         break;
     case Command::Kind::SetIp:
         parser.addOptions({ipOption, maskOption, gatewayOption, dhcpOption, PasswordFileOption, CredentialsOption,
-                           AllOption, jobsOption});
+                           AllOption, jobsOption, resultFormatOption});
         break;
     case Command::Kind::Upgrade:
-        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption});
+        parser.addOptions({AllOption, jobsOption, retriesOption, forceOption, waitOption, waitTimeoutOption,
+                           resultFormatOption});
         break;
     case Command::Kind::FilterGet:
         parser.addOptions({outOption, PasswordFileOption, CredentialsOption});
         break;
     case Command::Kind::FilterSet:
-        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption});
+        parser.addOptions({AllOption, PasswordFileOption, CredentialsOption, jobsOption, verifyOption, resultFormatOption});
         break;
     case Command::Kind::Doctor:
         parser.addOption(reportFormatOption);
         break;
     case Command::Kind::Apply:
-        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption});
+        parser.addOptions({dryRunOption, yesOption, PasswordFileOption, CredentialsOption, jobsOption, resultFormatOption});
         break;
     }
     if (!parser.parse(QStringList{Program} + arguments.mid(consumed)))
@@ -233,6 +242,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         command.jobs = *jobs;
     else
         return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
+    if (command.kind == Command::Kind::SetIp || command.kind == Command::Kind::Upgrade
+        || command.kind == Command::Kind::FilterSet || command.kind == Command::Kind::Apply) {
+        const QString format = parser.value(resultFormatOption);
+        if (!format.isEmpty() && format != u"table" && format != u"json")
+            return UsageError(u"unknown format '%1' (table or json)"_s.arg(format), name);
+        command.format = format == u"json" ? OutputFormat::Json : OutputFormat::Table;
+    }
     switch (command.kind) {
     case Command::Kind::Search: {
         if (!positional.isEmpty())
@@ -275,6 +291,13 @@ ParsedArguments ParseArguments(const QStringList &arguments)
             return UsageError(u"--retries takes a number from 0 to 10"_s, name);
         command.retries = *retries;
         command.force = parser.isSet(forceOption);
+        command.wait = parser.isSet(waitOption);
+        const auto waitTimeout = Number(parser.isSet(waitTimeoutOption) ? parser.value(waitTimeoutOption) : u"180"_s, 1, 3600);
+        if (!waitTimeout)
+            return UsageError(u"--wait-timeout takes a number of seconds from 1 to 3600"_s, name);
+        if (parser.isSet(waitTimeoutOption) && !command.wait)
+            return UsageError(u"--wait-timeout goes with --wait"_s, name);
+        command.waitTimeoutS = *waitTimeout;
         break;
     }
     case Command::Kind::FilterGet:

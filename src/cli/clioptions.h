@@ -32,6 +32,8 @@ struct Command
     QString firmware;
     int retries = 0;
     bool force = false;          ///< upload also to an address several found devices share
+    bool wait = false;           ///< a device succeeds once it answers a search after its upload
+    int waitTimeoutS = 180;      ///< how long --wait gives each device
     // filter get (--out) and filter set (the list to write)
     QString macFile;
     bool verify = false;         ///< filter set: read each list back and compare

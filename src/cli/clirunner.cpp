@@ -61,12 +61,13 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
         m_search.setStepInterval(step);
         m_presence.setTiming(step, PresenceCheck::SettleDelay);
     }
-    // A command for named devices need not wait for the rest of the network once they have answered.
+    // A command for named devices need not wait for the rest of the network once they have answered;
+    // an upload, which goes by address, listens a little longer for other devices at that address.
     if (!m_command.all && !m_command.devices.isEmpty()) {
         QList<DeviceName> names;
         for (const QString &device : std::as_const(m_command.devices))
             names.append(DeviceName(device));
-        m_search.setAwaitedNames(names, m_command.adapter);
+        m_search.setAwaitedNames(names, m_command.adapter, m_command.kind == Command::Kind::Upgrade);
     }
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
         showProgress(target, percent, u"%1%"_s.arg(percent));
@@ -76,13 +77,15 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     });
     connect(&m_batch, &UpgradeBatch::targetFinished, this, [this](int target, const UpgradeBatch::Result &result) {
         Outcome &outcome = m_outcomes[target];
-        outcome.ok = result.outcome == TftpUpload::Outcome::Complete;
-        outcome.result = UploadOutcomeText(result.outcome, result.errorCode);
+        outcome.ok = result.ok();
+        outcome.result = UpgradeResultText(result);
         if (result.attempts > 1)
             outcome.result += u" (%1 attempts)"_s.arg(result.attempts);
         outcome.ms = result.elapsedMs;
         showProgress(target, std::nullopt, outcome.result);
     });
+    connect(&m_batch, &UpgradeBatch::restarting, this,
+            [this](int target) { showProgress(target, 100, u"waiting for it to come back"_s); });
     connect(&m_batch, &UpgradeBatch::finished, this, &Runner::summarize);
 }
 
@@ -204,7 +207,7 @@ void Runner::searched(SearchSession::Outcome outcome)
         m_unresolved.append({selection.rejected[i], u"not found"_s, false, -1});
     }
     if (selection.indexes.isEmpty())
-        return end(ExitCode::Failure);
+        return m_command.format == OutputFormat::Json ? summarize() : end(ExitCode::Failure);
     m_targets = selection.indexes;
     if (m_command.kind == Command::Kind::Upgrade && !m_command.force) {
         // An upload goes to an address: where several devices answer from it, any one of them
@@ -223,7 +226,7 @@ void Runner::searched(SearchSession::Outcome outcome)
                          .arg(sharing.size())
                          .arg(macs.join(u", "_s))
                   << Qt::endl;
-            m_unresolved.append({label, u"refused: address shared"_s, false, -1});
+            m_unresolved.append({label, u"refused: address shared"_s, false, -1, m_targets[i]});
             m_targets.removeAt(i);
         }
         if (m_targets.isEmpty())
@@ -252,7 +255,7 @@ void Runner::searched(SearchSession::Outcome outcome)
     case Command::Kind::SetIp:
     case Command::Kind::FilterSet:
         for (int index : std::as_const(m_targets)) {
-            m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+            m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
             m_clocks.append(QElapsedTimer());
         }
         return startNextDevices();
@@ -298,7 +301,7 @@ void Runner::verifyAddresses()
             Outcome &outcome = m_outcomes[checked[k]];
             outcome.ok = answered.value(k);
             outcome.result += u"; "_s + PresenceText(outcome.ok);
-            (outcome.ok ? out() : err()) << outcome.device << u": "_s << PresenceText(outcome.ok) << Qt::endl;
+            (outcome.ok ? successes() : err()) << outcome.device << u": "_s << PresenceText(outcome.ok) << Qt::endl;
         }
         summarize();
     });
@@ -334,7 +337,7 @@ void Runner::deviceDone(int target, const QString &result, bool ok)
     outcome.ok = ok;
     outcome.ms = m_clocks[target].elapsed();
     // A set-IP success is the command's result; everything else is a message.
-    (ok && m_command.kind == Command::Kind::SetIp ? out() : err()) << outcome.device << u": "_s << result << Qt::endl;
+    (ok && m_command.kind == Command::Kind::SetIp ? successes() : err()) << outcome.device << u": "_s << result << Qt::endl;
     --m_running;
     // The next device's exchange starts once this one's handlers have returned.
     QTimer::singleShot(0, this, &Runner::startNextDevices);
@@ -348,7 +351,7 @@ void Runner::upgrade(const QList<int> &indexes)
         if (!target)
             continue;
         targets.append(*target);
-        m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1});
+        m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
         m_progress.append(Progress());
     }
     err() << u"Uploading %1 (%2 bytes) to %3 device(s), %4 at a time"_s.arg(
@@ -356,6 +359,8 @@ void Runner::upgrade(const QList<int> &indexes)
         QString::number(qMin(m_command.jobs, int(indexes.size())))) << Qt::endl;
     m_batch.setJobs(m_command.jobs);
     m_batch.setRetries(m_command.retries);
+    m_batch.setWaitForRestart(m_command.wait);
+    m_batch.restartWatch().setTimeout(std::chrono::seconds(m_command.waitTimeoutS));
     if (!m_batch.start(targets, m_image)) {
         err() << u"cannot open UDP port %1: %2"_s.arg(TftpUpload::LocalPort).arg(m_batch.errorString()) << Qt::endl;
         return end(ExitCode::Failure);
@@ -444,13 +449,20 @@ void Runner::doctor()
 void Runner::summarize()
 {
     QList<QStringList> rows{{u"DEVICE"_s, u"RESULT"_s, u"TIME"_s}};
+    QList<ResultRow> results;
     bool allOk = true;
     for (const Outcome &outcome : m_outcomes + m_unresolved) {
         rows.append({outcome.device, outcome.result, Seconds(outcome.ms)});
+        const DeviceRecord *device = m_state.device(outcome.index);
+        results.append({outcome.device, device ? FormatMac(device->Mac) : QString(),
+                        device ? device->IpAddress : QString(),
+                        outcome.ok ? u"ok"_s : device ? u"failed"_s : u"not found"_s, outcome.result, outcome.ms});
         allOk = allOk && outcome.ok;
     }
+    if (m_command.format == OutputFormat::Json)
+        out() << FormatResultsJson(results);
     // One device's new address needs no table: its line said it.
-    if (m_command.kind != Command::Kind::SetIp || rows.size() > 2)
+    else if (m_command.kind != Command::Kind::SetIp || rows.size() > 2)
         out() << AlignedTable(rows);
     out().flush();
     end(allOk ? ExitCode::Success : ExitCode::Failure);

@@ -68,6 +68,7 @@ public:
     {
         m_search.setStepInterval(interval);
         m_presence.setTiming(interval, interval);
+        m_batch.restartWatch().setTiming(interval, interval);
     }
     /// @brief The uploads' retransmission interval; tests shorten it.
     void setRetransmitInterval(std::chrono::milliseconds interval) { m_batch.setRetransmitInterval(interval); }
@@ -82,6 +83,7 @@ private:
         QString result;
         bool ok = false;
         qint64 ms = -1;
+        int index = -1; ///< in the device table; -1 for a name that chose no device
     };
 
     bool prepare();
@@ -105,6 +107,8 @@ private:
     void summarize();
     void end(int exitCode);
     QTextStream &out() { return *m_console.out; }
+    /// Where a device's success is said: standard output, unless that is reserved for JSON.
+    QTextStream &successes() { return m_command.format == OutputFormat::Json ? err() : out(); }
     QTextStream &err() { return *m_console.err; }
 
     Command m_command;

@@ -66,6 +66,21 @@ QString AlignedTable(const QList<QStringList> &rows)
     return out;
 }
 
+QString FormatResultsJson(const QList<ResultRow> &rows)
+{
+    const auto textOrNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    QJsonArray array;
+    for (const ResultRow &row : rows) {
+        array.append(QJsonObject{{u"device"_s, row.device},
+                                 {u"mac"_s, textOrNull(row.mac)},
+                                 {u"address"_s, textOrNull(row.address)},
+                                 {u"result"_s, row.result},
+                                 {u"reason"_s, textOrNull(row.reason)},
+                                 {u"seconds"_s, row.ms < 0 ? QJsonValue() : QJsonValue(double(row.ms) / 1000.0)}});
+    }
+    return EscapeControls(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+}
+
 QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFormat format, bool terminal)
 {
     if (format == OutputFormat::Json) {

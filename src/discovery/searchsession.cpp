@@ -131,6 +131,8 @@ void SearchSession::sendRequests()
     for (int i = 0; i < m_state.adapterCount && i < int(m_udpPeerA.size()); ++i) {
         UdpPeer *peer = m_udpPeerA[std::size_t(i)];
         const AdapterRecord &adapter = m_state.adapterTable[std::size_t(i)];
+        if (!m_onlyAdapters.isEmpty() && !m_onlyAdapters.contains(adapter.IpAddress))
+            continue;
         // An adapter without an address has nowhere to send from.
         if (peer->localAddress() == QLatin1StringView("0.0.0.0")) {
             if (adapter.HasAddress)
@@ -157,10 +159,11 @@ void SearchSession::takeDatagram(int adapterIndex)
     emit datagramJudged(adapterIndex, verdict);
 }
 
-void SearchSession::setAwaitedNames(const QList<DeviceName> &names, const QString &adapter)
+void SearchSession::setAwaitedNames(const QList<DeviceName> &names, const QString &adapter, bool graceForEveryName)
 {
     m_awaited = names;
     m_awaitedAdapter = adapter;
+    m_graceForEveryName = graceForEveryName;
 }
 
 void SearchSession::noteAnswer(int deviceIndex)
@@ -183,7 +186,7 @@ void SearchSession::noteAnswer(int deviceIndex)
     for (qsizetype i = 0; i < m_awaited.size(); ++i) {
         if (m_firstAnswerMs[i] < 0)
             return;
-        if (!m_awaited[i].isUnique())
+        if (m_graceForEveryName || !m_awaited[i].isUnique())
             endMs = std::max(endMs, m_firstAnswerMs[i] + qint64(m_grace.count()));
     }
     m_answeredTimer.start(std::chrono::milliseconds(endMs - m_clock.elapsed()));

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -62,13 +63,17 @@ public:
 
     /// @brief Length of one step; tests shorten it.
     void setStepInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }
+    /// @brief Later searches send only through the adapters with these addresses (all when empty).
+    void restrictTo(const QStringList &adapterAddresses) { m_onlyAdapters = adapterAddresses; }
 
     /// @brief Makes the following searches end (Completed) as soon as every name of @p names
     /// has answered, through the adapter named @p adapter when one is named: a MAC at once, an
     /// address or host name SharedNameGrace after its first answer, so that a second device of
     /// that name is still listed. A name that never answers lets the search run its full
-    /// length; no names (the default) is the full length always.
-    void setAwaitedNames(const QList<DeviceName> &names, const QString &adapter = {});
+    /// length; no names (the default) is the full length always. With @p graceForEveryName a
+    /// MAC waits the grace too: what then goes to the device's address (an upload) must know of
+    /// every other device answering from it.
+    void setAwaitedNames(const QList<DeviceName> &names, const QString &adapter = {}, bool graceForEveryName = false);
     /// @brief Tests shorten the grace.
     void setSharedNameGrace(std::chrono::milliseconds grace) { m_grace = grace; }
 
@@ -107,9 +112,11 @@ private:
     QTimer m_timer;
     int m_step = 0;
     bool m_cancelRequested = false;
+    QStringList m_onlyAdapters;
     // Names whose answers end the search early, and when each first answered (-1: not yet).
     QList<DeviceName> m_awaited;
     QString m_awaitedAdapter;
+    bool m_graceForEveryName = false;
     QList<qint64> m_firstAnswerMs;
     QElapsedTimer m_clock;
     QTimer m_answeredTimer;

@@ -13,7 +13,17 @@ namespace farlight {
 UpgradeBatch::UpgradeBatch(Platform &platform, QObject *parent)
     : QObject(parent)
     , m_platform(platform)
+    , m_watch(platform)
 {
+    connect(&m_watch, &RestartWatch::finished, this, [this](int index, bool back, qint64 elapsedMs) {
+        Result &result = m_jobsList[std::size_t(index)].result;
+        result.restart = back ? Result::Restart::Back : Result::Restart::Missing;
+        result.restartMs = elapsedMs;
+        --m_remaining;
+        emit targetFinished(index, result);
+        if (m_remaining == 0)
+            emit finished();
+    });
 }
 
 UpgradeBatch::~UpgradeBatch()
@@ -70,6 +80,7 @@ void UpgradeBatch::cancel()
         job.waiting = false;
     }
     m_running = 0;
+    m_watch.cancel();
     // A retry still pausing belongs to the run that ended here.
     ++m_run;
     m_port.close();
@@ -129,8 +140,14 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
         job.result.outcome = outcome;
         job.result.errorCode = errorCode;
         job.result.elapsedMs = job.clock.elapsed();
-        --m_remaining;
-        emit targetFinished(index, job.result);
+        job.result.restart = Result::Restart::NotAwaited;
+        if (outcome == TftpUpload::Outcome::Complete && m_waitForRestart) {
+            m_watch.watch(index, job.target);
+            emit restarting(index);
+        } else {
+            --m_remaining;
+            emit targetFinished(index, job.result);
+        }
     }
     startWaiting();
     if (m_remaining == 0)
@@ -159,6 +176,14 @@ QString UploadOutcomeText(TftpUpload::Outcome outcome, int errorCode)
         return text(StringId::IpAddressNotSet);
     }
     return {};
+}
+
+QString UpgradeResultText(const UpgradeBatch::Result &result)
+{
+    QString words = UploadOutcomeText(result.outcome, result.errorCode);
+    if (result.restart != UpgradeBatch::Result::Restart::NotAwaited)
+        words += QStringLiteral("; ") + RestartText(result.restart == UpgradeBatch::Result::Restart::Back, result.restartMs);
+    return words;
 }
 
 } // namespace farlight

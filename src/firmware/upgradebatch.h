@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/restartwatch.h"
 #include "firmware/tftpport.h"
 #include "firmware/tftpupload.h"
 #include "session/devicetarget.h"
@@ -23,7 +24,9 @@ class Platform;
 /// often as allowed. The Download dialog runs it with one device, farlight-cli upgrade with many.
 ///
 /// Before every attempt it removes the device's ARP cache entry, so that a device that has since
-/// changed its address is not sent the image through a stale entry.
+/// changed its address is not sent the image through a stale entry. On request it then waits for
+/// each device that took the image to answer a search again (RestartWatch); a device that does
+/// not come back has failed.
 class UpgradeBatch : public QObject
 {
     Q_OBJECT
@@ -31,10 +34,16 @@ class UpgradeBatch : public QObject
 public:
     struct Result
     {
+        enum class Restart { NotAwaited, Back, Missing };
+
         TftpUpload::Outcome outcome = TftpUpload::Outcome::TimedOut;
         int errorCode = -1;  ///< the device's TFTP error code, for DeviceError
         int attempts = 0;
-        qint64 elapsedMs = 0; ///< from the first attempt's start to the end
+        qint64 elapsedMs = 0; ///< from the first attempt's start to the end of the upload
+        Restart restart = Restart::NotAwaited;
+        qint64 restartMs = 0; ///< from the end of the upload until it answered again
+
+        bool ok() const { return outcome == TftpUpload::Outcome::Complete && restart != Restart::Missing; }
     };
 
     explicit UpgradeBatch(Platform &platform, QObject *parent = nullptr);
@@ -47,6 +56,10 @@ public:
     /// @brief The pause before an upload starts again, so the device's last answers to the
     /// failed attempt die out first; and each upload's retransmission interval.
     void setRetransmitInterval(std::chrono::milliseconds interval) { m_interval = interval; }
+    /// @brief Whether a target that took the image is finished only once it answers a search again.
+    void setWaitForRestart(bool wait) { m_waitForRestart = wait; }
+    /// @brief The wait for the restarts; its timeout and timing can be set.
+    RestartWatch &restartWatch() { return m_watch; }
 
     /// @brief Opens port 14321 on the adapter of every target and gives it back. False
     /// (errorString() says why) when one of them cannot be bound.
@@ -65,6 +78,8 @@ signals:
     /// @brief Target @p target (an index into the list given to start) has sent @p percent of
     /// the image in its current attempt.
     void progress(int target, int percent);
+    /// @brief Target @p target has taken the image; the batch now waits for it to come back.
+    void restarting(int target);
     /// @brief An attempt of target @p target failed and it will start again.
     void retrying(int target, farlight::TftpUpload::Outcome outcome, int errorCode);
     /// @brief Target @p target is done, for good.
@@ -88,8 +103,10 @@ private:
 
     Platform &m_platform;
     TftpPort m_port;
+    RestartWatch m_watch;
     std::vector<Job> m_jobsList;
     QByteArray m_image;
+    bool m_waitForRestart = false;
     int m_jobs = 4;
     int m_retries = 0;
     int m_running = 0;
@@ -102,5 +119,7 @@ private:
 /// @brief How an upload's end is worded, in the window and on the command line alike: the
 /// device's TFTP error by its code; when the device broke the protocol, the error sent back.
 QString UploadOutcomeText(TftpUpload::Outcome outcome, int errorCode);
+/// @brief A target's end in words: the upload's, then how the wait for its restart ended.
+QString UpgradeResultText(const UpgradeBatch::Result &result);
 
 } // namespace farlight

@@ -64,10 +64,14 @@ mac,dhcp,filter
 00-0A-00-00-03-09,yes,
 00-0A-00-00-03-03,yes,
 CSV
-run 1 apply "$work/mixed.csv" --yes --credentials "$work/credentials" --search-time 1
-grep -q '^00-0A-00-00-03-04 .*failed (filter: Invalid Password)' "$work/out" || fail "wrong password: $(cat "$work/out")"
-grep -q '^00-0A-00-00-03-09 .*not found' "$work/out" || fail "missing device: $(cat "$work/out")"
-grep -q '^00-0A-00-00-03-03 .* changed ' "$work/out" || fail "the good device: $(cat "$work/out")"
+run 1 apply "$work/mixed.csv" --yes --credentials "$work/credentials" --search-time 1 --format json
+python3 - "$work/out" <<'PY' || fail "wrong password, missing device: $(cat "$work/out")"
+import json, sys
+got = {r["mac"]: (r["result"], r["reason"]) for r in json.load(open(sys.argv[1]))}
+sys.exit(0 if got == {"00-0A-00-00-03-04": ("failed", "filter: Invalid Password"),
+                      "00-0A-00-00-03-09": ("not found", None),
+                      "00-0A-00-00-03-03": ("changed", "Set DHCP OK")} else 1)
+PY
 state 'd["AP-Same"]["dhcp"] and d["AP-Locked"]["filter"] == []' || fail "mixed plan: $(cat "$FARLIGHT_LAB_STATE")"
 
 # Nothing is sent for a plan with a bad row, nor without a terminal to ask on.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # farlight-cli set-ip and filter set on two devices with --jobs 2 (run by lab/with-lab.sh): each
 # device gets its own request, both go out before the first answer (the devices answer 800 ms
-# late), and each device is left with what was asked. Usage: cli_jobs_lab.sh FARLIGHT-CLI
+# late), and each device is left with what was asked. Then upgrade --wait: two devices come back
+# after their restart, one never does. Usage: cli_jobs_lab.sh FARLIGHT-CLI
 set -u
 cli=$1
 work=$(mktemp -d)
@@ -32,8 +33,26 @@ run 0 set-ip AP-One AP-Two --dhcp --jobs 2
 overlap setip-dhcp || fail "the set-IP requests did not overlap"
 python3 - "$FARLIGHT_LAB_STATE" <<'PY' || fail "devices not left as asked: $(cat "$FARLIGHT_LAB_STATE")"
 import json, sys
-d = json.load(open(sys.argv[1]))["devices"]
+d = json.load(open(sys.argv[1]))["devices"][:2]
 sys.exit(0 if all(x["dhcp"] and x["filter"] == ["001122334455"] and x["confirmations"] == 1 for x in d) else 1)
+PY
+
+# upgrade --wait: the image arrives at all three; two answer again after their restart, the third
+# never does and fails the run. While they restart, the searches stay few.
+python3 -c 'import os, sys; sys.stdout.buffer.write(os.urandom(40000) + b"Brightway QM735XL")' >"$work/fw.bin"
+sum=$(sha256sum "$work/fw.bin" | cut -d' ' -f1)
+run 1 upgrade AP-One AP-Two AP-Gone "$work/fw.bin" --wait --wait-timeout 5
+for name in AP-One AP-Two; do
+    grep -Eq "^$name .*  Data transmit finish; back after [2-4] s  " "$work/out" || fail "$name not back: $(cat "$work/out")"
+done
+grep -Eq '^AP-Gone .*  Data transmit finish; did not come back within 5 s  ' "$work/out" || fail "AP-Gone: $(cat "$work/out")"
+python3 - "$FARLIGHT_LAB_STATE" "$FARLIGHT_LAB_LOG" "$sum" <<'PY' || fail "images or searches: $(tail -n 20 "$FARLIGHT_LAB_LOG")"
+import json, sys
+d = json.load(open(sys.argv[1]))["devices"]
+log = [json.loads(line) for line in open(sys.argv[2])]
+first = min(i for i, e in enumerate(log) if e["kind"] == "tftp-complete")
+searches = sum(1 for e in log[first:] if e["kind"] == "search")
+sys.exit(0 if all(x["firmware"]["sha256"] == sys.argv[3] for x in d) and 1 <= searches <= 3 else 1)
 PY
 
 echo "$failures failure(s)"

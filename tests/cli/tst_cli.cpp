@@ -80,9 +80,11 @@ void TestCli::arguments_data()
     QTest::newRow("upgrade all") << "upgrade --all fw.bin" << "kind 2 devices  all 1 file fw.bin jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
     QTest::newRow("upgrade without device") << "upgrade fw.bin" << "2: farlight-cli: name at least one device, or give --all";
     QTest::newRow("jobs 0") << "upgrade A fw.bin --jobs 0" << "2: farlight-cli: --jobs takes a number from 1 to 64";
+    QTest::newRow("wait timeout without wait") << "upgrade A fw.bin --wait-timeout 9" << "2: farlight-cli: --wait-timeout goes with --wait";
     QTest::newRow("filter set all") << "filter set --all a.MAC" << "kind 4 devices  all 1 file a.MAC jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
     QTest::newRow("search time too short") << "set-ip A --dhcp --search-time 0.2"
                                            << "2: farlight-cli: --search-time takes seconds from 0.5 to 60";
+    QTest::newRow("apply without a plan") << "apply --yes" << "2: farlight-cli: name one plan file";
     QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
 }
 

@@ -8,6 +8,9 @@
 #include "protocol/searchcodec.h"
 #include "session/appstate.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -89,7 +92,7 @@ void TestRunner::ends_data()
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<int>("devices"); // answering the search from one address
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("said"); // in what was written
+    QTest::addColumn<QString>("said"); // in what was written; for JSON the rows' results
 
     QTest::newRow("set-ip, silent device") << "set-ip 127.0.0.21 --dhcp" << 1 << 1 << "no answer";
     // "Done" proves little on a LAN where anyone can answer: the device must be seen where it should be.
@@ -108,6 +111,12 @@ void TestRunner::ends_data()
                                                             << "a password is needed";
     // An upload goes by address: to one that several devices share, only with --force.
     QTest::newRow("upgrade to a shared address") << "upgrade --all IMAGE" << 2 << 1 << "refused: address shared";
+    // Standard output holds the JSON alone: the lines saying what happened go to standard error.
+    QTest::newRow("JSON, set-ip") << "set-ip AP --dhcp --format json +" << 1 << 0 << "ok";
+    QTest::newRow("JSON, filter set, an unknown name") << "filter set AP 127.0.0.99 LIST --format json +" << 1 << 1
+                                                       << "ok,not found";
+    QTest::newRow("JSON, only unknown names") << "set-ip 127.0.0.99 --dhcp --format json" << 1 << 1 << "not found";
+    QTest::newRow("JSON, upgrade refused") << "upgrade --all IMAGE --format json" << 2 << 1 << "failed,failed";
 }
 
 void TestRunner::ends()
@@ -156,7 +165,18 @@ void TestRunner::ends()
     runner.start();
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.first().first().toInt(), exitCode);
-    QVERIFY2((out + err).contains(said), qPrintable(out + err));
+    if (!arguments.contains(u"json"_s)) {
+        QVERIFY2((out + err).contains(said), qPrintable(out + err));
+        return;
+    }
+    QStringList results;
+    for (const QJsonValue row : QJsonDocument::fromJson(out.toUtf8()).array()) {
+        QCOMPARE(row.toObject().keys(), (QStringList{u"address"_s, u"device"_s, u"mac"_s, u"reason"_s, u"result"_s, u"seconds"_s}));
+        // A device chosen has its MAC and was timed; a name that chose none has neither.
+        QCOMPARE(row[u"mac"_s].isString(), row[u"result"_s] != u"not found"_s);
+        results.append(row[u"result"_s].toString());
+    }
+    QCOMPARE(results.join(u','), said);
 }
 
 QTEST_GUILESS_MAIN(TestRunner)

@@ -143,12 +143,15 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<int>("found");  // devices listed when the search ended
         QTest::addColumn<bool>("early"); // before the full window
+        QTest::addColumn<bool>("graceForAll");
         // Three devices answer at once, a fourth 150 ms later; the MACs end in the address's last number.
-        QTest::newRow("a MAC") << QStringList{u"00:0a:1b:2c:3d:15"_s} << 3 << true;
+        QTest::newRow("a MAC") << QStringList{u"00:0a:1b:2c:3d:15"_s} << 3 << true << false;
+        QTest::newRow("a MAC, with the grace") << QStringList{u"00:0a:1b:2c:3d:15"_s} << 4 << true << true;
         QTest::newRow("a host name two devices share: the later one is still seen")
-            << QStringList{u"twin"_s} << 4 << true;
-        QTest::newRow("two MACs, one of the later device") << QStringList{u"000A1B2C3D15"_s, u"000a.1b2c.3d18"_s} << 4 << true;
-        QTest::newRow("a name nobody has: the full window") << QStringList{u"one"_s, u"nobody"_s} << 4 << false;
+            << QStringList{u"twin"_s} << 4 << true << false;
+        QTest::newRow("two MACs, one of the later device")
+            << QStringList{u"000A1B2C3D15"_s, u"000a.1b2c.3d18"_s} << 4 << true << false;
+        QTest::newRow("a name nobody has: the full window") << QStringList{u"one"_s, u"nobody"_s} << 4 << false << false;
     }
 
     void endsWhenTheNamesHaveAnswered()
@@ -156,13 +159,14 @@ private slots:
         QFETCH(QStringList, names);
         QFETCH(int, found);
         QFETCH(bool, early);
+        QFETCH(bool, graceForAll);
         Fixture f;
         f.session.setStepInterval(std::chrono::milliseconds(80));
         f.session.setSharedNameGrace(std::chrono::milliseconds(400));
         QList<DeviceName> awaited;
         for (const QString &name : names)
             awaited.append(DeviceName(name));
-        f.session.setAwaitedNames(awaited);
+        f.session.setAwaitedNames(awaited, {}, graceForAll);
         f.onStep = [&](int step) {
             if (step != 0)
                 return;

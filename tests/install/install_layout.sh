@@ -36,6 +36,7 @@ for program in "${programs[@]}"; do
     need "share/man/man1/$program.1.gz"
     [ -x "$usr/bin/$program" ] || fail "/usr/bin/$program is not executable"
 done
+[ "$has_cli" = 1 ] && { need share/bash-completion/completions/farlight-cli; bash -n "$usr/share/bash-completion/completions/farlight-cli" || fail "completion script: syntax"; }
 # Nothing but programs and data: no libraries, headers or CMake packages of the build.
 stray=$(find "$usr" -mindepth 1 -maxdepth 1 ! -name bin ! -name share -printf '/usr/%P ')
 [ -z "$stray" ] || fail "unexpected folders: $stray"

@@ -43,6 +43,11 @@ struct DeviceConfig
     /// Addresses the lab also places on the device's segment: a static address set to one of
     /// them moves the device there, and it answers from it from then on.
     QList<QHostAddress> spareIps;
+    /// How long the device is silent after it has stored a complete image, as a real one is
+    /// while it restarts: none, a while, or for good (it never comes back).
+    enum class Restart { None, For, Never };
+    Restart restart = Restart::None;
+    qint64 restartMs = 0;
 };
 
 } // namespace farlight

@@ -23,6 +23,7 @@ constexpr qsizetype MaxFilterEntries = 128;
 constexpr qsizetype MaxDevices = 250;
 constexpr int MaxDuplicates = 10;
 constexpr int MaxDelayMs = 60000;
+constexpr qint64 MaxRestartSeconds = 3600;
 
 /// A configuration error; the message already names the offending key.
 struct ConfigError : std::runtime_error
@@ -134,7 +135,7 @@ DeviceConfig parseDevice(const QJsonValue &value, const QString &where)
     checkKeys(o, where,
               {u"host_name"_s, u"mac"_s, u"ip"_s, u"mask"_s, u"gateway"_s, u"ssid"_s, u"channel"_s,
                u"wep"_s, u"password"_s, u"reply"_s, u"tftp"_s, u"filter"_s, u"segment"_s,
-               u"read_needs_password"_s, u"spare_ips"_s, u"comment"_s});
+               u"read_needs_password"_s, u"spare_ips"_s, u"restart_s"_s, u"comment"_s});
     for (const char16_t *key : {u"host_name", u"mac", u"ip"}) {
         if (!o.contains(key))
             fail(where, QStringLiteral("the required key \"%1\" is missing").arg(QString::fromUtf16(key)));
@@ -201,6 +202,19 @@ DeviceConfig parseDevice(const QJsonValue &value, const QString &where)
             if (value == 0 || value == 0xFFFFFFFF || (value >> 24) == 127 || (value >> 28) == 0xE || spare == d.ip)
                 fail(entryPath, QStringLiteral("must be a unicast address outside 127.0.0.0/8, not the device's own"));
             d.spareIps.append(spare);
+        }
+    }
+    if (o.contains(u"restart_s")) {
+        const QJsonValue restart = o[u"restart_s"];
+        const double seconds = restart.toDouble(-1);
+        if (restart == u"never"_s) {
+            d.restart = DeviceConfig::Restart::Never;
+        } else if (restart.isDouble() && std::floor(seconds) == seconds && seconds >= 0 && seconds <= MaxRestartSeconds) {
+            d.restart = DeviceConfig::Restart::For;
+            d.restartMs = qint64(seconds) * 1000;
+        } else {
+            fail(path(where, u"restart_s"_s),
+                 QStringLiteral("must be a whole number from 0 to %1, or \"never\"").arg(MaxRestartSeconds));
         }
     }
     if (o.contains(u"comment"))

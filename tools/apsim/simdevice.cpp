@@ -143,6 +143,20 @@ void SimDevice::recordFirmware(const QByteArray &fileName, const QByteArray &ima
     ++m_uploads;
 }
 
+void SimDevice::restartAfterUpload(qint64 nowMs)
+{
+    switch (m_config.restart) {
+    case DeviceConfig::Restart::None:
+        break;
+    case DeviceConfig::Restart::For:
+        m_silentUntilMs = nowMs + m_config.restartMs;
+        break;
+    case DeviceConfig::Restart::Never:
+        m_silentUntilMs = std::numeric_limits<qint64>::max();
+        break;
+    }
+}
+
 QJsonObject SimDevice::stateJson() const
 {
     QJsonArray filter;

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QJsonObject>
 
+#include <limits>
+
 namespace farlight {
 
 /// @brief One simulated access point: its configuration, the settings it was given and its state.
@@ -53,6 +55,11 @@ public:
     void recordFirmware(const QByteArray &fileName, const QByteArray &image);
     const QByteArray &firmware() const { return m_firmware; }
 
+    /// @brief After a complete image at @p nowMs: the silence of a restart begins, if configured.
+    void restartAfterUpload(qint64 nowMs);
+    /// @brief True while the device restarts: it hears nothing and answers nothing.
+    bool restarting(qint64 nowMs) const { return nowMs < m_silentUntilMs; }
+
     QHostAddress appliedIp() const { return m_ip; }
     /// The address the device answers from: its configured one until a static address set to
     /// one of its spare addresses moves it there.
@@ -81,6 +88,7 @@ private:
     QByteArray m_firmware;
     QByteArray m_firmwareName;
     int m_uploads = 0;
+    qint64 m_silentUntilMs = std::numeric_limits<qint64>::min();
     TftpService m_tftp;
 };
 

@@ -172,7 +172,7 @@ void SimNetwork::readManagement(QUdpSocket *socket)
         const QNetworkDatagram datagram = socket->receiveDatagram(MaxDatagram);
         if (!datagram.isValid())
             continue;
-        const auto replies = m_core.handleManagement(inbound(datagram));
+        const auto replies = m_core.handleManagement(inbound(datagram), m_clock.elapsed());
         // State and log are on disk before the answer leaves: whoever got the answer can read them.
         writeOutcome();
         dispatch(replies, NoDevice);

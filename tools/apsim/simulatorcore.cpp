@@ -127,7 +127,7 @@ void SimulatorCore::addReplies(QList<OutboundDatagram> &out, const SimDevice &de
         out.append(datagram);
 }
 
-QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &in)
+QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &in, qint64 nowMs)
 {
     // Broadcast replies loop back to this namespace; a device never answers its own kind.
     if (isOwnAddress(in.sender))
@@ -162,6 +162,10 @@ QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &i
         for (const auto &device : m_devices) {
             if (!hears(*device, in))
                 continue;
+            if (device->restarting(nowMs)) {
+                outcomes.append(QJsonObject{{u"mac"_s, FormatMac(device->mac())}, {u"action"_s, u"restarting"_s}});
+                continue;
+            }
             const bool dropped = m_faults.drop(device->mac(), kind);
             outcomes.append(QJsonObject{{u"mac"_s, FormatMac(device->mac())},
                                         {u"action"_s, dropped ? u"dropped"_s : u"replied"_s}});
@@ -190,7 +194,9 @@ QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &i
     }
 
     QJsonObject outcome{{u"mac"_s, FormatMac(device->mac())}};
-    if (m_faults.drop(device->mac(), kind)) {
+    if (device->restarting(nowMs)) {
+        outcome.insert(u"action"_s, u"restarting"_s);
+    } else if (m_faults.drop(device->mac(), kind)) {
         outcome.insert(u"action"_s, u"dropped"_s);
     } else {
         quint16 status = DeviceReply::StatusOk;
@@ -240,8 +246,9 @@ QList<OutboundDatagram> SimulatorCore::handleTftp(qsizetype index, const Inbound
 {
     SimDevice &dev = device(index);
     QList<OutboundDatagram> out;
-    if (m_faults.drop(dev.mac(), RequestKind::Tftp)) {
-        m_log.append({{u"kind"_s, u"tftp-dropped"_s},
+    const bool restarting = dev.restarting(nowMs);
+    if (restarting || m_faults.drop(dev.mac(), RequestKind::Tftp)) {
+        m_log.append({{u"kind"_s, restarting ? u"tftp-restarting"_s : u"tftp-dropped"_s},
                       {u"device"_s, FormatMac(dev.mac())},
                       {u"from"_s, endpoint(in.sender, in.senderPort)},
                       {u"size"_s, in.data.size()}});
@@ -256,6 +263,8 @@ QList<OutboundDatagram> SimulatorCore::handleTftp(qsizetype index, const Inbound
     }
     for (const auto &upload : dev.tftp().takeUploads()) {
         dev.recordFirmware(upload.fileName, upload.image);
+        // The last acknowledgement below still goes out; the device then restarts.
+        dev.restartAfterUpload(nowMs);
         m_uploads.append({index, upload.image});
         m_stateChanged = true;
     }

@@ -39,8 +39,8 @@ public:
     SimDevice &device(qsizetype index) { return *m_devices[std::size_t(index)]; }
     const SimDevice &device(qsizetype index) const { return *m_devices[std::size_t(index)]; }
 
-    /// @brief Handles a datagram that reached the management port.
-    QList<OutboundDatagram> handleManagement(const InboundDatagram &in);
+    /// @brief Handles a datagram that reached the management port at @p nowMs (the clock of handleTftp).
+    QList<OutboundDatagram> handleManagement(const InboundDatagram &in, qint64 nowMs);
 
     /// @brief Handles a datagram that reached the TFTP server of device @p index (at in.destinationPort).
     QList<OutboundDatagram> handleTftp(qsizetype index, const InboundDatagram &in, qint64 nowMs);
