@@ -152,7 +152,8 @@ void ApplyRunner::readLists()
             reading.append(int(i));
     }
     if (!reading.isEmpty())
-        err() << u"Reading the MAC filter lists of %1"_s.arg(Count(reading.size(), u"device"_s, u"devices"_s)) << Qt::endl;
+        err() << u"Reading the MAC filter lists of %1"_s.arg(Count(reading.size(), u"device"_s, u"devices"_s))
+              << Qt::endl;
     runJobs(
         reading,
         [this](int i) {
@@ -238,11 +239,13 @@ void ApplyRunner::showPlan()
         err() << u"Nothing applied."_s << Qt::endl;
         return end(ExitCode::Failure);
     }
-    runJobs(changing, [this](int i) { applyRow(i); }, [this] {
-        if (const std::optional<QString> error = m_applied.save())
-            err() << u"what was applied could not be recorded: "_s << *error << Qt::endl;
-        verify();
-    });
+    runJobs(
+        changing, [this](int i) { applyRow(i); },
+        [this] {
+            if (const std::optional<QString> error = m_applied.save())
+                err() << u"what was applied could not be recorded: "_s << *error << Qt::endl;
+            verify();
+        });
 }
 
 void ApplyRunner::applyRow(int i)
@@ -251,19 +254,20 @@ void ApplyRunner::applyRow(int i)
     row.clock.start();
     if (!row.change.filter)
         return setAddress(i);
-    m_filters.write({*row.target, m_passwords.of(*row.target)}, *row.plan.filter, true, [this, i](FilterBatch::Outcome outcome) {
-        Row &row = m_rows[i];
-        const QString result = FilterBatch::outcomeText(outcome);
-        if (outcome == FilterBatch::Outcome::Verified) {
-            row.done.append(u"list "_s + result);
-            return row.change.address ? setAddress(i) : rowApplied(i);
-        }
-        // The device took the list when it said "Pass"; only the read-back differed.
-        row.result = outcome == FilterBatch::Outcome::NotVerified ? Result::NotVerified : Result::Failed;
-        row.reason = u"filter: "_s + result;
-        // The address stays: a device that refused its list is not half-changed further.
-        rowApplied(i);
-    });
+    m_filters.write(
+        {*row.target, m_passwords.of(*row.target)}, *row.plan.filter, true, [this, i](FilterBatch::Outcome outcome) {
+            Row &row = m_rows[i];
+            const QString result = FilterBatch::outcomeText(outcome);
+            if (outcome == FilterBatch::Outcome::Verified) {
+                row.done.append(u"list "_s + result);
+                return row.change.address ? setAddress(i) : rowApplied(i);
+            }
+            // The device took the list when it said "Pass"; only the read-back differed.
+            row.result = outcome == FilterBatch::Outcome::NotVerified ? Result::NotVerified : Result::Failed;
+            row.reason = u"filter: "_s + result;
+            // The address stays: a device that refused its list is not half-changed further.
+            rowApplied(i);
+        });
 }
 
 void ApplyRunner::setAddress(int i)
@@ -277,12 +281,12 @@ void ApplyRunner::setAddress(int i)
         settings.gateway = InetAddr(plan.gateway);
     }
     const DeviceTarget &device = *m_rows[i].target;
-    m_addresses.setAddress({device, m_passwords.of(device), settings}, [this, i, dhcp = settings.dhcp](SetIpBatch::Outcome outcome) {
+    m_addresses.setAddress({device, m_passwords.of(device), settings}, [this, i](SetIpBatch::Outcome outcome) {
         Row &row = m_rows[i];
+        const bool dhcp = row.plan.address == PlanRow::Address::Dhcp;
         const QString result = SetIpBatch::outcomeText(outcome, dhcp);
         if (outcome == SetIpBatch::Outcome::Ok) {
             row.done.append(result);
-            const bool dhcp = row.plan.address == PlanRow::Address::Dhcp;
             m_applied.record(row.plan.mac, dhcp ? AppliedAddress{true, {}, {}, {}}
                                                 : AppliedAddress{false, row.plan.ip, row.plan.mask, row.plan.gateway});
         } else {

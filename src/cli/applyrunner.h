@@ -11,6 +11,7 @@
 #include "ipconfig/setipbatch.h"
 #include "macfilter/filterbatch.h"
 #include "session/devicetarget.h"
+#include "session/jobqueue.h"
 
 #include <QElapsedTimer>
 #include <QList>

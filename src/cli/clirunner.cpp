@@ -91,7 +91,8 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
 
     connect(&m_setIp, &SetIpBatch::jobStarted, this, [this](int target) {
         m_clocks[target].start();
-        err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
+        err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s)
+                     .arg(m_outcomes[target].device)
               << Qt::endl;
     });
     connect(&m_setIp, &SetIpBatch::jobFinished, this, [this](int target, SetIpBatch::Outcome outcome) {
@@ -329,7 +330,8 @@ void Runner::deviceDone(int target, const QString &result, bool ok)
     outcome.ok = ok;
     outcome.ms = m_clocks[target].elapsed();
     // A set-IP success is the command's result; everything else is a message.
-    (ok && m_command.kind == Command::Kind::SetIp ? successes() : err()) << outcome.device << u": "_s << result << Qt::endl;
+    (ok && m_command.kind == Command::Kind::SetIp ? successes() : err())
+        << outcome.device << u": "_s << result << Qt::endl;
 }
 
 void Runner::upgrade(const QList<int> &indexes)
@@ -398,23 +400,23 @@ void Runner::filterGet(int index)
     err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
     m_filters.read({*device, m_passwords.of(*device)},
                    [this, label](FilterBatch::Outcome outcome, const QList<MacAddress> &addresses) {
-                         if (outcome != FilterBatch::Outcome::Pass) {
-                             err() << label << u": "_s << FilterBatch::outcomeText(outcome) << Qt::endl;
-                             return end(ExitCode::Failure);
-                         }
-                         FilterTable table;
-                         table.loadAddresses(addresses);
-                         if (m_command.macFile.isEmpty()) {
-                             for (const MacAddress &mac : table.macs())
-                                 out() << FormatMac(mac) << u'\n';
-                             out().flush();
-                         } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
-                             err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
-                             return end(ExitCode::Failure);
-                         }
-                         err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
-                         end(ExitCode::Success);
-                     });
+                       if (outcome != FilterBatch::Outcome::Pass) {
+                           err() << label << u": "_s << FilterBatch::outcomeText(outcome) << Qt::endl;
+                           return end(ExitCode::Failure);
+                       }
+                       FilterTable table;
+                       table.loadAddresses(addresses);
+                       if (m_command.macFile.isEmpty()) {
+                           for (const MacAddress &mac : table.macs())
+                               out() << FormatMac(mac) << u'\n';
+                           out().flush();
+                       } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
+                           err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
+                           return end(ExitCode::Failure);
+                       }
+                       err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
+                       end(ExitCode::Success);
+                   });
 }
 
 void Runner::doctor()

@@ -50,7 +50,8 @@ void FilterBatch::start(const QList<Job> &jobs, const QList<MacAddress> &list, b
     });
 }
 
-std::pair<FilterExchange *, FilterBatch::Report> FilterBatch::exchangeFor(const DeviceTarget &device, const Report &done)
+std::pair<FilterExchange *, FilterBatch::Report> FilterBatch::exchangeFor(const DeviceTarget &device,
+                                                                          const Report &done)
 {
     auto *exchange = new FilterExchange(device, m_counters, this);
     exchange->setWriteTimeout(m_answerTimeout);
@@ -65,9 +66,11 @@ std::pair<FilterExchange *, FilterBatch::Report> FilterBatch::exchangeFor(const 
     return {exchange, finish};
 }
 
-void FilterBatch::write(const Job &job, const QList<MacAddress> &list, bool verify, const std::function<void(Outcome)> &done)
+void FilterBatch::write(const Job &job, const QList<MacAddress> &list, bool verify,
+                        const std::function<void(Outcome)> &done)
 {
-    const auto [exchange, finish] = exchangeFor(job.device, [done](Outcome outcome, const QList<MacAddress> &) { done(outcome); });
+    const auto [exchange, finish] =
+        exchangeFor(job.device, [done](Outcome outcome, const QList<MacAddress> &) { done(outcome); });
     connect(exchange, &FilterExchange::replied, exchange, [=, password = job.password](FilterExchange::Status status) {
         // A "Pass" from anyone but the device would say nothing about the device's list.
         if (status != FilterExchange::Pass || !verify)
@@ -89,7 +92,8 @@ void FilterBatch::read(const Job &job, const std::function<void(Outcome, const Q
     const auto [exchange, finish] = exchangeFor(job.device, done);
     connect(exchange, &FilterExchange::listReceived, exchange,
             [finish](const QList<MacAddress> &addresses) { finish(Outcome::Pass, ListOrder(addresses)); });
-    connect(exchange, &FilterExchange::replied, exchange, [finish](FilterExchange::Status status) { finish(OutcomeOf(status), {}); });
+    connect(exchange, &FilterExchange::replied, exchange,
+            [finish](FilterExchange::Status status) { finish(OutcomeOf(status), {}); });
     if (!exchange->open() || !exchange->requestList(job.password))
         QTimer::singleShot(0, exchange, [finish] { finish(Outcome::NotSent, {}); });
 }
