@@ -1,7 +1,6 @@
 #include "cli/applyrunner.h"
 
 #include "cli/deviceformat.h"
-#include "cli/deviceoperations.h"
 #include "ipconfig/inetaddr.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
@@ -34,6 +33,8 @@ ApplyRunner::ApplyRunner(const Command &command, AppState &state, Platform &plat
     , m_search(state, platform)
     , m_presence(platform)
     , m_applied(ApplyState::DefaultPath())
+    , m_addresses(state.counters)
+    , m_filters(state.counters)
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &ApplyRunner::searched);
@@ -151,17 +152,19 @@ void ApplyRunner::readLists()
             reading.append(int(i));
     }
     if (!reading.isEmpty())
-        err() << u"Reading the MAC filter lists of %1"_s.arg(Count(reading.size(), u"device"_s, u"devices"_s)) << Qt::endl;
-    const OperationContext context{m_state.counters, m_answerTimeout, this};
+        err() << u"Reading the MAC filter lists of %1"_s.arg(Count(reading.size(), u"device"_s, u"devices"_s))
+              << Qt::endl;
     runJobs(
         reading,
-        [this, context](int i, const std::function<void()> &done) {
-            ReadDeviceFilter(*m_rows[i].target, m_passwords.of(*m_rows[i].target), context,
-                             [this, i, done](const std::optional<QList<MacAddress>> &list, const QString &failure) {
-                                 m_rows[i].now.filter = list;
-                                 m_rows[i].now.filterError = failure;
-                                 done();
-                             });
+        [this](int i) {
+            m_filters.read({*m_rows[i].target, m_passwords.of(*m_rows[i].target)},
+                           [this, i](FilterBatch::Outcome outcome, const QList<MacAddress> &list) {
+                               if (outcome == FilterBatch::Outcome::Pass)
+                                   m_rows[i].now.filter = list;
+                               else
+                                   m_rows[i].now.filterError = FilterBatch::outcomeText(outcome);
+                               m_queue.jobDone();
+                           });
         },
         [this] { showPlan(); });
 }
@@ -236,69 +239,72 @@ void ApplyRunner::showPlan()
         err() << u"Nothing applied."_s << Qt::endl;
         return end(ExitCode::Failure);
     }
-    runJobs(changing, [this](int i, const std::function<void()> &done) { applyRow(i, done); }, [this] {
-        if (const std::optional<QString> error = m_applied.save())
-            err() << u"what was applied could not be recorded: "_s << *error << Qt::endl;
-        verify();
-    });
+    runJobs(
+        changing, [this](int i) { applyRow(i); },
+        [this] {
+            if (const std::optional<QString> error = m_applied.save())
+                err() << u"what was applied could not be recorded: "_s << *error << Qt::endl;
+            verify();
+        });
 }
 
-void ApplyRunner::applyRow(int i, const std::function<void()> &done)
+void ApplyRunner::applyRow(int i)
 {
     Row &row = m_rows[i];
     row.clock.start();
     if (!row.change.filter)
-        return setAddress(i, done);
-    const OperationContext context{m_state.counters, m_answerTimeout, this};
-    WriteDeviceFilter(*row.target, m_passwords.of(*row.target), *row.plan.filter, true, context,
-                      [this, i, done](const QString &result, bool ok) {
-                          Row &row = m_rows[i];
-                          if (ok) {
-                              row.done.append(u"list "_s + result);
-                              return row.change.address ? setAddress(i, done) : rowApplied(i, done);
-                          }
-                          // The device took the list when it said "Pass"; only the read-back differed.
-                          row.result = result.startsWith(text(StringId::Pass)) ? Result::NotVerified : Result::Failed;
-                          row.reason = u"filter: "_s + result;
-                          // The address stays: a device that refused its list is not half-changed further.
-                          rowApplied(i, done);
-                      });
+        return setAddress(i);
+    m_filters.write(
+        {*row.target, m_passwords.of(*row.target)}, *row.plan.filter, true, [this, i](FilterBatch::Outcome outcome) {
+            Row &row = m_rows[i];
+            const QString result = FilterBatch::outcomeText(outcome);
+            if (outcome == FilterBatch::Outcome::Verified) {
+                row.done.append(u"list "_s + result);
+                return row.change.address ? setAddress(i) : rowApplied(i);
+            }
+            // The device took the list when it said "Pass"; only the read-back differed.
+            row.result = outcome == FilterBatch::Outcome::NotVerified ? Result::NotVerified : Result::Failed;
+            row.reason = u"filter: "_s + result;
+            // The address stays: a device that refused its list is not half-changed further.
+            rowApplied(i);
+        });
 }
 
-void ApplyRunner::setAddress(int i, const std::function<void()> &done)
+void ApplyRunner::setAddress(int i)
 {
     const PlanRow &plan = m_rows[i].plan;
-    AddressSettings settings;
+    SetIpBatch::Settings settings;
     settings.dhcp = plan.address == PlanRow::Address::Dhcp;
     if (!settings.dhcp) {
         settings.address = InetAddr(plan.ip);
         settings.mask = InetAddr(plan.mask);
         settings.gateway = InetAddr(plan.gateway);
     }
-    const OperationContext context{m_state.counters, m_answerTimeout, this};
-    SetDeviceAddress(*m_rows[i].target, m_passwords.of(*m_rows[i].target), settings, context, [this, i, done](const QString &result, bool ok) {
+    const DeviceTarget &device = *m_rows[i].target;
+    m_addresses.setAddress({device, m_passwords.of(device), settings}, [this, i](SetIpBatch::Outcome outcome) {
         Row &row = m_rows[i];
-        if (ok) {
+        const bool dhcp = row.plan.address == PlanRow::Address::Dhcp;
+        const QString result = SetIpBatch::outcomeText(outcome, dhcp);
+        if (outcome == SetIpBatch::Outcome::Ok) {
             row.done.append(result);
-            const bool dhcp = row.plan.address == PlanRow::Address::Dhcp;
             m_applied.record(row.plan.mac, dhcp ? AppliedAddress{true, {}, {}, {}}
                                                 : AppliedAddress{false, row.plan.ip, row.plan.mask, row.plan.gateway});
         } else {
             row.result = Result::Failed;
             row.reason = u"address: "_s + result;
         }
-        rowApplied(i, done);
+        rowApplied(i);
     });
 }
 
-void ApplyRunner::rowApplied(int i, const std::function<void()> &done)
+void ApplyRunner::rowApplied(int i)
 {
     Row &row = m_rows[i];
     row.ms = row.clock.elapsed();
     if (row.result != Result::Pending)
         row.done.append(row.reason);
     err() << label(i) << u": "_s << row.done.join(u", "_s) << Qt::endl;
-    done();
+    m_queue.jobDone();
 }
 
 void ApplyRunner::verify()
@@ -373,26 +379,11 @@ void ApplyRunner::summarize()
     end(allOk ? ExitCode::Success : ExitCode::Failure);
 }
 
-void ApplyRunner::runJobs(const QList<int> &rows, Job job, std::function<void()> next)
+void ApplyRunner::runJobs(const QList<int> &rows, const Job &job, const std::function<void()> &next)
 {
-    m_queue = rows;
-    m_job = std::move(job);
-    m_afterJobs = std::move(next);
-    startJobs();
-}
-
-void ApplyRunner::startJobs()
-{
-    while (!m_ended && m_running < m_command.jobs && !m_queue.isEmpty()) {
-        ++m_running;
-        m_job(m_queue.takeFirst(), [this] {
-            --m_running;
-            // The next job starts once this one's handlers have returned.
-            QTimer::singleShot(0, this, &ApplyRunner::startJobs);
-        });
-    }
-    if (!m_ended && m_running == 0 && m_queue.isEmpty() && m_afterJobs)
-        std::exchange(m_afterJobs, {})();
+    connect(&m_queue, &JobQueue::finished, this, next, Qt::SingleShotConnection);
+    m_queue.setJobs(m_command.jobs);
+    m_queue.run(int(rows.size()), [rows, job](int k) { job(rows[k]); });
 }
 
 void ApplyRunner::end(int exitCode)

@@ -8,7 +8,10 @@
 #include "cli/plandiff.h"
 #include "discovery/presencecheck.h"
 #include "discovery/searchsession.h"
+#include "ipconfig/setipbatch.h"
+#include "macfilter/filterbatch.h"
 #include "session/devicetarget.h"
+#include "session/jobqueue.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -52,7 +55,11 @@ public:
         m_presence.setTiming(interval, interval);
     }
     /// @brief How long a device may leave a request unanswered; tests shorten it.
-    void setAnswerTimeout(std::chrono::milliseconds timeout) { m_answerTimeout = timeout; }
+    void setAnswerTimeout(std::chrono::milliseconds timeout)
+    {
+        m_addresses.setAnswerTimeout(timeout);
+        m_filters.setAnswerTimeout(timeout);
+    }
     /// @brief Where what was applied is recorded (ApplyState::DefaultPath() unless set).
     void setStatePath(const QString &path) { m_applied = ApplyState(path); }
 
@@ -75,21 +82,20 @@ private:
         QElapsedTimer clock; ///< from its first changing request
         qint64 ms = -1;
     };
-    using Job = std::function<void(int row, std::function<void()> done)>;
+    using Job = std::function<void(int row)>;
 
     bool prepare();
     void searched(SearchSession::Outcome outcome);
     void readLists();
     void showPlan();
-    void applyRow(int row, const std::function<void()> &done);
-    void setAddress(int row, const std::function<void()> &done);
-    void rowApplied(int row, const std::function<void()> &done);
+    void applyRow(int row);
+    void setAddress(int row);
+    void rowApplied(int row);
     void verify();
     void summarize();
     void end(int exitCode);
-    /// Runs @p job for each of @p rows, --jobs at once, then @p next.
-    void runJobs(const QList<int> &rows, Job job, std::function<void()> next);
-    void startJobs();
+    /// Runs @p job for each of @p rows, --jobs at once, then @p next; each job ends with m_queue.jobDone().
+    void runJobs(const QList<int> &rows, const Job &job, const std::function<void()> &next);
     QString label(int row) const;
     QTextStream &out() { return *m_console.out; }
     QTextStream &err() { return *m_console.err; }
@@ -102,14 +108,11 @@ private:
     SearchSession m_search;
     PresenceCheck m_presence;
     ApplyState m_applied;
-    std::chrono::milliseconds m_answerTimeout = Runner::AnswerTimeout;
     DevicePasswords m_passwords;
     QList<Row> m_rows;
-    // The jobs under way.
-    QList<int> m_queue;
-    Job m_job;
-    std::function<void()> m_afterJobs;
-    int m_running = 0;
+    JobQueue m_queue;
+    SetIpBatch m_addresses;
+    FilterBatch m_filters;
     bool m_ended = false;
 };
 

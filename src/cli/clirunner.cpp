@@ -1,7 +1,6 @@
 #include "cli/clirunner.h"
 
 #include "cli/deviceformat.h"
-#include "cli/deviceoperations.h"
 #include "cli/deviceselection.h"
 #include "cli/password.h"
 #include "diagnosis/diagnosis.h"
@@ -50,6 +49,8 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     , m_search(state, platform)
     , m_presence(platform)
     , m_batch(platform)
+    , m_setIp(state.counters)
+    , m_filters(state.counters)
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &Runner::searched);
@@ -87,6 +88,23 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     connect(&m_batch, &UpgradeBatch::restarting, this,
             [this](int target) { showProgress(target, 100, u"waiting for it to come back"_s); });
     connect(&m_batch, &UpgradeBatch::finished, this, &Runner::summarize);
+
+    connect(&m_setIp, &SetIpBatch::jobStarted, this, [this](int target) {
+        m_clocks[target].start();
+        err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s)
+                     .arg(m_outcomes[target].device)
+              << Qt::endl;
+    });
+    connect(&m_setIp, &SetIpBatch::jobFinished, this, [this](int target, SetIpBatch::Outcome outcome) {
+        deviceDone(target, SetIpBatch::outcomeText(outcome, m_command.dhcp), outcome == SetIpBatch::Outcome::Ok);
+    });
+    connect(&m_setIp, &SetIpBatch::finished, this, &Runner::verifyAddresses);
+    connect(&m_filters, &FilterBatch::jobStarted, this, [this](int target) { m_clocks[target].start(); });
+    connect(&m_filters, &FilterBatch::jobFinished, this, [this](int target, FilterBatch::Outcome outcome) {
+        deviceDone(target, FilterBatch::outcomeText(outcome),
+                   outcome == FilterBatch::Outcome::Pass || outcome == FilterBatch::Outcome::Verified);
+    });
+    connect(&m_filters, &FilterBatch::finished, this, &Runner::summarize);
 }
 
 Runner::~Runner() = default;
@@ -254,31 +272,28 @@ void Runner::searched(SearchSession::Outcome outcome)
         return filterGet(m_targets.first());
     case Command::Kind::SetIp:
     case Command::Kind::FilterSet:
-        for (int index : std::as_const(m_targets)) {
-            m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
-            m_clocks.append(QElapsedTimer());
-        }
-        return startNextDevices();
+        return startDevices();
     }
 }
 
-void Runner::startNextDevices()
+void Runner::startDevices()
 {
-    while (!m_ended && m_running < m_command.jobs && m_next < m_targets.size()) {
-        const int target = m_next++;
-        ++m_running;
-        m_clocks[target].start();
-        const std::optional<DeviceTarget> device = m_state.target(m_targets[target]);
-        if (!device)
-            notSent([this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
-        else if (m_command.kind == Command::Kind::SetIp)
-            startSetIp(target, *device);
-        else
-            startFilterSet(target, *device);
+    QList<SetIpBatch::Job> addressJobs;
+    QList<FilterBatch::Job> filterJobs;
+    for (int index : std::as_const(m_targets)) {
+        m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
+        m_clocks.append(QElapsedTimer());
+        // A device whose adapter is gone has nowhere to send from: its request is "not sent".
+        const DeviceTarget device = m_state.target(index).value_or(DeviceTarget());
+        addressJobs.append({device, m_passwords.of(device), {m_command.dhcp, m_address, m_mask, m_gateway}});
+        filterJobs.append({device, m_passwords.of(device)});
     }
-    // Two devices ending together each schedule a call here; the run goes on once.
-    if (m_running == 0 && m_next >= m_targets.size() && !std::exchange(m_devicesDone, true))
-        m_command.kind == Command::Kind::SetIp ? verifyAddresses() : summarize();
+    m_setIp.setJobs(m_command.jobs);
+    m_filters.setJobs(m_command.jobs);
+    if (m_command.kind == Command::Kind::SetIp)
+        m_setIp.start(addressJobs);
+    else
+        m_filters.start(filterJobs, m_filterList, m_command.verify);
 }
 
 void Runner::verifyAddresses()
@@ -308,28 +323,6 @@ void Runner::verifyAddresses()
     m_presence.start(expected);
 }
 
-void Runner::notSent(const std::function<void(const QString &, bool)> &done)
-{
-    // Reported once the caller has returned, as an answer would be.
-    QTimer::singleShot(0, this, [done] { done(text(StringId::IpAddressNotSet), false); });
-}
-
-void Runner::startSetIp(int target, const DeviceTarget &device)
-{
-    err() << (m_command.dhcp ? u"Letting %1 use DHCP"_s : u"Setting the address of %1"_s).arg(m_outcomes[target].device)
-          << Qt::endl;
-    SetDeviceAddress(device, m_passwords.of(device), {m_command.dhcp, m_address, m_mask, m_gateway},
-                     {m_state.counters, m_answerTimeout, this},
-                     [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
-}
-
-void Runner::startFilterSet(int target, const DeviceTarget &device)
-{
-    WriteDeviceFilter(device, m_passwords.of(device), m_filterList, m_command.verify,
-                      {m_state.counters, m_answerTimeout, this},
-                      [this, target](const QString &result, bool ok) { deviceDone(target, result, ok); });
-}
-
 void Runner::deviceDone(int target, const QString &result, bool ok)
 {
     Outcome &outcome = m_outcomes[target];
@@ -337,10 +330,8 @@ void Runner::deviceDone(int target, const QString &result, bool ok)
     outcome.ok = ok;
     outcome.ms = m_clocks[target].elapsed();
     // A set-IP success is the command's result; everything else is a message.
-    (ok && m_command.kind == Command::Kind::SetIp ? successes() : err()) << outcome.device << u": "_s << result << Qt::endl;
-    --m_running;
-    // The next device's exchange starts once this one's handlers have returned.
-    QTimer::singleShot(0, this, &Runner::startNextDevices);
+    (ok && m_command.kind == Command::Kind::SetIp ? successes() : err())
+        << outcome.device << u": "_s << result << Qt::endl;
 }
 
 void Runner::upgrade(const QList<int> &indexes)
@@ -407,25 +398,25 @@ void Runner::filterGet(int index)
         return end(ExitCode::Failure);
     }
     err() << u"Reading the MAC filter list of %1"_s.arg(label) << Qt::endl;
-    ReadDeviceFilter(*device, m_passwords.of(*device), {m_state.counters, m_answerTimeout, this},
-                     [this, label](const std::optional<QList<MacAddress>> &addresses, const QString &failure) {
-                         if (!addresses) {
-                             err() << label << u": "_s << failure << Qt::endl;
-                             return end(ExitCode::Failure);
-                         }
-                         FilterTable table;
-                         table.loadAddresses(*addresses);
-                         if (m_command.macFile.isEmpty()) {
-                             for (const MacAddress &mac : table.macs())
-                                 out() << FormatMac(mac) << u'\n';
-                             out().flush();
-                         } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
-                             err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
-                             return end(ExitCode::Failure);
-                         }
-                         err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
-                         end(ExitCode::Success);
-                     });
+    m_filters.read({*device, m_passwords.of(*device)},
+                   [this, label](FilterBatch::Outcome outcome, const QList<MacAddress> &addresses) {
+                       if (outcome != FilterBatch::Outcome::Pass) {
+                           err() << label << u": "_s << FilterBatch::outcomeText(outcome) << Qt::endl;
+                           return end(ExitCode::Failure);
+                       }
+                       FilterTable table;
+                       table.loadAddresses(addresses);
+                       if (m_command.macFile.isEmpty()) {
+                           for (const MacAddress &mac : table.macs())
+                               out() << FormatMac(mac) << u'\n';
+                           out().flush();
+                       } else if (const int message = MacFile::write(m_command.macFile, table.entries())) {
+                           err() << m_command.macFile << u": "_s << text(message) << Qt::endl;
+                           return end(ExitCode::Failure);
+                       }
+                       err() << u"%1: %2 address(es)"_s.arg(label).arg(table.count()) << Qt::endl;
+                       end(ExitCode::Success);
+                   });
 }
 
 void Runner::doctor()

@@ -5,6 +5,8 @@
 #include "discovery/presencecheck.h"
 #include "discovery/searchsession.h"
 #include "firmware/upgradebatch.h"
+#include "ipconfig/setipbatch.h"
+#include "macfilter/filterbatch.h"
 #include "protocol/macaddress.h"
 #include "session/devicetarget.h"
 
@@ -51,11 +53,12 @@ class Runner : public QObject
     Q_OBJECT
 
 public:
-    /// How long a device may leave a set-IP or MAC filter request unanswered.
-    static constexpr std::chrono::milliseconds AnswerTimeout{5000};
-
-    /// @brief The exchanges' no-answer timeout; tests shorten it.
-    void setAnswerTimeout(std::chrono::milliseconds timeout) { m_answerTimeout = timeout; }
+    /// @brief The set-IP and MAC filter requests' no-answer timeout; tests shorten it.
+    void setAnswerTimeout(std::chrono::milliseconds timeout)
+    {
+        m_setIp.setAnswerTimeout(timeout);
+        m_filters.setAnswerTimeout(timeout);
+    }
 
     Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent = nullptr);
     ~Runner() override;
@@ -95,11 +98,8 @@ private:
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
     void doctor();
-    /// Starts exchanges with the devices not yet begun while fewer than --jobs are running.
-    void startNextDevices();
-    void startSetIp(int target, const DeviceTarget &device);
-    void startFilterSet(int target, const DeviceTarget &device);
-    void notSent(const std::function<void(const QString &, bool)> &done);
+    /// Sets the addresses or writes the lists, --jobs devices at once.
+    void startDevices();
     void deviceDone(int target, const QString &result, bool ok);
     /// After set-ip: a search of its own must find each changed device where it should be.
     void verifyAddresses();
@@ -118,7 +118,8 @@ private:
     SearchSession m_search;
     PresenceCheck m_presence;
     UpgradeBatch m_batch;
-    std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
+    SetIpBatch m_setIp;
+    FilterBatch m_filters;
     DevicePasswords m_passwords;
     Diagnosis *m_diagnosis = nullptr;
     // Prepared before the search.
@@ -137,9 +138,6 @@ private:
     };
     QList<Progress> m_progress;
     bool m_progressShown = false;
-    int m_next = 0;    ///< the next target to start
-    int m_running = 0; ///< exchanges under way
-    bool m_devicesDone = false; ///< every exchange has ended
     bool m_ended = false;
 };
 

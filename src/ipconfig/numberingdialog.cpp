@@ -4,7 +4,6 @@
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/setipdialog.h"
 #include "netenv/platformutils.h"
-#include "protocol/packetheader.h"
 #include "resources/strings.h"
 #include "widgets/velmoipaddress.h"
 
@@ -210,14 +209,14 @@ void NumberingDialog::run(const QList<int> &rows, const QString &password)
     const QList<quint32> planned = plannedAddresses();
     QList<SetIpBatch::Job> jobs;
     for (int row : rows) {
-        jobs.append({m_devices[row], planned[row]});
+        jobs.append({m_devices[row], password, {false, planned[row], m_mask, m_gateway}});
         setRowResult(row, QString());
     }
     m_runRows = rows;
     m_numberButton->setEnabled(false);
     m_retryButton->setEnabled(false);
     m_closeButton->setEnabled(false);
-    m_batch->start(jobs, Flag::SetIpStatic, m_mask, m_gateway, password);
+    m_batch->start(jobs);
 }
 
 void NumberingDialog::showOutcome(int job, SetIpBatch::Outcome outcome)

@@ -1,86 +1,119 @@
 #include "macfilter/filterbatch.h"
 
+#include "discovery/presencecheck.h"
 #include "macfilter/filterexchange.h"
+#include "macfilter/filtertable.h"
 #include "resources/strings.h"
 
 #include <QTimer>
 
 namespace farlight {
 
+namespace {
+
+FilterBatch::Outcome OutcomeOf(FilterExchange::Status status)
+{
+    switch (status) {
+    case FilterExchange::Pass:
+        return FilterBatch::Outcome::Pass;
+    case FilterExchange::Fail:
+        return FilterBatch::Outcome::Fail;
+    case FilterExchange::InvalidPassword:
+        break;
+    }
+    return FilterBatch::Outcome::InvalidPassword;
+}
+
+QList<MacAddress> ListOrder(const QList<MacAddress> &addresses)
+{
+    FilterTable table;
+    table.loadAddresses(addresses);
+    return table.macs();
+}
+
+} // namespace
+
 FilterBatch::FilterBatch(SequenceCounters &counters, QObject *parent)
-    : QObject(parent)
+    : JobQueue(parent)
     , m_counters(counters)
     , m_answerTimeout(FilterExchange::WriteTimeout)
 {
 }
 
-FilterBatch::~FilterBatch() = default;
-
-void FilterBatch::start(const QList<DeviceTarget> &devices, const QList<MacAddress> &list, const QString &password)
+void FilterBatch::start(const QList<Job> &jobs, const QList<MacAddress> &list, bool verify)
 {
-    if (isActive())
-        return;
-    m_devices = devices;
-    m_list = list;
-    m_password = password;
-    m_next = 0;
-    m_running = 0;
-    m_remaining = int(devices.size());
-    QTimer::singleShot(0, this, m_remaining > 0 ? &FilterBatch::startNext : &FilterBatch::finished);
+    run(int(jobs.size()), [this, jobs, list, verify](int job) {
+        write(jobs[job], list, verify, [this, job](Outcome outcome) {
+            emit jobFinished(job, outcome);
+            jobDone();
+        });
+    });
 }
 
-void FilterBatch::startNext()
+std::pair<FilterExchange *, FilterBatch::Report> FilterBatch::exchangeFor(const DeviceTarget &device,
+                                                                          const Report &done)
 {
-    while (m_running < m_jobs && m_next < m_devices.size()) {
-        const int device = m_next++;
-        ++m_running;
-        auto *exchange = new FilterExchange(m_devices[device], m_counters, this);
-        exchange->setWriteTimeout(m_answerTimeout);
-        connect(exchange, &FilterExchange::replied, this, [this, device, exchange](FilterExchange::Status status) {
-            switch (status) {
-            case FilterExchange::Pass:
-                return end(device, exchange, Outcome::Pass);
-            case FilterExchange::Fail:
-                return end(device, exchange, Outcome::Fail);
-            case FilterExchange::InvalidPassword:
-                return end(device, exchange, Outcome::InvalidPassword);
-            }
-        });
-        connect(exchange, &FilterExchange::noAnswer, this, [this, device, exchange] { end(device, exchange, Outcome::NoAnswer); });
-        if (!exchange->open() || !exchange->sendList(m_password, m_list)) {
-            // Told once the caller has returned, as an answer would be.
-            QTimer::singleShot(0, exchange, [this, device, exchange] { end(device, exchange, Outcome::NotSent); });
-        }
+    auto *exchange = new FilterExchange(device, m_counters, this);
+    exchange->setWriteTimeout(m_answerTimeout);
+    exchange->setReadTimeout(m_answerTimeout);
+    const Report finish = [exchange, done](Outcome outcome, const QList<MacAddress> &list) {
+        exchange->close();
+        exchange->disconnect();
+        exchange->deleteLater();
+        done(outcome, list);
+    };
+    connect(exchange, &FilterExchange::noAnswer, exchange, [finish] { finish(Outcome::NoAnswer, {}); });
+    return {exchange, finish};
+}
+
+void FilterBatch::write(const Job &job, const QList<MacAddress> &list, bool verify,
+                        const std::function<void(Outcome)> &done)
+{
+    const auto [exchange, finish] =
+        exchangeFor(job.device, [done](Outcome outcome, const QList<MacAddress> &) { done(outcome); });
+    connect(exchange, &FilterExchange::replied, exchange, [=, password = job.password](FilterExchange::Status status) {
+        // A "Pass" from anyone but the device would say nothing about the device's list.
+        if (status != FilterExchange::Pass || !verify)
+            finish(OutcomeOf(status), {});
+        else if (!exchange->requestList(password))
+            finish(Outcome::NotVerified, {});
+    });
+    connect(exchange, &FilterExchange::listReceived, exchange, [=](const QList<MacAddress> &stored) {
+        finish(ListOrder(stored) == ListOrder(list) ? Outcome::Verified : Outcome::NotVerified, {});
+    });
+    if (!exchange->open() || !exchange->sendList(job.password, list)) {
+        // Told once the caller has returned, as an answer would be.
+        QTimer::singleShot(0, exchange, [finish] { finish(Outcome::NotSent, {}); });
     }
 }
 
-void FilterBatch::end(int device, FilterExchange *exchange, Outcome outcome)
+void FilterBatch::read(const Job &job, const std::function<void(Outcome, const QList<MacAddress> &)> &done)
 {
-    exchange->close();
-    exchange->disconnect(this);
-    exchange->deleteLater();
-    --m_running;
-    --m_remaining;
-    emit deviceFinished(device, outcome);
-    if (m_remaining == 0)
-        emit finished();
-    else
-        QTimer::singleShot(0, this, &FilterBatch::startNext);
+    const auto [exchange, finish] = exchangeFor(job.device, done);
+    connect(exchange, &FilterExchange::listReceived, exchange,
+            [finish](const QList<MacAddress> &addresses) { finish(Outcome::Pass, ListOrder(addresses)); });
+    connect(exchange, &FilterExchange::replied, exchange,
+            [finish](FilterExchange::Status status) { finish(OutcomeOf(status), {}); });
+    if (!exchange->open() || !exchange->requestList(job.password))
+        QTimer::singleShot(0, exchange, [finish] { finish(Outcome::NotSent, {}); });
 }
 
 QString FilterBatch::outcomeText(Outcome outcome)
 {
     switch (outcome) {
     case Outcome::Pass:
-        return text(FilterExchange::message(FilterExchange::Pass));
+        return text(StringId::Pass);
     case Outcome::Fail:
-        return text(FilterExchange::message(FilterExchange::Fail));
+        return text(StringId::Fail);
     case Outcome::InvalidPassword:
-        return text(FilterExchange::message(FilterExchange::InvalidPassword));
+        return text(StringId::InvalidPassword);
     case Outcome::NoAnswer:
         return QStringLiteral("no answer");
     case Outcome::NotSent:
         return text(StringId::IpAddressNotSet);
+    case Outcome::Verified:
+    case Outcome::NotVerified:
+        return text(StringId::Pass) + QStringLiteral("; ") + PresenceText(outcome == Outcome::Verified);
     }
     return {};
 }

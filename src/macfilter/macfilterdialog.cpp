@@ -159,7 +159,7 @@ MacFilterDialog::MacFilterDialog(const DeviceTarget &device, SequenceCounters &c
     connect(m_exchange, &FilterExchange::listReceived, this, &MacFilterDialog::showList);
     connect(m_exchange, &FilterExchange::replied, this, &MacFilterDialog::showVerdict);
     connect(m_exchange, &FilterExchange::noAnswer, this, [this] { m_note->setText(text(StringId::TimeOut)); });
-    connect(m_fleetBatch, &FilterBatch::deviceFinished, this, [this](int device, FilterBatch::Outcome outcome) {
+    connect(m_fleetBatch, &FilterBatch::jobFinished, this, [this](int device, FilterBatch::Outcome outcome) {
         m_fleetResults[device] = FilterBatch::outcomeText(outcome);
     });
     connect(m_fleetBatch, &FilterBatch::finished, this, &MacFilterDialog::showFleetResults);
@@ -429,7 +429,10 @@ void MacFilterDialog::sendList()
         m_fleetResults = QStringList(m_fleet.size(), QString());
         m_sendButton->setEnabled(false);
         m_note->setText(QStringLiteral("Writing the list to %1 devices...").arg(m_fleet.size()));
-        return m_fleetBatch->start(m_fleet, m_table.macs(), *password);
+        QList<FilterBatch::Job> jobs;
+        for (const DeviceTarget &device : std::as_const(m_fleet))
+            jobs.append({device, *password});
+        return m_fleetBatch->start(jobs, m_table.macs());
     }
     if (!m_exchange->sendList(password, m_table.macs()))
         showMessage(QMessageBox::NoIcon, ApplicationTitle, StringId::IpAddressNotSet);
