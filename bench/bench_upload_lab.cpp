@@ -75,7 +75,9 @@ int main(int argc, char *argv[])
     std::vector<Client> clients = {
         {u"tftp-hpa"_s, u"tftp"_s, {u"-m"_s, u"binary"_s, Tftpd::Address, u"-c"_s, u"put"_s, u"%1"_s, u"/"_s}},
         {u"atftp"_s, u"atftp"_s, {u"-p"_s, u"-l"_s, u"%1"_s, u"-r"_s, u"/"_s, Tftpd::Address}},
-        {u"curl"_s, u"curl"_s, {u"-sS"_s, u"--tftp-no-options"_s, u"-T"_s, u"%1"_s, u"tftp://"_s + Tftpd::Address + u"/%2F"_s}},
+        {u"curl"_s,
+         u"curl"_s,
+         {u"-sS"_s, u"--tftp-no-options"_s, u"-T"_s, u"%1"_s, u"tftp://"_s + Tftpd::Address + u"/%2F"_s}},
     };
     std::vector<double> engineMs;
     for (int run = 0; run < Runs; ++run) {

@@ -151,7 +151,9 @@ void tftpSeeds(const QString &source)
         TftpClient client(device);
         Script s;
         s.u16(quint16(row.size)).u8(0);
-        const auto sends = [](const TftpClient::Step &step) { return QList<TftpClient::Send>(step.sends.begin(), step.sends.end()); };
+        const auto sends = [](const TftpClient::Step &step) {
+            return QList<TftpClient::Send>(step.sends.begin(), step.sends.end());
+        };
         QList<TftpClient::Send> pending = sends(client.start(image));
         for (bool first = true; !pending.isEmpty(); first = false) {
             const TftpClient::Send send = pending.takeFirst();

@@ -151,7 +151,8 @@ void SearchSession::takeDatagram(int adapterIndex)
     if (adapterIndex < 0 || adapterIndex >= int(m_udpPeerA.size()))
         return;
     const UdpPeer *peer = m_udpPeerA[std::size_t(adapterIndex)];
-    const DeviceSearch::Verdict verdict = m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIPv4());
+    const DeviceSearch::Verdict verdict =
+        m_search.handleDatagram(adapterIndex, peer->getData(), peer->remoteHostIPv4());
     if (verdict == DeviceSearch::Verdict::Accepted) {
         noteAnswer(m_state.deviceCount - 1);
         emit deviceFound(m_state.deviceCount - 1);

@@ -54,7 +54,6 @@ public:
     /// address is not one of this machine's, or the port is taken.
     bool bind(quint16 localPort, const QString &localAddress, qint32 interfaceIndex = 0);
 
-
     /// @brief Dotted text of the adapter address the socket was bound for; "0.0.0.0" when it was
     /// bound for none or is closed.
     QString localAddress() const;

@@ -67,11 +67,11 @@ private:
     void startFlood(quint16 port, const char *kind, int seconds)
     {
         m_dropsBefore = ReceiveBufferDrops();
-        m_flood.start(u"ip"_s, {u"netns"_s, u"exec"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"),
-                                QStringLiteral(UDPFLOOD), u"--from"_s, Stranger, u"--to"_s,
-                                qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"), u"--port"_s, QString::number(port),
-                                u"--kind"_s, QString::fromLatin1(kind), u"--seconds"_s, QString::number(seconds),
-                                u"--rate"_s, QString::number(FloodRate)});
+        m_flood.start(u"ip"_s,
+                      {u"netns"_s, u"exec"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"), QStringLiteral(UDPFLOOD),
+                       u"--from"_s, Stranger, u"--to"_s, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"), u"--port"_s,
+                       QString::number(port), u"--kind"_s, QString::fromLatin1(kind), u"--seconds"_s,
+                       QString::number(seconds), u"--rate"_s, QString::number(FloodRate)});
         QVERIFY(m_flood.waitForStarted());
     }
     // Ends the flood and prints the rates; @p received datagrams reached the socket meanwhile.
@@ -113,7 +113,8 @@ void TestFloodLab::search()
 
     QCOMPARE(steps.size(), SearchSession::StepCount);
     for (qsizetype i = 1; i < steps.size(); ++i)
-        QVERIFY2(steps[i] - steps[i - 1] <= 1000, qPrintable(u"step %1 came %2 ms after the one before"_s.arg(i).arg(steps[i] - steps[i - 1])));
+        QVERIFY2(steps[i] - steps[i - 1] <= 1000,
+                 qPrintable(u"step %1 came %2 ms after the one before"_s.arg(i).arg(steps[i] - steps[i - 1])));
     QStringList listed;
     for (int i = 0; i < state.deviceCount; ++i)
         listed << DeviceRowTexts(state.deviceTable[std::size_t(i)]).join(u' ');

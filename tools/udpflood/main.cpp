@@ -47,7 +47,10 @@ std::atomic<bool> g_stop{false};
 
 int usage(const char *why)
 {
-    std::fprintf(stderr, "udpflood: %s\nusage: udpflood --from ADDRESS --to ADDRESS --port N --kind search|tftp [--rate R] [--seconds S]\n", why);
+    std::fprintf(stderr,
+                 "udpflood: %s\nusage: udpflood --from ADDRESS --to ADDRESS --port N --kind search|tftp [--rate R] "
+                 "[--seconds S]\n",
+                 why);
     return ExitUsage;
 }
 
@@ -112,14 +115,16 @@ int main(int argc, char *argv[])
     sockaddr_in source{}, destination{};
     source.sin_family = destination.sin_family = AF_INET;
     destination.sin_port = htons(std::uint16_t(port));
-    if (inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1 || inet_pton(AF_INET, to.c_str(), &destination.sin_addr) != 1)
+    if (inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1
+        || inet_pton(AF_INET, to.c_str(), &destination.sin_addr) != 1)
         return usage("--from and --to take dotted IPv4 addresses");
     if (port <= 0 || port > 65535 || (kind != "search" && kind != "tftp") || !(seconds > 0) || !(rate >= 0))
         return usage("--port, --kind, --rate and --seconds need valid values");
 
     QString detail;
     if (farlight::NetNamespace::checkCurrent(&detail) != farlight::NetNamespace::Verdict::Isolated) {
-        std::fprintf(stderr, "udpflood: refusing to run outside a network namespace of its own (%s)\n", qPrintable(detail));
+        std::fprintf(stderr, "udpflood: refusing to run outside a network namespace of its own (%s)\n",
+                     qPrintable(detail));
         return ExitUsage;
     }
 
@@ -146,7 +151,8 @@ int main(int argc, char *argv[])
     std::signal(SIGINT, [](int) { g_stop = true; });
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
-    const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const Clock::time_point end =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     unsigned long long sent = 0;
     std::size_t next = 0;
     while (!g_stop && Clock::now() < end) {
@@ -160,7 +166,8 @@ int main(int argc, char *argv[])
             sent += unsigned(count);
         // Ahead of the given rate it waits; behind it, it sends at once.
         if (rate > 0) {
-            const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(sent) / rate));
+            const auto due =
+                start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(sent) / rate));
             if (due > Clock::now())
                 std::this_thread::sleep_until(due);
         }
