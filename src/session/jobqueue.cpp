@@ -26,6 +26,13 @@ void JobQueue::startNext()
     }
 }
 
+void JobQueue::add(int count)
+{
+    m_count += count;
+    m_remaining += count;
+    QTimer::singleShot(0, this, &JobQueue::startNext);
+}
+
 void JobQueue::jobDone()
 {
     --m_running;
