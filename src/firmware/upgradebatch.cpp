@@ -8,8 +8,6 @@
 #include <QSet>
 #include <QTimer>
 
-#include <utility>
-
 namespace farlight {
 
 UpgradeBatch::UpgradeBatch(Platform &platform, QObject *parent)
@@ -133,7 +131,8 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
     const int errorCode = job.upload->errorCode();
     job.upload->cancel();
     m_queue.jobDone();
-    m_queue.add(std::exchange(m_blocked, 0));
+    m_queue.add(m_blocked);
+    m_blocked = 0;
     if (outcome != TftpUpload::Outcome::Complete && job.result.attempts <= m_retries) {
         emit retrying(index, outcome, errorCode);
         QTimer::singleShot(m_interval, this, [this, index, run = m_run] {

@@ -27,7 +27,7 @@ public:
     void jobDone();
     /// @brief Adds @p count jobs to the run, numbered on from the last; each starts once a slot is free.
     void add(int count = 1);
-    /// @brief Forgets the run: no job starts any more and finished() does not follow.
+    /// @brief Forgets the run: no further job starts.
     void cancel() { m_count = m_next = m_running = m_remaining = 0; }
 
 signals:
