@@ -24,15 +24,6 @@ namespace {
 constexpr int ProgressBarWidth = 20;
 constexpr int PlainProgressStep = 25;
 
-GatewayFields FieldsOf(const QString &address)
-{
-    GatewayFields fields{};
-    const QStringList parts = address.split(u'.');
-    for (qsizetype i = 0; i < parts.size() && i < qsizetype(fields.size()); ++i)
-        fields[std::size_t(i)] = parts[i].toInt();
-    return fields;
-}
-
 QString Seconds(qint64 ms)
 {
     return ms < 0 ? u"-"_s : u"%1 s"_s.arg(double(ms) / 1000.0, 0, 'f', 2);
@@ -149,7 +140,7 @@ bool Runner::prepare()
     case Command::Kind::SetIp:
         if (!m_command.dhcp) {
             if (const auto refusal = ValidateStaticSettings(m_command.ip, m_command.mask, m_command.gateway,
-                                                            FieldsOf(m_command.gateway), m_state.subnetMaskTable)) {
+                                                            GatewayFieldsOf(m_command.gateway), m_state.subnetMaskTable)) {
                 err() << *refusal << Qt::endl;
                 return false;
             }

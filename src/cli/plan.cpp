@@ -104,15 +104,6 @@ bool Skipped(const Record &record)
     return true;
 }
 
-GatewayFields FieldsOf(const QString &address)
-{
-    GatewayFields fields{};
-    const QStringList parts = address.split(u'.');
-    for (qsizetype i = 0; i < parts.size() && i < qsizetype(fields.size()); ++i)
-        fields[std::size_t(i)] = parts[i].toInt();
-    return fields;
-}
-
 // The addresses of a MAC list file as the device would keep them, or why there are none.
 std::optional<QList<MacAddress>> ReadMacList(const QString &path, QString &error)
 {
@@ -206,7 +197,7 @@ Plan ParsePlan(QStringView text, const QString &fileName, const QString &baseDir
                 row.gateway = u"0.0.0.0"_s;
             if (row.ip.isEmpty() || row.mask.isEmpty()) {
                 reject(u"a static address needs both ip and mask"_s);
-            } else if (const auto refusal = ValidateStaticSettings(row.ip, row.mask, row.gateway, FieldsOf(row.gateway), subnetMasks)) {
+            } else if (const auto refusal = ValidateStaticSettings(row.ip, row.mask, row.gateway, GatewayFieldsOf(row.gateway), subnetMasks)) {
                 reject(*refusal);
             } else if (const int first = addressLines.value(InetAddr(row.ip)); first > 0) {
                 reject(u"%1 is planned on line %2 already"_s.arg(row.ip).arg(first));

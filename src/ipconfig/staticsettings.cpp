@@ -38,6 +38,15 @@ bool isBadGateway(const QString &gateway, const GatewayFields &fields)
 
 } // namespace
 
+GatewayFields GatewayFieldsOf(const QString &gateway)
+{
+    GatewayFields fields{};
+    const QStringList parts = gateway.split(u'.');
+    for (qsizetype i = 0; i < parts.size() && i < qsizetype(fields.size()); ++i)
+        fields[std::size_t(i)] = parts[i].toInt();
+    return fields;
+}
+
 std::optional<QString> ValidateStaticSettings(const QString &address, const QString &mask, const QString &gateway,
                                               const GatewayFields &gatewayFields,
                                               const QStringList &subnetMaskTable)

@@ -11,6 +11,10 @@ namespace farlight {
 /// @brief The numeric values of the gateway control's four fields (an empty field counts 0).
 using GatewayFields = std::array<int, 4>;
 
+/// @brief The four fields of @p gateway typed as dotted text, as the gateway control would hold
+/// them (a missing or non-numeric field counts 0).
+GatewayFields GatewayFieldsOf(const QString &gateway);
+
 /// @brief Checks a static address, subnet mask and default gateway before they are sent.
 ///
 /// The rules run in order (address, mask, gateway) and the first that fails gives its message,
