@@ -73,31 +73,52 @@ QHostAddress source(quint8 choice)
     return Stranger;
 }
 
+// What both runs share: the socket's send hook, the request that went out last and the
+// datagram that came in last.
+struct Wire
+{
+    explicit Wire(QObject &exchange)
+        : socket(exchange.findChild<UdpPeer *>())
+    {
+        FUZZ_CHECK(socket);
+        socket->setSendHook([this](const QByteArray &data) {
+            sent.append(data);
+            return true;
+        });
+    }
+
+    // Delivers what @p op chooses: a reply built on the last request, a raw datagram, or the
+    // last one again.
+    void deliver(int op, const QHostAddress &from, fuzz::Input &in)
+    {
+        lastReply = op == CraftedReply ? craftReply(lastRequest, in) : op == RawDatagram ? in.datagram(1000) : lastReply;
+        replySource = from;
+        socket->deliver(lastReply, from, DevicePort);
+    }
+
+    UdpPeer *socket;
+    QList<QByteArray> sent;
+    QByteArray lastRequest;
+    QByteArray lastReply;
+    QHostAddress replySource;
+};
+
 void setIpRun(fuzz::Input &in)
 {
     SequenceCounters counters;
     SetIpExchange exchange(target(), counters);
-    auto *socket = exchange.findChild<UdpPeer *>();
-    FUZZ_CHECK(socket);
-
-    QList<QByteArray> sent;
-    socket->setSendHook([&](const QByteArray &data) {
-        sent.append(data);
-        return true;
-    });
+    Wire wire(exchange);
+    QList<QByteArray> &sent = wire.sent;
     bool awaiting = false;
     qsizetype sentAtHandler = 0;
     quint32 asked = 0;
-    QByteArray lastRequest;
-    QByteArray lastReply;
-    QHostAddress replySource;
     int replies = 0;
     QObject::connect(&exchange, &SetIpExchange::replied, [&](SetIpExchange::Status status) {
         FUZZ_CHECK(awaiting);
-        FUZZ_CHECK(replySource == Device || (asked != 0 && replySource == QHostAddress(asked)));
+        FUZZ_CHECK(wire.replySource == Device || (asked != 0 && wire.replySource == QHostAddress(asked)));
         FUZZ_CHECK(status == SetIpExchange::Ok || status == SetIpExchange::Failure
                    || status == SetIpExchange::InvalidPassword);
-        FUZZ_CHECK(SetIpReply::status(lastReply) == quint16(status));
+        FUZZ_CHECK(SetIpReply::status(wire.lastReply) == quint16(status));
         awaiting = false;
         ++replies;
         sentAtHandler = sent.size();
@@ -119,21 +140,17 @@ void setIpRun(fuzz::Input &in)
             awaiting = password;
             asked = isStatic ? RequestedAddress : 0;
             if (password)
-                lastRequest = sent.last();
+                wire.lastRequest = sent.last();
             break;
         }
         case CraftedReply:
         case RawDatagram:
         case Replay: {
-            lastReply = op % OpCount == CraftedReply ? craftReply(lastRequest, in)
-                : op % OpCount == RawDatagram   ? in.datagram(1000)
-                                                : lastReply;
-            replySource = from;
             const int repliesBefore = replies;
             const qsizetype sentBefore = sent.size();
-            socket->deliver(lastReply, from, DevicePort);
+            wire.deliver(op % OpCount, from, in);
             FUZZ_CHECK(replies - repliesBefore <= 1);
-            const bool success = replies > repliesBefore && SetIpReply::status(lastReply) == SetIpReply::StatusOk;
+            const bool success = replies > repliesBefore && SetIpReply::status(wire.lastReply) == SetIpReply::StatusOk;
             // A success is confirmed once, with the confirmation opcode, after the handlers (a message
             // shown there comes first); nothing else is ever sent unasked.
             FUZZ_CHECK(sent.size() == sentBefore + (success ? 1 : 0));
@@ -158,22 +175,13 @@ void filterRun(fuzz::Input &in)
 {
     SequenceCounters counters;
     FilterExchange exchange(target(), counters);
-    auto *socket = exchange.findChild<UdpPeer *>();
-    FUZZ_CHECK(socket);
-
-    QList<QByteArray> sent;
-    socket->setSendHook([&](const QByteArray &data) {
-        sent.append(data);
-        return true;
-    });
+    Wire wire(exchange);
+    QList<QByteArray> &sent = wire.sent;
     enum class Awaiting { Nothing, List, Verdict } awaiting = Awaiting::Nothing;
-    QByteArray lastRequest;
-    QByteArray lastReply;
-    QHostAddress replySource;
     int answers = 0;
     QObject::connect(&exchange, &FilterExchange::listReceived, [&](const QList<MacAddress> &list) {
         FUZZ_CHECK(awaiting == Awaiting::List);
-        FUZZ_CHECK(replySource == Device);
+        FUZZ_CHECK(wire.replySource == Device);
         FUZZ_CHECK(list.size() <= FilterLayout::SlotCount);
         for (qsizetype i = 0; i < list.size(); ++i) {
             FUZZ_CHECK(!MacEqual(list[i], Empty) && !MacEqual(list[i], Broadcast));
@@ -185,7 +193,7 @@ void filterRun(fuzz::Input &in)
     });
     QObject::connect(&exchange, &FilterExchange::replied, [&](FilterExchange::Status status) {
         FUZZ_CHECK(awaiting != Awaiting::Nothing);
-        FUZZ_CHECK(replySource == Device);
+        FUZZ_CHECK(wire.replySource == Device);
         // A read ends in a list or a refusal, never in a success verdict.
         if (awaiting == Awaiting::List)
             FUZZ_CHECK(status == FilterExchange::Fail || status == FilterExchange::InvalidPassword);
@@ -215,19 +223,15 @@ void filterRun(fuzz::Input &in)
                 awaiting = Awaiting::List;
             }
             if (sent.size() > before)
-                lastRequest = sent.last();
+                wire.lastRequest = sent.last();
             break;
         }
         case CraftedReply:
         case RawDatagram:
         case Replay: {
-            lastReply = op % OpCount == CraftedReply ? craftReply(lastRequest, in)
-                : op % OpCount == RawDatagram   ? in.datagram(1000)
-                                                : lastReply;
-            replySource = from;
             const int before = answers;
             const qsizetype sentBefore = sent.size();
-            socket->deliver(lastReply, from, DevicePort);
+            wire.deliver(op % OpCount, from, in);
             FUZZ_CHECK(answers - before <= 1);
             FUZZ_CHECK(sent.size() == sentBefore);
             break;

@@ -8,42 +8,18 @@
 // reverse-path drops is a number the counters file holds.
 #include "fuzzinput.h"
 
+#include "../tests/support/scriptedprobe.h"
+
 #include "diagnosis/hostchecks.h"
 #include "diagnosis/systemprobe.h"
 #include "netenv/platformadapter.h"
 
-#include <QHash>
 #include <QRegularExpression>
 
 using namespace farlight;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class InputProbe : public SystemProbe
-{
-public:
-    std::optional<QByteArray> readFile(const QString &path) override
-    {
-        return files.contains(path) ? std::optional(files.value(path)) : std::nullopt;
-    }
-    QStringList listFolder(const QString &path) override
-    {
-        QStringList names;
-        for (const QString &key : files.keys() + links.keys()) {
-            if (key.startsWith(path + u'/'))
-                names.append(key.mid(path.size() + 1).section(u'/', 0, 0));
-        }
-        names.removeDuplicates();
-        return names;
-    }
-    QString linkTarget(const QString &path) override { return links.value(path); }
-    CommandResult run(const QString &, const QStringList &) override { return {}; }
-    std::optional<QString> udpBindError(quint16) override { return u"Address already in use"_s; }
-
-    QHash<QString, QString> links;
-    QHash<QString, QByteArray> files;
-};
 
 const QString Tables[] = {u"/proc/net/udp"_s, u"/proc/net/udp6"_s, u"/proc/net/route"_s, u"/proc/net/netstat"_s,
                           u"/proc/sys/net/ipv4/conf/all/rp_filter"_s, u"/proc/sys/net/ipv4/conf/eth0/rp_filter"_s,
@@ -60,7 +36,7 @@ bool Printable(const QString &text)
     return true;
 }
 
-void CheckFinding(const Finding &finding, const InputProbe &probe)
+void CheckFinding(const Finding &finding, const testsupport::ScriptedProbe &probe)
 {
     FUZZ_CHECK(Printable(finding.summary) && !finding.summary.isEmpty());
     for (const QString &line : finding.fix.split(u'\n', Qt::SkipEmptyParts)) {
@@ -84,7 +60,8 @@ void CheckFinding(const Finding &finding, const InputProbe &probe)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);
-    InputProbe probe;
+    testsupport::ScriptedProbe probe;
+    probe.bindError = u"Address already in use"_s;
     while (!in.atEnd()) {
         const quint8 kind = in.u8();
         const QByteArray content = in.datagram(2048);
