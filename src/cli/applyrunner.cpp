@@ -13,11 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString Seconds(qint64 ms)
-{
-    return ms < 0 ? u"-"_s : u"%1 s"_s.arg(double(ms) / 1000.0, 0, 'f', 2);
-}
-
 QString Count(qsizetype n, const QString &one, const QString &many)
 {
     return u"%1 %2"_s.arg(n).arg(n == 1 ? one : many);
@@ -26,24 +21,12 @@ QString Count(qsizetype n, const QString &one, const QString &many)
 } // namespace
 
 ApplyRunner::ApplyRunner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
-    : QObject(parent)
-    , m_command(command)
-    , m_state(state)
-    , m_console(std::move(console))
-    , m_search(state, platform)
-    , m_presence(platform)
+    : CommandRun(command, state, platform, std::move(console), parent)
     , m_applied(ApplyState::DefaultPath())
     , m_addresses(state.counters)
     , m_filters(state.counters)
 {
-    connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::finished, this, &ApplyRunner::searched);
-    connect(&m_search, &SearchSession::deviceFound, this, [this] { ShowSearching(m_console, m_state.deviceCount); });
-    if (m_command.searchMs > 0) {
-        const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
-        m_search.setStepInterval(step);
-        m_presence.setTiming(step, PresenceCheck::SettleDelay);
-    }
     connect(&m_presence, &PresenceCheck::finished, this, [this](const QList<bool> &answered) {
         qsizetype k = 0;
         for (Row &row : m_rows) {
@@ -368,7 +351,7 @@ void ApplyRunner::summarize()
                                                                                                     : row.now.address;
         table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : u"-"_s,
                       address.isEmpty() ? u"-"_s : address,
-                      row.reason.isEmpty() ? result : u"%1 (%2)"_s.arg(result, row.reason), Seconds(row.ms)});
+                      row.reason.isEmpty() ? result : u"%1 (%2)"_s.arg(result, row.reason), ResultSeconds(row.ms)});
         results.append({label(int(i)), FormatMac(row.plan.mac), address, result,
                         row.reason.isEmpty() ? row.done.join(u", "_s) : row.reason, row.ms});
     }
@@ -384,17 +367,6 @@ void ApplyRunner::runJobs(const QList<int> &rows, const Job &job, const std::fun
     connect(&m_queue, &JobQueue::finished, this, next, Qt::SingleShotConnection);
     m_queue.setJobs(m_command.jobs);
     m_queue.run(int(rows.size()), [rows, job](int k) { job(rows[k]); });
-}
-
-void ApplyRunner::end(int exitCode)
-{
-    if (std::exchange(m_ended, true))
-        return;
-    m_search.stop();
-    err().flush();
-    out().flush();
-    // A set-IP confirmation still goes out before the caller quits the event loop.
-    QTimer::singleShot(0, this, [this, exitCode] { emit finished(exitCode); });
 }
 
 } // namespace farlight::cli

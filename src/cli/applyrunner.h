@@ -37,7 +37,7 @@ namespace farlight::cli {
 /// devices are changed --jobs at once (per device the list first, the address last, so the
 /// device is still where the search found it), what was applied is recorded in the state file,
 /// and a search of its own checks that each changed device answers where it should.
-class ApplyRunner : public QObject
+class ApplyRunner : public CommandRun
 {
     Q_OBJECT
 
@@ -48,12 +48,6 @@ public:
     /// @brief Starts; finished() follows, never from inside this call.
     void start();
 
-    /// @brief The searches' step length (and the pause before the check); tests shorten it.
-    void setSearchStepInterval(std::chrono::milliseconds interval)
-    {
-        m_search.setStepInterval(interval);
-        m_presence.setTiming(interval, interval);
-    }
     /// @brief How long a device may leave a request unanswered; tests shorten it.
     void setAnswerTimeout(std::chrono::milliseconds timeout)
     {
@@ -62,9 +56,6 @@ public:
     }
     /// @brief Where what was applied is recorded (ApplyState::DefaultPath() unless set).
     void setStatePath(const QString &path) { m_applied = ApplyState(path); }
-
-signals:
-    void finished(int exitCode);
 
 private:
     enum class Result { Pending, NotFound, Unchanged, Changed, Failed, NotVerified };
@@ -93,27 +84,18 @@ private:
     void rowApplied(int row);
     void verify();
     void summarize();
-    void end(int exitCode);
     /// Runs @p job for each of @p rows, --jobs at once, then @p next; each job ends with m_queue.jobDone().
     void runJobs(const QList<int> &rows, const Job &job, const std::function<void()> &next);
     QString label(int row) const;
-    QTextStream &out() { return *m_console.out; }
-    QTextStream &err() { return *m_console.err; }
     /// The plan is data on standard output, unless that carries the JSON result.
     QTextStream &planStream() { return m_command.format == OutputFormat::Json ? err() : out(); }
 
-    Command m_command;
-    AppState &m_state;
-    Console m_console;
-    SearchSession m_search;
-    PresenceCheck m_presence;
     ApplyState m_applied;
     DevicePasswords m_passwords;
     QList<Row> m_rows;
     JobQueue m_queue;
     SetIpBatch m_addresses;
     FilterBatch m_filters;
-    bool m_ended = false;
 };
 
 } // namespace farlight::cli

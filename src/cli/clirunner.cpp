@@ -24,35 +24,50 @@ namespace {
 constexpr int ProgressBarWidth = 20;
 constexpr int PlainProgressStep = 25;
 
-QString Seconds(qint64 ms)
+} // namespace
+
+QString ResultSeconds(qint64 ms)
 {
     return ms < 0 ? u"-"_s : u"%1 s"_s.arg(double(ms) / 1000.0, 0, 'f', 2);
 }
 
-} // namespace
-
-Runner::Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
+CommandRun::CommandRun(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
     : QObject(parent)
     , m_command(command)
     , m_state(state)
-    , m_platform(platform)
     , m_console(std::move(console))
     , m_search(state, platform)
     , m_presence(platform)
-    , m_batch(platform)
-    , m_setIp(state.counters)
-    , m_filters(state.counters)
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
-    connect(&m_search, &SearchSession::finished, this, &Runner::searched);
-    if (m_console.progressOnTerminal) {
-        connect(&m_search, &SearchSession::deviceFound, this, [this] { showSearching(m_state.deviceCount); });
-    }
+    connect(&m_search, &SearchSession::deviceFound, this, [this] { ShowSearching(m_console, m_state.deviceCount); });
     if (m_command.searchMs > 0) {
         const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
         m_search.setStepInterval(step);
         m_presence.setTiming(step, PresenceCheck::SettleDelay);
     }
+}
+
+void CommandRun::end(int exitCode)
+{
+    if (std::exchange(m_ended, true))
+        return;
+    m_search.stop();
+    err().flush();
+    out().flush();
+    // The caller may quit the event loop at once; a set-IP confirmation still goes out first,
+    // as it is sent when the reply's handlers return.
+    QTimer::singleShot(0, this, [this, exitCode] { emit finished(exitCode); });
+}
+
+Runner::Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
+    : CommandRun(command, state, platform, std::move(console), parent)
+    , m_platform(platform)
+    , m_batch(platform)
+    , m_setIp(state.counters)
+    , m_filters(state.counters)
+{
+    connect(&m_search, &SearchSession::finished, this, &Runner::searched);
     // A command for named devices need not wait for the rest of the network once they have answered;
     // an upload, which goes by address, listens a little longer for other devices at that address.
     if (!m_command.all && !m_command.devices.isEmpty()) {
@@ -438,7 +453,7 @@ void Runner::summarize()
     QList<ResultRow> results;
     bool allOk = true;
     for (const Outcome &outcome : m_outcomes + m_unresolved) {
-        rows.append({outcome.device, outcome.result, Seconds(outcome.ms)});
+        rows.append({outcome.device, outcome.result, ResultSeconds(outcome.ms)});
         const DeviceRecord *device = m_state.device(outcome.index);
         results.append({outcome.device, device ? FormatMac(device->Mac) : QString(),
                         device ? device->IpAddress : QString(),
@@ -452,18 +467,6 @@ void Runner::summarize()
         out() << AlignedTable(rows);
     out().flush();
     end(allOk ? ExitCode::Success : ExitCode::Failure);
-}
-
-void Runner::end(int exitCode)
-{
-    if (std::exchange(m_ended, true))
-        return;
-    m_search.stop();
-    err().flush();
-    out().flush();
-    // The caller may quit the event loop at once; a set-IP confirmation still goes out first,
-    // as it is sent when the reply's handlers return.
-    QTimer::singleShot(0, this, [this, exitCode] { emit finished(exitCode); });
 }
 
 } // namespace farlight::cli

@@ -44,11 +44,50 @@ struct Console
 /// place; -1 clears it.
 void ShowSearching(const Console &console, int found);
 
+/// @brief "1.25 s" in a result table; "-" for what was not timed.
+QString ResultSeconds(qint64 ms);
+
+/// @brief What every farlight-cli command run shares: the command, the console, the search it
+/// starts with and the presence check a change ends with, and how it ends.
+class CommandRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// @brief The searches' step length (and the presence check's pause); tests shorten it.
+    void setSearchStepInterval(std::chrono::milliseconds interval)
+    {
+        m_search.setStepInterval(interval);
+        m_presence.setTiming(interval, interval);
+    }
+
+signals:
+    void finished(int exitCode);
+
+protected:
+    CommandRun(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent);
+
+    /// Ends the run, once: the search stops, the streams are flushed, and finished() follows when
+    /// the handlers under way have returned, so that a set-IP confirmation still goes out first.
+    void end(int exitCode);
+    QTextStream &out() { return *m_console.out; }
+    QTextStream &err() { return *m_console.err; }
+
+    Command m_command;
+    AppState &m_state;
+    Console m_console;
+    SearchSession m_search;
+    PresenceCheck m_presence;
+
+private:
+    bool m_ended = false;
+};
+
 /// @brief One farlight-cli command from start to end, on the same engines as the window: the
 /// search, then the exchanges with the chosen devices, --jobs of them at once, each with its own
 /// request. Everything that can be checked before the network is touched (addresses, files,
 /// password) is checked first.
-class Runner : public QObject
+class Runner : public CommandRun
 {
     Q_OBJECT
 
@@ -66,18 +105,14 @@ public:
     /// @brief Starts the command; finished() follows, never from inside this call.
     void start();
 
-    /// @brief The search's step length; tests shorten it.
+    /// @brief The searches' step length, the restart watch's too; tests shorten it.
     void setSearchStepInterval(std::chrono::milliseconds interval)
     {
-        m_search.setStepInterval(interval);
-        m_presence.setTiming(interval, interval);
+        CommandRun::setSearchStepInterval(interval);
         m_batch.restartWatch().setTiming(interval, interval);
     }
     /// @brief The uploads' retransmission interval; tests shorten it.
     void setRetransmitInterval(std::chrono::milliseconds interval) { m_batch.setRetransmitInterval(interval); }
-
-signals:
-    void finished(int exitCode);
 
 private:
     struct Outcome
@@ -105,18 +140,10 @@ private:
     void verifyAddresses();
     void showProgress(int target, std::optional<int> percent, const QString &state);
     void summarize();
-    void end(int exitCode);
-    QTextStream &out() { return *m_console.out; }
     /// Where a device's success is said: standard output, unless that is reserved for JSON.
     QTextStream &successes() { return m_command.format == OutputFormat::Json ? err() : out(); }
-    QTextStream &err() { return *m_console.err; }
 
-    Command m_command;
-    AppState &m_state;
     Platform &m_platform;
-    Console m_console;
-    SearchSession m_search;
-    PresenceCheck m_presence;
     UpgradeBatch m_batch;
     SetIpBatch m_setIp;
     FilterBatch m_filters;
@@ -138,7 +165,6 @@ private:
     };
     QList<Progress> m_progress;
     bool m_progressShown = false;
-    bool m_ended = false;
 };
 
 } // namespace farlight::cli
