@@ -143,7 +143,8 @@ void TftpUpload::carryOut(const TftpClientStep &step)
     TftpClientStep::Timer timer = step.timer;
     for (const TftpClientStep::Send &send : step.sends) {
         // Other failures are covered by the retransmission timer.
-        const bool sent = m_port && m_addressable && m_port->send(send.datagram, m_localIPv4, m_interfaceIndex, m_deviceIPv4, send.port);
+        const bool sent = m_port && m_addressable
+                          && m_port->send(send.datagram, m_localIPv4, m_interfaceIndex, m_deviceIPv4, send.port);
         if (!sent && send.mustSucceed) {
             const TftpClientStep failed = m_client->sendFailed();
             outcome = failed.outcome;
