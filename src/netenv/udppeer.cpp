@@ -443,7 +443,7 @@ bool UdpPeer::dispatch(Arrival datagram)
         if (!survived())
             return false;
     }
-    if (m_arrivalWatched) {
+    if (m_arrivalListeners > 0) {
         emit dataArrival(int(m_current.data.size()));
         if (!survived())
             return false;
@@ -456,14 +456,16 @@ bool UdpPeer::dispatch(Arrival datagram)
 void UdpPeer::connectNotify(const QMetaMethod &signal)
 {
     if (signal == QMetaMethod::fromSignal(&UdpPeer::dataArrival))
-        m_arrivalWatched = true;
+        ++m_arrivalListeners;
 }
 
 void UdpPeer::disconnectNotify(const QMetaMethod &signal)
 {
-    // An invalid method: everything was disconnected at once.
-    if (!signal.isValid() || signal == QMetaMethod::fromSignal(&UdpPeer::dataArrival))
-        m_arrivalWatched = isSignalConnected(QMetaMethod::fromSignal(&UdpPeer::dataArrival));
+    // Counted, not asked of Qt, which calls this while it holds its connection lock (a receiver
+    // being destroyed). Disconnecting everything at once (an invalid method) leaves the count
+    // above the truth, which costs only signals that nobody hears.
+    if (signal == QMetaMethod::fromSignal(&UdpPeer::dataArrival) && m_arrivalListeners > 0)
+        --m_arrivalListeners;
 }
 
 void UdpPeer::raiseError(int number, const QString &description)

@@ -156,9 +156,9 @@ private:
     bool m_answered = false; ///< something was sent while a datagram was handled
     std::function<bool(const QByteArray &)> m_sendHook;
     std::function<void()> m_arrivalHandler;
-    // Something is connected to dataArrival() (or was, until its receiver was destroyed): a
-    // signal with no receiver still costs a call into Qt per datagram.
-    bool m_arrivalWatched = false;
+    // Connections to dataArrival(): a signal with no receiver still costs a call into Qt per
+    // datagram.
+    int m_arrivalListeners = 0;
     bool *m_destroyedFlag = nullptr; ///< of the innermost dispatch() running
 };
 
