@@ -165,8 +165,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(HelpOption);
     parser.addOption(AdapterOption);
-    if (spec->kind != Command::Kind::Doctor)
-        parser.addOption(SearchTimeOption);
+    parser.addOption(SearchTimeOption);
     const QCommandLineOption formatOption(u"format"_s, u"table (default), json or csv."_s, u"FORMAT"_s);
     const QCommandLineOption ipOption(u"ip"_s, u"The static address."_s, u"A"_s);
     const QCommandLineOption maskOption(u"mask"_s, u"The subnet mask, e.g. 255.255.255.0."_s, u"M"_s);

@@ -423,9 +423,13 @@ void Runner::doctor()
 {
     m_diagnosis = new Diagnosis(m_platform, this);
     m_diagnosis->setAdapter(m_command.adapter);
-    connect(m_diagnosis, &Diagnosis::searching, this, [this] {
-        err() << u"Searching, %1 s..."_s.arg(double(SearchSession::StepCount * SearchSession::StepInterval.count()) / 1000.0)
-              << Qt::endl;
+    // A slow network may need a longer look; a lab, whose devices answer at once, a shorter one.
+    const std::chrono::milliseconds step = m_command.searchMs > 0
+        ? std::chrono::milliseconds(m_command.searchMs / SearchSession::StepCount)
+        : SearchSession::StepInterval;
+    m_diagnosis->setSearchStepInterval(step);
+    connect(m_diagnosis, &Diagnosis::searching, this, [this, step] {
+        err() << u"Searching, %1 s..."_s.arg(double(SearchSession::StepCount * step.count()) / 1000.0) << Qt::endl;
     });
     connect(m_diagnosis, &Diagnosis::finished, this, [this](const QList<Finding> &findings) {
         if (m_command.format == OutputFormat::Json)

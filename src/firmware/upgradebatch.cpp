@@ -66,9 +66,10 @@ bool UpgradeBatch::start(const QList<DeviceTarget> &targets, const QByteArray &i
     for (qsizetype i = 0; i < targets.size(); ++i)
         m_jobsList[std::size_t(i)].target = targets[i];
     m_remaining = int(targets.size());
+    m_blocked = 0;
     if (m_remaining == 0)
         QTimer::singleShot(0, this, &UpgradeBatch::finished);
-    startWaiting();
+    m_queue.run(m_remaining, [this](int) { startFirstWaiting(); });
     return true;
 }
 
@@ -77,21 +78,24 @@ void UpgradeBatch::cancel()
     for (Job &job : m_jobsList) {
         if (job.upload)
             job.upload->cancel();
-        job.waiting = false;
     }
-    m_running = 0;
+    m_queue.cancel();
     m_watch.cancel();
     // A retry still pausing belongs to the run that ended here.
     ++m_run;
     m_port.close();
 }
 
-void UpgradeBatch::startWaiting()
+// A queue job is one attempt, of the first waiting target that can start, so neither a retry pause nor
+// a wait for a restart holds a slot. One that finds every waiting address busy comes back when an upload ends.
+void UpgradeBatch::startFirstWaiting()
 {
-    for (std::size_t i = 0; i < m_jobsList.size() && m_running < m_jobs; ++i) {
-        if (m_jobsList[i].waiting)
-            startJob(int(i));
+    for (std::size_t i = 0; i < m_jobsList.size(); ++i) {
+        if (m_jobsList[i].waiting && startJob(int(i)))
+            return;
     }
+    ++m_blocked;
+    m_queue.jobDone();
 }
 
 bool UpgradeBatch::startJob(int index)
@@ -117,7 +121,6 @@ bool UpgradeBatch::startJob(int index)
         job.clock.start();
     ++job.result.attempts;
     job.waiting = false;
-    ++m_running;
     job.upload->start(m_image);
     return true;
 }
@@ -127,14 +130,16 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
     Job &job = m_jobsList[std::size_t(index)];
     const int errorCode = job.upload->errorCode();
     job.upload->cancel();
-    --m_running;
+    m_queue.jobDone();
+    m_queue.add(m_blocked);
+    m_blocked = 0;
     if (outcome != TftpUpload::Outcome::Complete && job.result.attempts <= m_retries) {
         emit retrying(index, outcome, errorCode);
         QTimer::singleShot(m_interval, this, [this, index, run = m_run] {
             if (run != m_run)
                 return;
             m_jobsList[std::size_t(index)].waiting = true;
-            startWaiting();
+            m_queue.add();
         });
     } else {
         job.result.outcome = outcome;
@@ -149,7 +154,6 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
             emit targetFinished(index, job.result);
         }
     }
-    startWaiting();
     if (m_remaining == 0)
         emit finished();
 }

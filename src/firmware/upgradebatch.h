@@ -4,6 +4,7 @@
 #include "firmware/tftpport.h"
 #include "firmware/tftpupload.h"
 #include "session/devicetarget.h"
+#include "session/jobqueue.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -50,7 +51,7 @@ public:
     ~UpgradeBatch() override;
 
     /// @brief At most this many uploads run at once (at least 1).
-    void setJobs(int jobs) { m_jobs = qMax(1, jobs); }
+    void setJobs(int jobs) { m_queue.setJobs(jobs); }
     /// @brief A failed upload starts again at most this many times.
     void setRetries(int retries) { m_retries = qMax(0, retries); }
     /// @brief The pause before an upload starts again, so the device's last answers to the
@@ -97,19 +98,19 @@ private:
         bool waiting = true; // not yet started, or waiting to start again
     };
 
-    void startWaiting();
+    void startFirstWaiting();
     bool startJob(int index);
     void jobFinished(int index, TftpUpload::Outcome outcome);
 
     Platform &m_platform;
     TftpPort m_port;
     RestartWatch m_watch;
+    JobQueue m_queue;
     std::vector<Job> m_jobsList;
     QByteArray m_image;
     bool m_waitForRestart = false;
-    int m_jobs = 4;
     int m_retries = 0;
-    int m_running = 0;
+    int m_blocked = 0; // queue jobs that found every waiting target's address busy
     int m_remaining = 0;
     quint64 m_run = 0; // counts starts and cancels
     qint32 m_osVersionCode = 0;

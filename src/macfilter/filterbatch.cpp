@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+#include <tuple>
+
 namespace farlight {
 
 namespace {
@@ -69,7 +71,10 @@ std::pair<FilterExchange *, FilterBatch::Report> FilterBatch::exchangeFor(const 
 void FilterBatch::write(const Job &job, const QList<MacAddress> &list, bool verify,
                         const std::function<void(Outcome)> &done)
 {
-    const auto [exchange, finish] =
+    // Plain variables, not a structured binding: lambdas below capture them, which clang 14 refuses.
+    FilterExchange *exchange = nullptr;
+    Report finish;
+    std::tie(exchange, finish) =
         exchangeFor(job.device, [done](Outcome outcome, const QList<MacAddress> &) { done(outcome); });
     connect(exchange, &FilterExchange::replied, exchange, [=, password = job.password](FilterExchange::Status status) {
         // A "Pass" from anyone but the device would say nothing about the device's list.
@@ -89,7 +94,9 @@ void FilterBatch::write(const Job &job, const QList<MacAddress> &list, bool veri
 
 void FilterBatch::read(const Job &job, const std::function<void(Outcome, const QList<MacAddress> &)> &done)
 {
-    const auto [exchange, finish] = exchangeFor(job.device, done);
+    FilterExchange *exchange = nullptr;
+    Report finish;
+    std::tie(exchange, finish) = exchangeFor(job.device, done);
     connect(exchange, &FilterExchange::listReceived, exchange,
             [finish](const QList<MacAddress> &addresses) { finish(Outcome::Pass, ListOrder(addresses)); });
     connect(exchange, &FilterExchange::replied, exchange,

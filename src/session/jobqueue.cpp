@@ -9,11 +9,17 @@ void JobQueue::run(int count, std::function<void(int)> job)
     if (isActive())
         return;
     m_job = std::move(job);
-    m_count = count;
-    m_next = 0;
-    m_running = 0;
-    m_remaining = count;
-    QTimer::singleShot(0, this, count > 0 ? &JobQueue::startNext : &JobQueue::finished);
+    cancel();
+    if (count <= 0)
+        QTimer::singleShot(0, this, &JobQueue::finished);
+    add(count);
+}
+
+void JobQueue::add(int count)
+{
+    m_count += count;
+    m_remaining += count;
+    QTimer::singleShot(0, this, &JobQueue::startNext);
 }
 
 void JobQueue::startNext()

@@ -25,6 +25,10 @@ public:
     /// call; each job calls jobDone() once it has ended. finished() follows the last.
     void run(int count, std::function<void(int job)> job);
     void jobDone();
+    /// @brief Adds @p count jobs to the run, numbered on from the last; each starts once a slot is free.
+    void add(int count = 1);
+    /// @brief Forgets the run: no further job starts.
+    void cancel() { m_count = m_next = m_running = m_remaining = 0; }
 
 signals:
     void jobStarted(int job);

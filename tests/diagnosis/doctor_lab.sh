@@ -11,9 +11,10 @@ holder=
 trap 'rm -rf "$work"; nft delete table inet lab_guard 2>/dev/null; [ -n "$holder" ] && kill "$holder" 2>/dev/null' EXIT
 SHOW_OUTPUT=1
 . "$(dirname "$0")/../support/clicheck.sh"
+# The lab's devices answer within milliseconds: every search here lasts 1 s.
 # found NAMES...: the search lists exactly these host names.
 found() {
-    "$cli" search --format json >"$work/found" 2>/dev/null
+    "$cli" search --search-time 1 --format json >"$work/found" 2>/dev/null
     local got
     got=$(python3 -c 'import json, sys; print(" ".join(sorted(d["host_name"] for d in json.load(open(sys.argv[1])))))' "$work/found")
     [ "$got" = "$*" ] || fail "search found '$got', not '$*'"
@@ -29,7 +30,7 @@ PY
 }
 
 # Nothing is wrong: every device answers and doctor says so.
-run 0 doctor --format json
+run 0 doctor --search-time 1 --format json
 verdict search ok "3 device(s)"
 
 # 1. A firewall of the usual shape drops every answer; the rules doctor gives bring them back,
@@ -44,8 +45,8 @@ table inet lab_guard {
 }
 NFT
 found ""
-run 1 doctor --format text
-run 1 doctor --format json
+run 1 doctor --search-time 1 --format text
+run 1 doctor --search-time 1 --format json
 verdict firewall-search problem "nft insert rule inet lab_guard input udp sport 4000 accept"
 verdict firewall-tftp problem "nft insert rule inet lab_guard input udp dport 14321 accept"
 verdict search warning "No device answered"
@@ -54,7 +55,7 @@ for f in json.load(open(sys.argv[1]))["findings"]:
     print("\n".join(l for l in f["fix"].splitlines() if l.startswith("nft ")))' "$work/out" >"$work/fix"
 sh -e "$work/fix" || fail "the suggested rules failed: $(cat "$work/fix")"
 found "AP-Also AP-Far AP-Near"
-run 0 doctor --format text
+run 0 doctor --search-time 1 --format text
 python3 -c 'import sys; sys.stdout.buffer.write(b"\0" * 70000 + b"Brightway QM735XL" + b"\0" * 70000)' >"$work/fw.bin"
 "$cli" upgrade AP-Near "$work/fw.bin" >/dev/null 2>&1 || fail "upload through the amended firewall failed"
 nft delete table inet lab_guard
@@ -62,18 +63,18 @@ nft delete table inet lab_guard
 # 2. A strict reverse-path filter on the adapter drops the foreign subnet's broadcast answer.
 sysctl -qw "net.ipv4.conf.$adapter.rp_filter=1"
 found "AP-Also AP-Near"
-run 1 doctor --format json
+run 1 doctor --search-time 1 --format json
 verdict rp_filter problem "sysctl -w net.ipv4.conf.$adapter.rp_filter=0"
 verdict search ok "2 device(s)"
-run 1 doctor --format text --adapter "$adapter"
+run 1 doctor --search-time 1 --format text --adapter "$adapter"
 sysctl -qw "net.ipv4.conf.$adapter.rp_filter=0"
 
 # 3. Another program holds the TFTP port.
 python3 -c 'import socket, time; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 14321)); time.sleep(60)' &
 holder=$!
 for _ in $(seq 50); do grep -qi ':37F1 ' /proc/net/udp && break; sleep 0.1; done
-run 1 doctor --format text
-run 1 doctor --format json
+run 1 doctor --search-time 1 --format text
+run 1 doctor --search-time 1 --format json
 verdict tftp-port problem "python3 (process $holder)"
 verdict search ok "3 device(s)"
 

@@ -75,11 +75,11 @@ private slots:
         batch.setJobs(2);
         QSignalSpy done(&batch, &UpgradeBatch::targetFinished);
         QVERIFY(batch.start({target(0), target(1), target(2)}, "fw"));
+        for (int device : {0, 1})
+            QCOMPARE(next(device), QStringLiteral("W"));
         // Loopback queues a datagram at its receiver before the send returns.
         QVERIFY(!m_devices[2].hasPendingDatagrams());
         QCOMPARE(m_platform.arpRemovals.size(), 2);
-        for (int device : {0, 1})
-            QCOMPARE(next(device), QStringLiteral("W"));
         for (int device : {1, 0}) {
             answer(device, Tftp::BuildAck(0));
             QCOMPARE(next(device), QStringLiteral("3 1"));
@@ -90,28 +90,36 @@ private slots:
         QCOMPARE(next(2), QStringLiteral("W"));
     }
 
-    // A failed attempt starts again only after the pause, and each attempt clears the ARP entry.
+    // A failed attempt starts again only after the pause, which holds no upload slot: the next
+    // device goes first. Each attempt clears the ARP entry.
     void retryPauses()
     {
         UpgradeBatch batch(m_platform);
+        batch.setJobs(1);
         batch.setRetries(1);
         batch.setRetransmitInterval(300ms);
         QSignalSpy done(&batch, &UpgradeBatch::targetFinished);
-        QVERIFY(batch.start({target(0)}, "fw"));
+        QVERIFY(batch.start({target(0), target(1)}, "fw"));
         QCOMPARE(next(0), QStringLiteral("W"));
         QElapsedTimer clock;
         clock.start();
         answer(0, Tftp::BuildError(Tftp::DiskFull, "full"));
+        QCOMPARE(next(1), QStringLiteral("W"));
+        QVERIFY(!m_devices[0].hasPendingDatagrams());
+        answer(1, Tftp::BuildAck(0));
+        QCOMPARE(next(1), QStringLiteral("3 1"));
+        answer(1, Tftp::BuildAck(1));
         QCOMPARE(next(0), QStringLiteral("W"));
         QVERIFY(clock.elapsed() >= 300);
         answer(0, Tftp::BuildAck(0));
         QCOMPARE(next(0), QStringLiteral("3 1"));
         answer(0, Tftp::BuildAck(1));
-        QVERIFY(done.wait(3000));
-        const auto result = done[0][1].value<UpgradeBatch::Result>();
+        QTRY_COMPARE(done.size(), 2);
+        QCOMPARE(done[1][0].toInt(), 0);
+        const auto result = done[1][1].value<UpgradeBatch::Result>();
         QCOMPARE(result.outcome, TftpUpload::Outcome::Complete);
         QCOMPARE(result.attempts, 2);
-        QCOMPARE(m_platform.arpRemovals.size(), 2);
+        QCOMPARE(m_platform.arpRemovals.size(), 3);
     }
 
     // A port taken by another program stops the batch, except on NT 4, where the upload times out.
