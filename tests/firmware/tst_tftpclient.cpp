@@ -17,8 +17,9 @@ const QHostAddress Server(u"192.168.77.21"_s);
 QByteArray image(qsizetype size)
 {
     QByteArray bytes(size, '\0');
+    char *data = bytes.data();
     for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 512);
+        data[i] = char(i * 7 + i / 512);
     return bytes;
 }
 
@@ -170,7 +171,7 @@ private slots:
         QFETCH(int, after);
         QFETCH(int, ack);
         QFETCH(QString, step);
-        const QByteArray sent = image(65536 * 512 + 100);
+        static const QByteArray sent = image(65536 * 512 + 100);
         TftpClient client(Server);
         client.start(sent);
         TftpClient::Step next = client.receive(Tftp::BuildAck(0), Server, 69);

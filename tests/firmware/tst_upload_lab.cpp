@@ -134,14 +134,14 @@ private slots:
                 QTest::addRow("%s, %s", server.name, qPrintable(what)) << server.ip << server.mac << size << intervalMs;
         };
         if (m_config == u"upload_lab_drop.json") {
-            rows(u"5% lost"_s, 200'000, 200);
+            rows(u"5% lost"_s, 200'000, 100);
         } else if (m_config == u"upload_lab_duplicate.json") {
             rows(u"answers thrice"_s, 200'000);
         } else if (m_config == u"upload_lab_delay.json") {
             rows(u"answers 40 ms late"_s, 16'384);
             rows(u"answers 40 ms late, timer at 25 ms"_s, 16'385, 25);
         } else if (m_config == u"upload_lab_late.json") {
-            rows(u"every 50th answer 1.3 s late"_s, 65'536);
+            rows(u"every 50th answer 330 ms late, timer at 250 ms"_s, 65'536, 250);
         } else {
             servers << Server{"tftpd-hpa", Tftpd::Address, {}};
             for (int size : {0, 511, 512, 513, 1 << 20})
