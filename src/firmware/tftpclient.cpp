@@ -155,7 +155,8 @@ TftpClient::Step TftpClient::nextBlock()
     // The block before's buffer is reused: no step holds it any more.
     Tftp::WriteData(m_lastSent, m_block, QByteArrayView(m_image).sliced(m_position, length));
     m_position += length;
-    step.sends = {{m_lastSent, m_serverPort}};
+    // Appended in place: assigning a list would go through a reallocation of the array.
+    step.sends.push_back({m_lastSent, m_serverPort});
     step.timer = Timer::Start;
     return step;
 }

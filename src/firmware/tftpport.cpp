@@ -12,7 +12,8 @@ TftpPort::TftpPort(QObject *parent)
     , m_socket(new UdpPeer(this))
 {
     m_socket->setObjectName(QStringLiteral("tftpSocket"));
-    connect(m_socket, &UdpPeer::dataArrival, this, &TftpPort::dataArrival);
+    // Called directly: an upload takes a datagram per block.
+    m_socket->setArrivalHandler([this] { dataArrival(); });
     // Socket errors are never shown: a lost datagram is the retransmission timer's business.
     connect(m_socket, &UdpPeer::error, this, [](int, const QString &, bool &cancelDisplay) { cancelDisplay = true; });
 }
@@ -58,8 +59,8 @@ void TftpPort::detach(TftpUpload *upload)
     m_uploads.removeIf([upload](const auto &entry) { return entry.value() == upload; });
 }
 
-bool TftpPort::send(QByteArrayView datagram, const QHostAddress &localAddress, qint32 interfaceIndex,
-                    const QHostAddress &deviceAddress, quint16 port)
+bool TftpPort::send(QByteArrayView datagram, quint32 localAddress, qint32 interfaceIndex, quint32 deviceAddress,
+                    quint16 port)
 {
     return m_socket->sendDataTo(datagram, deviceAddress, port, localAddress, interfaceIndex);
 }
@@ -67,7 +68,7 @@ bool TftpPort::send(QByteArrayView datagram, const QHostAddress &localAddress, q
 void TftpPort::dataArrival()
 {
     if (TftpUpload *upload = m_uploads.value(m_socket->remoteHostIPv4()))
-        upload->receive(m_socket->getData(), m_socket->remoteHostPort());
+        upload->receive(m_socket->dataView(), m_socket->remoteHostPort());
 }
 
 } // namespace farlight

@@ -40,8 +40,9 @@ private:
     /// One upload per device address: the replies could not be told apart otherwise.
     bool attach(TftpUpload *upload, const QHostAddress &deviceAddress);
     void detach(TftpUpload *upload);
-    bool send(QByteArrayView datagram, const QHostAddress &localAddress, qint32 interfaceIndex,
-              const QHostAddress &deviceAddress, quint16 port);
+    /// Addresses are IPv4 numbers, host order; a local address of 0 means no particular adapter.
+    bool send(QByteArrayView datagram, quint32 localAddress, qint32 interfaceIndex, quint32 deviceAddress,
+              quint16 port);
     void dataArrival();
 
     UdpPeer *m_socket = nullptr;

@@ -69,6 +69,12 @@ bool TftpUpload::attach(TftpPort &port, const QString &localAddress, qint32 inte
     m_localAddress = localAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4) : QHostAddress(localAddress);
     m_interfaceIndex = interfaceIndex;
     m_deviceAddress = device;
+    m_localIPv4 = m_localAddress.toIPv4Address();
+    m_deviceIPv4 = device.toIPv4Address();
+    // Without an IPv4 address on either side nothing can be sent (the write request's failure ends
+    // the transfer).
+    m_addressable = m_localAddress.protocol() == QAbstractSocket::IPv4Protocol
+                    && device.protocol() == QAbstractSocket::IPv4Protocol;
     return true;
 }
 
@@ -137,7 +143,8 @@ void TftpUpload::carryOut(const TftpClientStep &step)
     TftpClientStep::Timer timer = step.timer;
     for (const TftpClientStep::Send &send : step.sends) {
         // Other failures are covered by the retransmission timer.
-        const bool sent = m_port && m_port->send(send.datagram, m_localAddress, m_interfaceIndex, m_deviceAddress, send.port);
+        const bool sent = m_port && m_addressable
+                          && m_port->send(send.datagram, m_localIPv4, m_interfaceIndex, m_deviceIPv4, send.port);
         if (!sent && send.mustSucceed) {
             const TftpClientStep failed = m_client->sendFailed();
             outcome = failed.outcome;

@@ -96,6 +96,10 @@ private:
     QHostAddress m_localAddress;
     qint32 m_interfaceIndex = 0;
     QHostAddress m_deviceAddress;
+    // The same two as numbers, which each send takes without a conversion.
+    quint32 m_localIPv4 = 0;
+    quint32 m_deviceIPv4 = 0;
+    bool m_addressable = false;
     std::unique_ptr<TftpClient> m_client;
     int m_shownPercent = -1;
 };

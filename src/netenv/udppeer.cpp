@@ -1,7 +1,8 @@
 #include "netenv/udppeer.h"
 
+#include <QEvent>
+#include <QMetaMethod>
 #include <QNetworkDatagram>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QUdpSocket>
 #include <QtGlobal>
@@ -63,6 +64,43 @@ QAbstractSocket::SocketError SocketErrorFromErrno(int code)
 
 } // namespace
 
+#if defined(Q_OS_LINUX)
+/// Watches the socket for datagrams and has the peer read them straight from its event: the
+/// plain notifier's two activation signals would cost, per datagram of an upload, about as much
+/// as the peer's whole handling of it.
+class ReadNotifier : public QSocketNotifier
+{
+public:
+    ReadNotifier(int descriptor, UdpPeer *peer)
+        : QSocketNotifier(qintptr(descriptor), QSocketNotifier::Read, peer)
+        , m_peer(peer)
+    {
+    }
+
+    /// The peer hears of nothing more; it deletes the notifier later.
+    void release()
+    {
+        m_peer = nullptr;
+        setEnabled(false);
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != QEvent::SockAct && event->type() != QEvent::SockClose)
+            return QSocketNotifier::event(event);
+        // The peer may close or destroy itself (and this notifier) while it reads: nothing here
+        // is touched after.
+        if (m_peer)
+            m_peer->readPendingDatagrams();
+        return true;
+    }
+
+private:
+    UdpPeer *m_peer;
+};
+#endif
+
 UdpPeer::UdpPeer(QObject *parent)
     : QObject(parent)
 {
@@ -70,6 +108,9 @@ UdpPeer::UdpPeer(QObject *parent)
 
 UdpPeer::~UdpPeer()
 {
+    // A handler is destroying the peer: the dispatch that called it must touch nothing more.
+    if (m_destroyedFlag)
+        *m_destroyedFlag = true;
     close();
 }
 
@@ -124,8 +165,7 @@ bool UdpPeer::bind(quint16 localPort, const QString &localAddress, qint32 interf
     }
     m_descriptor = descriptor;
     m_localPort = ntohs(any.sin_port);
-    m_notifier = new QSocketNotifier(qintptr(descriptor), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &UdpPeer::readPendingDatagrams);
+    m_notifier = new ReadNotifier(descriptor, this);
 #else
     auto *socket = new QUdpSocket(this);
     connect(socket, &QUdpSocket::readyRead, this, &UdpPeer::readPendingDatagrams);
@@ -206,6 +246,17 @@ bool UdpPeer::sendDataTo(QByteArrayView data, const QHostAddress &to, quint16 po
         return false;
     }
     return send(data, to.toIPv4Address(), port, adapter.toIPv4Address(), interfaceIndex);
+}
+
+bool UdpPeer::sendDataTo(QByteArrayView data, quint32 to, quint16 port, quint32 adapter, qint32 interfaceIndex)
+{
+    if (m_sendHook)
+        return m_sendHook(data.toByteArray());
+    if (!isBound()) {
+        raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
+        return false;
+    }
+    return send(data, to, port, adapter, interfaceIndex);
 }
 
 #if defined(Q_OS_LINUX)
@@ -326,8 +377,7 @@ void UdpPeer::close()
     if (m_descriptor < 0)
         return;
     // Closing may happen inside the notifier's own signal; it is deleted once that has returned.
-    m_notifier->setEnabled(false);
-    m_notifier->disconnect(this);
+    m_notifier->release();
     std::exchange(m_notifier, nullptr)->deleteLater();
     ::close(std::exchange(m_descriptor, -1));
     m_localPort = 0;
@@ -347,7 +397,7 @@ void UdpPeer::close()
 void UdpPeer::readPendingDatagrams()
 {
 #if defined(Q_OS_LINUX)
-    const QSocketNotifier *socket = m_notifier;
+    const ReadNotifier *socket = m_notifier;
     const auto open = [&] { return m_notifier && m_notifier == socket; };
 #else
     const QUdpSocket *socket = m_socket;
@@ -373,15 +423,49 @@ void UdpPeer::deliver(const QByteArray &data, const QHostAddress &sender, quint1
 
 bool UdpPeer::dispatch(Arrival datagram)
 {
-    const QPointer<UdpPeer> alive(this);
+    // Whether a handler destroyed the peer is noted in this flag, on the stack (a guarded pointer
+    // would cost two atomic operations a datagram). A dispatch nested in a handler that waits
+    // passes the news on to the one outside.
+    bool destroyed = false;
+    bool *const outerFlag = std::exchange(m_destroyedFlag, &destroyed);
+    const auto survived = [&] {
+        if (!destroyed)
+            return true;
+        if (outerFlag)
+            *outerFlag = true;
+        return false;
+    };
     // A handler that waits lets further events run; whatever runs meanwhile, getData()
     // answers this handler's datagram again once control is back.
     Arrival outer = std::exchange(m_current, std::move(datagram));
-    emit dataArrival(int(m_current.data.size()));
-    if (!alive)
-        return false;
+    if (m_arrivalHandler) {
+        m_arrivalHandler();
+        if (!survived())
+            return false;
+    }
+    if (m_arrivalListeners > 0) {
+        emit dataArrival(int(m_current.data.size()));
+        if (!survived())
+            return false;
+    }
     m_current = std::move(outer);
+    m_destroyedFlag = outerFlag;
     return true;
+}
+
+void UdpPeer::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&UdpPeer::dataArrival))
+        ++m_arrivalListeners;
+}
+
+void UdpPeer::disconnectNotify(const QMetaMethod &signal)
+{
+    // Counted, not asked of Qt, which calls this while it holds its connection lock (a receiver
+    // being destroyed). Disconnecting everything at once (an invalid method) leaves the count
+    // above the truth, which costs only signals that nobody hears.
+    if (signal == QMetaMethod::fromSignal(&UdpPeer::dataArrival) && m_arrivalListeners > 0)
+        --m_arrivalListeners;
 }
 
 void UdpPeer::raiseError(int number, const QString &description)

@@ -2,6 +2,10 @@
 
 #include "protocol/bytereader.h"
 
+#include <QtEndian>
+
+#include <cstring>
+
 namespace farlight::Tftp {
 
 std::optional<quint16> OpcodeOf(QByteArrayView datagram)
@@ -54,11 +58,15 @@ QByteArray BuildData(quint16 block, QByteArrayView payload)
 
 void WriteData(QByteArray &bytes, quint16 block, QByteArrayView payload)
 {
+    // Written in place rather than field by checked field: this runs for every block of an
+    // upload, and the buffer is sized for exactly these fields.
+    static_assert(OpcodeOffset == 0 && BlockOffset == 2 && HeaderSize == 4);
     bytes.resize(HeaderSize + payload.size());
-    ByteWriter w(bytes);
-    w.u16be(OpcodeOffset, Data);
-    w.u16be(BlockOffset, block);
-    w.bytes(HeaderSize, payload);
+    char *out = bytes.data();
+    qToBigEndian(quint16(Data), out);
+    qToBigEndian(block, out + BlockOffset);
+    if (!payload.isEmpty())
+        std::memcpy(out + HeaderSize, payload.data(), std::size_t(payload.size()));
 }
 
 QByteArray BuildAck(quint16 block)
