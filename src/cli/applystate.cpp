@@ -43,7 +43,7 @@ std::optional<QJsonObject> ReadObject(const QString &path, QString &warning)
 QString ApplyState::DefaultPath()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // A relative value is to be ignored, as the base directory specification says.
+    // A relative XDG_STATE_HOME is invalid and ignored, as other XDG programs do.
     if (!QDir::isAbsolutePath(base))
         base = QDir::homePath() + u"/.local/state"_s;
     return base + u"/farlight/applied.json"_s;
