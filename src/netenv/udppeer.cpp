@@ -218,34 +218,12 @@ bool UdpPeer::isBound() const
 
 bool UdpPeer::sendData(const QByteArray &data)
 {
-    if (m_sendHook)
-        return m_sendHook(data);
-    if (!isBound()) {
-        raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
-        return false;
-    }
     const QHostAddress to(m_remoteHost);
-    if (to.protocol() != QAbstractSocket::IPv4Protocol) {
+    if (!m_sendHook && isBound() && to.protocol() != QAbstractSocket::IPv4Protocol) {
         raiseError(QAbstractSocket::HostNotFoundError, tr("%1 is not an IPv4 address").arg(m_remoteHost));
         return false;
     }
-    return send(data, to.toIPv4Address(), m_remotePort, m_boundAddress.toIPv4Address(), m_interfaceIndex);
-}
-
-bool UdpPeer::sendDataTo(QByteArrayView data, const QHostAddress &to, quint16 port, const QHostAddress &adapter,
-                         qint32 interfaceIndex)
-{
-    if (m_sendHook)
-        return m_sendHook(data.toByteArray());
-    if (!isBound()) {
-        raiseError(QAbstractSocket::OperationError, tr("The socket is not open"));
-        return false;
-    }
-    if (to.protocol() != QAbstractSocket::IPv4Protocol || adapter.protocol() != QAbstractSocket::IPv4Protocol) {
-        raiseError(QAbstractSocket::HostNotFoundError, tr("%1 is not an IPv4 address").arg(to.toString()));
-        return false;
-    }
-    return send(data, to.toIPv4Address(), port, adapter.toIPv4Address(), interfaceIndex);
+    return sendDataTo(data, to.toIPv4Address(), m_remotePort, m_boundAddress.toIPv4Address(), m_interfaceIndex);
 }
 
 bool UdpPeer::sendDataTo(QByteArrayView data, quint32 to, quint16 port, quint32 adapter, qint32 interfaceIndex)

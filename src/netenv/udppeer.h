@@ -40,11 +40,9 @@ public:
 
     /// @brief Destination of later sends, dotted IPv4 text; "255.255.255.255" is allowed.
     void setRemoteHost(const QString &host);
-    QString remoteHost() const { return m_remoteHost; }
 
     /// @brief Destination port of later sends.
     void setRemotePort(quint16 port) { m_remotePort = port; }
-    quint16 remotePort() const { return m_remotePort; }
 
     /// @brief Opens the socket on @p localPort (0: any free port) for the adapter whose address
     /// is @p localAddress and whose interface index is @p interfaceIndex (0: let the routing
@@ -70,10 +68,7 @@ public:
     /// @brief Sends @p data as one datagram to @p to, port @p port, leaving from the adapter
     /// whose address is @p adapter (interface @p interfaceIndex), whatever the remote host and
     /// adapter given before: one socket on a fixed port so serves devices behind several adapters.
-    bool sendDataTo(QByteArrayView data, const QHostAddress &to, quint16 port, const QHostAddress &adapter,
-                    qint32 interfaceIndex);
-    /// @brief As above, with IPv4 addresses as numbers (host order; adapter 0: none in particular),
-    /// for a sender of thousands of datagrams.
+    /// IPv4 addresses as numbers (host order; adapter 0: none in particular).
     bool sendDataTo(QByteArrayView data, quint32 to, quint16 port, quint32 adapter, qint32 interfaceIndex);
 
     /// @brief Inside a dataArrival() handler: the whole datagram; empty elsewhere.
