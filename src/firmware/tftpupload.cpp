@@ -66,15 +66,16 @@ bool TftpUpload::attach(TftpPort &port, const QString &localAddress, qint32 inte
     if (!port.isBound() || !port.attach(this, device))
         return false;
     m_port = &port;
-    m_localAddress = localAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4) : QHostAddress(localAddress);
+    const QHostAddress local =
+        localAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4) : QHostAddress(localAddress);
     m_interfaceIndex = interfaceIndex;
     m_deviceAddress = device;
-    m_localIPv4 = m_localAddress.toIPv4Address();
+    m_localIPv4 = local.toIPv4Address();
     m_deviceIPv4 = device.toIPv4Address();
     // Without an IPv4 address on either side nothing can be sent (the write request's failure ends
     // the transfer).
-    m_addressable = m_localAddress.protocol() == QAbstractSocket::IPv4Protocol
-                    && device.protocol() == QAbstractSocket::IPv4Protocol;
+    m_addressable =
+        local.protocol() == QAbstractSocket::IPv4Protocol && device.protocol() == QAbstractSocket::IPv4Protocol;
     return true;
 }
 

@@ -93,7 +93,6 @@ private:
     QTimer m_retransmitTimer;
     std::chrono::milliseconds m_retransmitInterval = RetransmitInterval;
     qint64 m_lastSendMs = 0; ///< on a clock a few milliseconds coarse, cheap to read per block
-    QHostAddress m_localAddress;
     qint32 m_interfaceIndex = 0;
     QHostAddress m_deviceAddress;
     // The same two as numbers, which each send takes without a conversion.
