@@ -228,7 +228,10 @@ void BatchUpgradeDialog::run(const QList<int> &rows)
     QList<DeviceTarget> targets;
     for (int row : rows)
         targets.append(m_rows[row].device);
-    if (!m_batch->canStart(targets)) {
+    m_batch->setJobs(m_jobsBox->value());
+    m_batch->setWaitForRestart(m_waitBox->isChecked());
+    // The batch reports nothing from inside start(), so the rows are set up after it.
+    if (!m_batch->start(targets, m_image)) {
         QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text(StringId::IpAddressNotSet), QMessageBox::Ok, this);
         box.exec();
         return;
@@ -249,15 +252,7 @@ void BatchUpgradeDialog::run(const QList<int> &rows)
         m_table->topLevelItem(row)->setText(Sent, QString());
         setResult(row, u"waiting"_s, false);
     }
-    m_batch->setJobs(m_jobsBox->value());
-    m_batch->setWaitForRestart(m_waitBox->isChecked());
     showWaits();
-    if (!m_batch->start(targets, m_image)) {
-        // The port was taken since the check.
-        for (int row : rows)
-            setResult(row, text(StringId::IpAddressNotSet), true);
-        batchFinished();
-    }
 }
 
 void BatchUpgradeDialog::showProgress(int target, int percent)
