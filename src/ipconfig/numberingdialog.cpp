@@ -50,8 +50,7 @@ NumberingDialog::NumberingDialog(const QList<DeviceTarget> &devices, const QStri
     , m_devices(devices)
     , m_password(password)
     , m_batch(new SetIpBatch(counters, this))
-    , m_outcomes(devices.size(), SetIpBatch::Outcome::NotSent)
-    , m_ran(devices.size(), false)
+    , m_outcomes(devices.size())
 {
     setObjectName(QStringLiteral("numberingDialog"));
     for (const QString &address : addressesInUse) {
@@ -191,7 +190,7 @@ void NumberingDialog::retryFailed()
 {
     QList<int> rows;
     for (int row = 0; row < m_devices.size(); ++row) {
-        if (m_ran[row] && m_outcomes[row] != SetIpBatch::Outcome::Ok)
+        if (m_outcomes[row].value_or(SetIpBatch::Outcome::Ok) != SetIpBatch::Outcome::Ok)
             rows.append(row);
     }
     if (rows.isEmpty() || m_batch->isActive())
@@ -225,7 +224,6 @@ void NumberingDialog::showOutcome(int job, SetIpBatch::Outcome outcome)
     if (row < 0)
         return;
     m_outcomes[row] = outcome;
-    m_ran[row] = true;
     setRowResult(row, SetIpBatch::outcomeText(outcome, false));
 }
 
@@ -234,7 +232,7 @@ void NumberingDialog::runFinished()
     m_closeButton->setEnabled(true);
     int failed = 0;
     for (int row = 0; row < m_devices.size(); ++row)
-        failed += m_ran[row] && m_outcomes[row] != SetIpBatch::Outcome::Ok ? 1 : 0;
+        failed += m_outcomes[row].value_or(SetIpBatch::Outcome::Ok) != SetIpBatch::Outcome::Ok ? 1 : 0;
     m_retryButton->setVisible(failed > 0);
     m_retryButton->setEnabled(failed > 0);
     m_note->setText(failed > 0 ? tr("%1 of %2 devices did not take their address.").arg(failed).arg(m_devices.size())
@@ -254,7 +252,7 @@ void NumberingDialog::reject()
     if (m_batch->isActive())
         return;
     const bool changed = std::any_of(m_outcomes.cbegin(), m_outcomes.cend(),
-                                     [](SetIpBatch::Outcome outcome) { return outcome == SetIpBatch::Outcome::Ok; });
+                                     [](const auto &outcome) { return outcome == SetIpBatch::Outcome::Ok; });
     changed ? QDialog::accept() : QDialog::reject();
 }
 

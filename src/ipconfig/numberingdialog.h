@@ -64,8 +64,7 @@ private:
     SetIpBatch *m_batch = nullptr;
     std::optional<AddressNumbering> m_numbering;
     QList<int> m_runRows;                 ///< the rows of the jobs of the run under way
-    QList<SetIpBatch::Outcome> m_outcomes; ///< per row, once it has run
-    QList<bool> m_ran;
+    QList<std::optional<SetIpBatch::Outcome>> m_outcomes; ///< per row, once it has run (never run: none)
     quint32 m_mask = 0;
     quint32 m_gateway = 0;
 
