@@ -9,13 +9,17 @@
 // "sent COUNT in SECONDS s" on standard output. Exit status 2 for a usage error or a refused
 // namespace, 1 when the socket cannot be set up.
 #include "netnamespace.h"
+#include "protocol/packetheader.h"
+#include "protocol/searchcodec.h"
+#include "protocol/tftppacket.h"
+
+#include <QtEndian>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -26,6 +30,8 @@
 #include <thread>
 #include <vector>
 
+using namespace farlight;
+
 namespace {
 
 constexpr int ExitUsage = 2;
@@ -33,15 +39,6 @@ constexpr int ExitRuntime = 1;
 // Datagrams handed to the kernel per call, and distinct datagrams in the rotation.
 constexpr unsigned Batch = 64;
 constexpr std::size_t Variants = 256;
-constexpr std::size_t SearchReplySize = 185;
-constexpr std::array<std::uint8_t, 4> Magic{0x87, 0x65, 0x43, 0x21};
-constexpr std::uint8_t SearchOpcode = 0x12;
-constexpr std::uint8_t ReplyFlag = 0x10;
-constexpr std::size_t HostNameOffset = 28;
-constexpr std::size_t SsidOffset = 61;
-constexpr std::uint16_t TftpData = 3;
-constexpr std::uint16_t TftpAck = 4;
-constexpr std::uint16_t TftpError = 5;
 
 std::atomic<bool> g_stop{false};
 
@@ -58,16 +55,16 @@ int usage(const char *why)
 // requester MAC of another workstation (never a lab adapter's, whose MACs begin with 02).
 std::vector<std::uint8_t> searchReply(std::mt19937 &random)
 {
-    std::vector<std::uint8_t> reply(SearchReplySize, 0);
-    std::memcpy(reply.data(), Magic.data(), Magic.size());
-    reply[4] = SearchOpcode;
-    reply[5] = ReplyFlag;
+    std::vector<std::uint8_t> reply(std::size_t(SearchLayout::ReplySize), 0);
+    qToBigEndian(PacketHeader::Magic, reply.data());
+    reply[PacketHeader::OpcodeOffset] = Opcode::Search;
+    reply[PacketHeader::FlagOffset] = Flag::SearchReply;
     for (std::size_t i = 6; i < 20; ++i)
         reply[i] = std::uint8_t(random());
     reply[8] = 0;
     const std::string name = "flood-" + std::to_string(random() % 100000);
-    std::memcpy(reply.data() + HostNameOffset, name.data(), name.size());
-    std::memcpy(reply.data() + SsidOffset, name.data(), name.size());
+    std::memcpy(reply.data() + SearchLayout::HostNameOffset, name.data(), name.size());
+    std::memcpy(reply.data() + SearchLayout::SsidOffset, name.data(), name.size());
     return reply;
 }
 
@@ -75,12 +72,12 @@ std::vector<std::uint8_t> searchReply(std::mt19937 &random)
 std::vector<std::uint8_t> tftpAnswer(std::mt19937 &random)
 {
     const std::uint32_t roll = random();
-    const std::uint16_t opcode = roll % 8 == 0 ? TftpError : roll % 8 == 1 ? TftpData : TftpAck;
+    const std::uint16_t opcode = roll % 8 == 0 ? Tftp::Error : roll % 8 == 1 ? Tftp::Data : Tftp::Ack;
     std::vector<std::uint8_t> datagram{0, std::uint8_t(opcode), std::uint8_t(random()), std::uint8_t(random())};
-    if (opcode == TftpError)
+    if (opcode == Tftp::Error)
         datagram.insert(datagram.end(), {'f', 'l', 'o', 'o', 'd', 0});
-    else if (opcode == TftpData)
-        datagram.resize(datagram.size() + random() % 513, 0x5a);
+    else if (opcode == Tftp::Data)
+        datagram.resize(datagram.size() + random() % (Tftp::BlockSize + 1), 0x5a);
     return datagram;
 }
 
