@@ -84,9 +84,9 @@ bool SetIpExchange::fromDevice() const
     // Every field a reply is matched on can be read off the broadcast request, so anyone on the
     // segment could answer first; the device answers from its own address, or from the one it
     // was just given.
-    const QHostAddress source(m_socket->remoteHostIp());
-    return source == QHostAddress(m_device.address)
-        || (m_requestedAddress != 0 && source == QHostAddress(m_requestedAddress));
+    const quint32 source = m_socket->remoteHostIPv4();
+    return source == QHostAddress(m_device.address).toIPv4Address()
+           || (m_requestedAddress != 0 && source == m_requestedAddress);
 }
 
 void SetIpExchange::receive(int bytesTotal)

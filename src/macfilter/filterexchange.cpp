@@ -99,7 +99,7 @@ void FilterExchange::receive(int bytesTotal)
     const std::optional<FilterReply> reply = FilterReply::parse(datagram);
     // Every field a reply is matched on can be read off the broadcast request: only what comes
     // from the address the device answered the search from is taken.
-    const bool fromDevice = QHostAddress(m_socket->remoteHostIp()) == QHostAddress(m_device.address);
+    const bool fromDevice = m_socket->remoteHostIPv4() == QHostAddress(m_device.address).toIPv4Address();
     if (!reply || !fromDevice || !m_request.isReply(datagram))
         return;
 

@@ -344,11 +344,6 @@ void UdpPeer::raiseSystemError(int code)
 }
 #endif
 
-QString UdpPeer::remoteHostIp() const
-{
-    return m_current.sender == 0 ? QString() : QHostAddress(m_current.sender).toString();
-}
-
 void UdpPeer::close()
 {
 #if defined(Q_OS_LINUX)

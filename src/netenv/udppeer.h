@@ -75,8 +75,6 @@ public:
     QByteArray getData() const { return m_current.data; }
     /// @brief As getData(), without a copy; valid until the handler returns.
     QByteArrayView dataView() const { return m_current.data; }
-    /// @brief Inside a dataArrival() handler: dotted source address of the datagram.
-    QString remoteHostIp() const;
     /// @brief Inside a dataArrival() handler: the source address as a number (host order), or 0.
     quint32 remoteHostIPv4() const { return m_current.sender; }
     /// @brief Inside a dataArrival() handler: source port of the datagram.
