@@ -21,8 +21,7 @@ private slots:
         QTest::addColumn<QStringList>("droppingChains"); // of the search replies
 
         const QStringList inetInput{"inet filter input"};
-        QTest::newRow("drop policy, only known connections") << "drop_policy" << "eth0" << Fate::Dropped << Fate::Dropped << inetInput;
-        QTest::newRow("drop policy with the two accept rules") << "drop_policy_farlight" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
+        // A drop policy with and without the two rules doctor suggests is the doctor lab test's.
         QTest::newRow("accept policy, final reject") << "reject_rule" << "eth0" << Fate::Dropped << Fate::Dropped << inetInput;
         QTest::newRow("empty ruleset") << "empty" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
         QTest::newRow("verdict map, jump, named set") << "jump_named_set" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
