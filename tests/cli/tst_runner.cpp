@@ -98,7 +98,6 @@ void TestRunner::ends_data()
     QTest::newRow("set-ip DHCP done, device seen again") << "set-ip AP --dhcp +" << 1 << 0 << "verified";
     QTest::newRow("set-ip done, device not at the new address")
         << "set-ip AP --ip 127.0.0.77 --mask 255.0.0.0 +" << 1 << 1 << "not verified";
-    QTest::newRow("filter set, silent device") << "filter set --all LIST" << 1 << 1 << "no answer";
     QTest::newRow("filter set --verify, the device kept nothing") << "filter set AP LIST --verify +" << 1 << 1 << "Pass; not verified";
     QTest::newRow("no such adapter") << "search --adapter eth9" << 1 << 2 << "no adapter named eth9";
     QTest::newRow("no password") << "filter get AP" << -1 << 2 << "password";
