@@ -56,10 +56,8 @@ void ApplyRunner::start()
         for (const Row &row : std::as_const(m_rows))
             names.append(DeviceName(FormatMac(row.plan.mac)));
         m_search.setAwaitedNames(names);
-        if (!m_search.start())
+        if (!startSearch())
             return end(ExitCode::Failure);
-        if (m_search.isActive())
-            ShowSearching(m_console, 0);
     });
 }
 
@@ -94,14 +92,9 @@ bool ApplyRunner::prepare()
 
 void ApplyRunner::searched(SearchSession::Outcome outcome)
 {
-    ShowSearching(m_console, -1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
-    if (const int away = m_search.devicesTurnedAway(); away > 0) {
-        err() << u"the list is full at %1 devices: %2 more answered and are left out"_s.arg(AppState::DeviceCapacity)
-                     .arg(away)
-              << Qt::endl;
-    }
+    reportTurnedAway();
     for (Row &row : m_rows) {
         for (int i = 0; i < m_state.deviceCount; ++i) {
             if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac))
