@@ -316,26 +316,10 @@ void ApplyRunner::summarize()
     bool anyApplied = false;
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         const Row &row = m_rows[i];
-        QString result;
-        switch (row.result) {
-        case Result::NotFound:
-            result = u"not found"_s;
-            break;
-        case Result::Unchanged:
-            result = u"unchanged"_s;
-            break;
-        case Result::Changed:
-            result = u"changed"_s;
-            break;
-        case Result::Failed:
-            result = u"failed"_s;
-            break;
-        case Result::NotVerified:
-            result = u"not verified"_s;
-            break;
-        case Result::Pending:
-            break;
-        }
+        // In the order of Result.
+        static const QString ResultTexts[] = {{}, u"not found"_s, u"unchanged"_s, u"changed"_s, u"failed"_s,
+                                              u"not verified"_s};
+        const QString &result = ResultTexts[int(row.result)];
         allOk = allOk && (row.result == Result::Changed || row.result == Result::Unchanged);
         anyApplied = anyApplied || row.ms >= 0;
         QString address;
