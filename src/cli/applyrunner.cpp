@@ -56,10 +56,8 @@ void ApplyRunner::start()
         for (const Row &row : std::as_const(m_rows))
             names.append(DeviceName(FormatMac(row.plan.mac)));
         m_search.setAwaitedNames(names);
-        if (!m_search.start())
+        if (!startSearch())
             return end(ExitCode::Failure);
-        if (m_search.isActive())
-            ShowSearching(m_console, 0);
     });
 }
 
@@ -94,14 +92,9 @@ bool ApplyRunner::prepare()
 
 void ApplyRunner::searched(SearchSession::Outcome outcome)
 {
-    ShowSearching(m_console, -1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
-    if (const int away = m_search.devicesTurnedAway(); away > 0) {
-        err() << u"the list is full at %1 devices: %2 more answered and are left out"_s.arg(AppState::DeviceCapacity)
-                     .arg(away)
-              << Qt::endl;
-    }
+    reportTurnedAway();
     for (Row &row : m_rows) {
         for (int i = 0; i < m_state.deviceCount; ++i) {
             if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac))
@@ -323,26 +316,10 @@ void ApplyRunner::summarize()
     bool anyApplied = false;
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         const Row &row = m_rows[i];
-        QString result;
-        switch (row.result) {
-        case Result::NotFound:
-            result = u"not found"_s;
-            break;
-        case Result::Unchanged:
-            result = u"unchanged"_s;
-            break;
-        case Result::Changed:
-            result = u"changed"_s;
-            break;
-        case Result::Failed:
-            result = u"failed"_s;
-            break;
-        case Result::NotVerified:
-            result = u"not verified"_s;
-            break;
-        case Result::Pending:
-            break;
-        }
+        // In the order of Result.
+        static const QString ResultTexts[] = {{}, u"not found"_s, u"unchanged"_s, u"changed"_s, u"failed"_s,
+                                              u"not verified"_s};
+        const QString &result = ResultTexts[int(row.result)];
         allOk = allOk && (row.result == Result::Changed || row.result == Result::Unchanged);
         anyApplied = anyApplied || row.ms >= 0;
         QString address;

@@ -58,6 +58,7 @@ public:
     void setStatePath(const QString &path) { m_applied = ApplyState(path); }
 
 private:
+    // summarize() words these in this order.
     enum class Result { Pending, NotFound, Unchanged, Changed, Failed, NotVerified };
 
     struct Row

@@ -24,6 +24,18 @@ namespace {
 constexpr int ProgressBarWidth = 20;
 constexpr int PlainProgressStep = 25;
 
+// On a terminal: how many devices answered the search so far; -1 clears the line.
+void ShowSearching(const Console &console, int found)
+{
+    if (!console.progressOnTerminal)
+        return;
+    // One line, redrawn in place and cleared when the search is over.
+    *console.err << u"\r\x1b[2K"_s;
+    if (found >= 0)
+        *console.err << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
+    console.err->flush();
+}
+
 } // namespace
 
 QString ResultSeconds(qint64 ms)
@@ -41,6 +53,7 @@ CommandRun::CommandRun(const Command &command, AppState &state, Platform &platfo
 {
     connect(&m_search, &SearchSession::inventoryMessage, this, [this](int id) { err() << text(id) << Qt::endl; });
     connect(&m_search, &SearchSession::deviceFound, this, [this] { ShowSearching(m_console, m_state.deviceCount); });
+    connect(&m_search, &SearchSession::finished, this, [this] { ShowSearching(m_console, -1); });
     if (m_command.searchMs > 0) {
         const std::chrono::milliseconds step(m_command.searchMs / SearchSession::StepCount);
         m_search.setStepInterval(step);
@@ -58,6 +71,23 @@ void CommandRun::end(int exitCode)
     // The caller may quit the event loop at once; a set-IP confirmation still goes out first,
     // as it is sent when the reply's handlers return.
     QTimer::singleShot(0, this, [this, exitCode] { emit finished(exitCode); });
+}
+
+bool CommandRun::startSearch()
+{
+    if (!m_search.start())
+        return false;
+    if (m_search.isActive())
+        ShowSearching(m_console, 0);
+    return true;
+}
+
+void CommandRun::reportTurnedAway()
+{
+    if (const int away = m_search.devicesTurnedAway(); away > 0)
+        err() << u"the list is full at %1 devices: %2 more answered and are left out"_s.arg(AppState::DeviceCapacity)
+                     .arg(away)
+              << Qt::endl;
 }
 
 Runner::Runner(const Command &command, AppState &state, Platform &platform, Console console, QObject *parent)
@@ -122,27 +152,9 @@ void Runner::start()
             return end(ExitCode::Usage);
         if (m_command.kind == Command::Kind::Doctor)
             return doctor();
-        if (!m_search.start())
+        if (!startSearch())
             return end(ExitCode::Failure);
-        if (m_search.isActive())
-            showSearching(0);
     });
-}
-
-void Runner::showSearching(int found)
-{
-    ShowSearching(m_console, found);
-}
-
-void ShowSearching(const Console &console, int found)
-{
-    if (!console.progressOnTerminal)
-        return;
-    // One line, redrawn in place and cleared when the search is over.
-    *console.err << u"\r\x1b[2K"_s;
-    if (found >= 0)
-        *console.err << (found == 1 ? u"Searching\u2026 1 device"_s : u"Searching\u2026 %1 devices"_s.arg(found));
-    console.err->flush();
 }
 
 bool Runner::prepare()
@@ -200,7 +212,6 @@ bool Runner::takePasswords()
 
 void Runner::searched(SearchSession::Outcome outcome)
 {
-    showSearching(-1);
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
     if (!m_command.adapter.isEmpty()) {
@@ -212,11 +223,7 @@ void Runner::searched(SearchSession::Outcome outcome)
             return end(ExitCode::Usage);
         }
     }
-    if (const int away = m_search.devicesTurnedAway(); away > 0) {
-        err() << u"the list is full at %1 devices: %2 more answered and are left out"_s.arg(AppState::DeviceCapacity)
-                     .arg(away)
-              << Qt::endl;
-    }
+    reportTurnedAway();
     if (m_command.kind == Command::Kind::Search) {
         const DeviceSelection found = SelectDevices(m_state, {}, true, m_command.adapter);
         out() << FormatDevices(m_state, found.indexes, m_command.format, m_console.resultsOnTerminal);

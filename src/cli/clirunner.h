@@ -40,10 +40,6 @@ struct Console
     std::function<bool(const QString &question)> confirm;     ///< asks yes or no; null without a terminal
 };
 
-/// @brief On a terminal: how many devices answered the search so far, on one line redrawn in
-/// place; -1 clears it.
-void ShowSearching(const Console &console, int found);
-
 /// @brief "1.25 s" in a result table; "-" for what was not timed.
 QString ResultSeconds(qint64 ms);
 
@@ -70,6 +66,10 @@ protected:
     /// Ends the run, once: the search stops, the streams are flushed, and finished() follows when
     /// the handlers under way have returned, so that a set-IP confirmation still goes out first.
     void end(int exitCode);
+    /// Starts the search, with a line on a terminal counting the answers until it ends.
+    bool startSearch();
+    /// Says how many devices the last search left out of a full list, if any.
+    void reportTurnedAway();
     QTextStream &out() { return *m_console.out; }
     QTextStream &err() { return *m_console.err; }
 
@@ -128,8 +128,6 @@ private:
     /// The credentials file, and the usual password when a device may need it and it needs no prompt.
     bool takePasswords();
     void searched(SearchSession::Outcome outcome);
-    /// On a terminal: how many devices answered so far, on one line; -1 clears it.
-    void showSearching(int found);
     void upgrade(const QList<int> &indexes);
     void filterGet(int index);
     void doctor();

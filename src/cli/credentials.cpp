@@ -15,14 +15,6 @@ constexpr char Separator = ',';
 constexpr char Comment = '#';
 const QString EveryDevice = u"*"_s;
 
-// Overwrites what held passwords, where the compiler cannot drop the writes as unused.
-void Wipe(QByteArray &bytes)
-{
-    volatile char *data = bytes.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        data[i] = 0;
-}
-
 } // namespace
 
 std::variant<CredentialsFile, QString> CredentialsFile::load(const QString &path)

@@ -52,10 +52,8 @@ int main(int argc, char *argv[])
         // Programs started from here (nft) need not know it.
         qunsetenv("FARLIGHT_PASSWORD");
     }
-    if (FARLIGHT_ISATTY(0))
-        console.passwordPrompt = [] { return farlight::cli::PromptWithoutEcho(QStringLiteral("Device password: ")); };
-
     if (FARLIGHT_ISATTY(0)) {
+        console.passwordPrompt = [] { return farlight::cli::PromptWithoutEcho(QStringLiteral("Device password: ")); };
         console.confirm = [&err](const QString &question) {
             err << question << Qt::flush;
             std::string answer;

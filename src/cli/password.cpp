@@ -31,13 +31,6 @@ void Wipe(void *data, std::size_t size)
         bytes[i] = 0;
 }
 
-void Wipe(QByteArray &bytes)
-{
-    if (!bytes.isEmpty())
-        Wipe(bytes.data(), std::size_t(bytes.size()));
-    bytes.clear();
-}
-
 #if defined(Q_OS_UNIX)
 // A signal that ends or stops the program during the prompt must not leave the terminal without
 // echo; its handler can only reach the terminal through these.
@@ -78,6 +71,13 @@ void InstallPromptHandler(int signal, struct sigaction *previous)
 #endif
 
 } // namespace
+
+void Wipe(QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        Wipe(bytes.data(), std::size_t(bytes.size()));
+    bytes.clear();
+}
 
 QString RefuseOpenSecretFile(const QFile &file, const QString &what)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QFile;
@@ -29,6 +30,10 @@ struct PasswordResult
 /// trailing CR LF or LF is not part of it). The password must fit the device's 12 single-byte
 /// characters: a longer one would be cut and fail for a reason nobody could see.
 PasswordResult ResolvePassword(const PasswordSources &sources);
+
+/// @brief Overwrites and empties @p bytes, which held a password, where the compiler cannot
+/// drop the writes as unused.
+void Wipe(QByteArray &bytes);
 
 /// @brief Why the open @p file, which holds secrets (@p what: "password file"), must not be
 /// used: it can be read by group or others. Empty when it is private enough.

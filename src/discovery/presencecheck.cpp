@@ -9,7 +9,6 @@ PresenceCheck::PresenceCheck(Platform &platform, QObject *parent)
     : QObject(parent)
     , m_search(m_state, platform)
 {
-    connect(&m_search, &SearchSession::deviceFound, this, &PresenceCheck::deviceFound);
     connect(&m_search, &SearchSession::finished, this, &PresenceCheck::end);
 }
 
@@ -20,7 +19,11 @@ bool PresenceCheck::start(const QList<Expected> &expected)
     if (m_active)
         return false;
     m_expected = expected;
-    m_answered = QList<bool>(expected.size(), false);
+    // A device answers a search once, so where it answered from is settled once its MAC has.
+    QList<DeviceName> macs;
+    for (const Expected &device : expected)
+        macs.append(DeviceName(FormatMac(device.mac)));
+    m_search.setAwaitedNames(macs);
     m_active = true;
     QTimer::singleShot(m_settleDelay, this, [this] {
         if (!m_search.start())
@@ -29,28 +32,22 @@ bool PresenceCheck::start(const QList<Expected> &expected)
     return true;
 }
 
-void PresenceCheck::deviceFound(int deviceIndex)
-{
-    const DeviceRecord *device = m_state.device(deviceIndex);
-    if (!device)
-        return;
-    for (qsizetype i = 0; i < m_expected.size(); ++i) {
-        const Expected &expected = m_expected[i];
-        if (expected.mac == device->Mac
-            && (expected.address.isEmpty() || QHostAddress(expected.address) == QHostAddress(device->IpAddress)))
-            m_answered[i] = true;
-    }
-    if (!m_answered.contains(false))
-        m_search.stop();
-}
-
 void PresenceCheck::end()
 {
     if (!m_active)
         return;
     m_active = false;
     m_search.stop();
-    emit finished(m_answered);
+    QList<bool> answered;
+    for (const Expected &expected : std::as_const(m_expected)) {
+        bool seen = false;
+        for (int i = 0; const DeviceRecord *device = m_state.device(i); ++i)
+            seen = seen
+                || (device->Mac == expected.mac
+                    && (expected.address.isEmpty() || QHostAddress(expected.address) == QHostAddress(device->IpAddress)));
+        answered.append(seen);
+    }
+    emit finished(answered);
 }
 
 QString PresenceText(bool answered)

@@ -55,13 +55,11 @@ signals:
     void finished(const QList<bool> &answered);
 
 private:
-    void deviceFound(int deviceIndex);
     void end();
 
     AppState m_state;
     SearchSession m_search;
     QList<Expected> m_expected;
-    QList<bool> m_answered;
     bool m_active = false;
     std::chrono::milliseconds m_settleDelay = SettleDelay;
 };

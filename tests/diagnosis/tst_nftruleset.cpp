@@ -21,10 +21,8 @@ private slots:
         QTest::addColumn<QStringList>("droppingChains"); // of the search replies
 
         const QStringList inetInput{"inet filter input"};
-        QTest::newRow("drop policy, only known connections") << "drop_policy" << "eth0" << Fate::Dropped << Fate::Dropped << inetInput;
-        QTest::newRow("drop policy with the two accept rules") << "drop_policy_farlight" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
+        // A drop policy with and without the two rules doctor suggests is the doctor lab test's.
         QTest::newRow("accept policy, final reject") << "reject_rule" << "eth0" << Fate::Dropped << Fate::Dropped << inetInput;
-        QTest::newRow("empty ruleset") << "empty" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
         QTest::newRow("verdict map, jump, named set") << "jump_named_set" << "eth0" << Fate::Accepted << Fate::Accepted << QStringList();
         QTest::newRow("accepted on this interface; source address unknown")
             << "per_interface" << "eth1" << Fate::Accepted << Fate::Uncertain << QStringList();
@@ -59,7 +57,7 @@ private slots:
         QCOMPARE(searchReply.fate, search);
         QCOMPARE(searchReply.droppingChains, droppingChains);
         QCOMPARE(ruleset->judge(NftRuleset::Traffic::TftpReply, interfaceName).fate, tftp);
-        QCOMPARE(ruleset->filtersInput(), file != QLatin1String("empty"));
+        QVERIFY(ruleset->filtersInput()); // an empty ruleset is the host checks' "no input chain"
     }
 
     void notARuleset_data()

@@ -1,5 +1,6 @@
 // The wait for a restart on loopback in a private network namespace: the test plays a device on
-// port 4000 that answers searches only once its "restart" is over.
+// port 4000 that answers every search. Devices that come back late or never are the upgrade --wait
+// lab test's; here, that one still answering before it restarts is not taken as back.
 #include "discovery/restartwatch.h"
 #include "netenv/fakeplatform.h"
 #include "protocol/searchcodec.h"
@@ -24,23 +25,11 @@ class TestRestartWatch : public QObject
     Q_OBJECT
 
 private slots:
-    void waitsForTheDevice_data();
-    void waitsForTheDevice();
+    void lookedForOnlyAfterThePause();
 };
 
-void TestRestartWatch::waitsForTheDevice_data()
+void TestRestartWatch::lookedForOnlyAfterThePause()
 {
-    QTest::addColumn<int>("silentMs"); // -1: never answers
-    QTest::addColumn<bool>("back");
-    QTest::newRow("answers all along: only looked for after the first pause") << 0 << true;
-    QTest::newRow("silent for a while") << 700 << true;
-    QTest::newRow("never comes back") << -1 << false;
-}
-
-void TestRestartWatch::waitsForTheDevice()
-{
-    QFETCH(int, silentMs);
-    QFETCH(bool, back);
     FakePlatform platform;
     platform.addAdapter(QStringLiteral("lo"), AdapterMac, 1, QStringLiteral("127.0.0.1"), QStringLiteral("255.0.0.0"),
                         QStringLiteral("0.0.0.0"));
@@ -52,8 +41,6 @@ void TestRestartWatch::waitsForTheDevice()
         while (device.hasPendingDatagrams()) {
             const QNetworkDatagram request = device.receiveDatagram();
             ++requests;
-            if (silentMs < 0 || clock.elapsed() < silentMs)
-                continue;
             SearchReplyFields reply;
             reply.sequence = quint16(request.data().at(6) << 8 | quint8(request.data().at(7)));
             reply.requesterMac = AdapterMac;
@@ -75,9 +62,9 @@ void TestRestartWatch::waitsForTheDevice()
     QVERIFY(finished.wait(4000));
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished[0][0].toInt(), 7);
-    QCOMPARE(finished[0][1].toBool(), back);
+    QCOMPARE(finished[0][1].toBool(), true);
     const qint64 elapsed = finished[0][2].toLongLong();
-    QVERIFY2(elapsed >= qMax<qint64>(silentMs, Pause.count()), qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed >= Pause.count(), qPrintable(QString::number(elapsed)));
     QVERIFY(!watch.isWatching());
     // A search of 15 x 10 ms, then a pause: a request every 350 ms at most, never a flood.
     QVERIFY2(requests >= 1 && requests <= clock.elapsed() / 350 + 1, qPrintable(QString::number(requests)));

@@ -21,13 +21,10 @@ private slots:
         AppState state;
         const std::unique_ptr<Platform> platform = CreateSystemPlatform();
         SearchSession session(state, *platform);
-        int steps = 0;
-        connect(&session, &SearchSession::progress, this, [&steps] { ++steps; });
         QSignalSpy finished(&session, &SearchSession::finished);
         QVERIFY(session.start());
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.at(0).at(0).value<SearchSession::Outcome>(), SearchSession::Outcome::Completed);
-        QCOMPARE(steps, SearchSession::StepCount);
 
         // Each row ends with the adapter index; replies come in whatever order the network
         // delivers them, so rows are compared sorted by address.

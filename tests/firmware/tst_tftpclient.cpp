@@ -76,13 +76,11 @@ private slots:
 
         const QString done = u" | 100% T- =Complete"_s;
         row("empty: one empty block", {}, "D1/0@69 T+" + done, 0);
-        row("1-byte image", {}, "D1/1@69 T+" + done, 1);
         row("50 bytes: the step rounds to 0, no percentage", {}, "D1/50@69 T+" + done, 50);
         row("149 bytes start at 1%", {}, "D1/149@69 1% T+" + done, 149);
         row("150 bytes start at 0%", {}, "D1/150@69 0% T+" + done, 150);
         row("512: empty last block", {}, "D1/512@69 0% T+ | D2/0@69 100% T+" + done, 512);
         row("513", {}, "D1/512@69 0% T+ | D2/1@69 100% T+" + done, 513);
-        row("1024: empty third block", {}, "D1/512@69 0% T+ | D2/512@69 51% T+ | D3/0@69 100% T+" + done, 1024);
         row("1850: step 18.5 and 28.5% round to even", {},
             "D1/512@69 0% T+ | D2/512@69 28% T+ | D3/512@69 57% T+ | D4/314@69 85% T+" + done, 1850);
 
@@ -104,11 +102,9 @@ private slots:
         row("device ERROR 1: only the low bytes count", {"FF05 FF01 4E6F00", "ack 0"}, "T- =DeviceError1 | -");
         row("ERROR without its code byte", {"0005 00"}, "-");
         row("read request", {"0001 2F00 6F6374657400"}, "E2@69 T- =Refused");
-        row("write request", {"0002 2F00 6F6374657400"}, "E2@69 T- =Refused");
         row("opcode 6", {"0006 0001"}, "E4@69 T- =Illegal");
         row("1-byte datagram", {"04"}, "E4@69 T- =Illegal");
         row("opcode 6 on 5000", {"0006", "ack 0"}, "- | D1/512@69 0% T+", 1200, 5000);
-        row("1-byte datagram on 5100", {"04"}, "-", 1200, 5100);
         row("ACK of 3 bytes, DATA", {"0004 00", "0003 0001"}, "- | -");
         row("five expiries in a row: Time Out", QStringList(5, "expire"), "W@69 | W@69 | W@69 | W@69 | W@69 T- =TimedOut");
         row("four expiries, progress, four more", QStringList{"ack 0"} + QStringList(4, "expire") + QStringList{"ack 1"}
@@ -143,14 +139,6 @@ private slots:
         QCOMPARE(seen.join(u" | "_s), steps);
     }
 
-    void wireBytes()
-    {
-        TftpClient client(Server);
-        QCOMPARE(client.start(image(2000)).sends.value(0).datagram, hexBytes("00 02 2F 00 6F 63 74 65 74 00"));
-        QCOMPARE(client.receive(Tftp::BuildAck(7), Server, 69).sends.value(0).datagram,
-                 hexBytes("00 05 00 00") + "Block number is out of sequence." + '\0');
-    }
-
     // A whole transfer past block 65535, with one extra acknowledgement after @p after blocks.
     void blockNumbersWrap_data()
     {
@@ -160,7 +148,6 @@ private slots:
         const QString stalled = u"E0@69 T- =Stalled"_s;
         QTest::newRow("in order") << 0 << -1 << QString();
         QTest::newRow("late ACK 65535 while block 1 is out") << 65537 << 65535 << u"-"_s;
-        QTest::newRow("late ACK 65534 while block 0 is out") << 65536 << 65534 << u"-"_s;
         QTest::newRow("ACK 2, never sent, while block 1 is out") << 65537 << 2 << stalled;
         QTest::newRow("ACK 32767 blocks behind is late") << 40000 << 7233 << u"-"_s;
         QTest::newRow("ACK 32768 blocks behind counts as ahead") << 40000 << 7232 << stalled;

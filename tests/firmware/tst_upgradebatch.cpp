@@ -67,29 +67,6 @@ private slots:
         }
     }
 
-    // Two jobs at a time: the third device waits for a free one; the answers of both running
-    // uploads arrive at the one port and each reaches the upload of the device that sent it.
-    void jobsShareThePort()
-    {
-        UpgradeBatch batch(m_platform);
-        batch.setJobs(2);
-        QSignalSpy done(&batch, &UpgradeBatch::targetFinished);
-        QVERIFY(batch.start({target(0), target(1), target(2)}, "fw"));
-        for (int device : {0, 1})
-            QCOMPARE(next(device), QStringLiteral("W"));
-        // Loopback queues a datagram at its receiver before the send returns.
-        QVERIFY(!m_devices[2].hasPendingDatagrams());
-        QCOMPARE(m_platform.arpRemovals.size(), 2);
-        for (int device : {1, 0}) {
-            answer(device, Tftp::BuildAck(0));
-            QCOMPARE(next(device), QStringLiteral("3 1"));
-        }
-        answer(1, Tftp::BuildAck(1));
-        QVERIFY(done.wait(3000));
-        QCOMPARE(done[0][0].toInt(), 1);
-        QCOMPARE(next(2), QStringLiteral("W"));
-    }
-
     // A failed attempt starts again only after the pause, which holds no upload slot: the next
     // device goes first. Each attempt clears the ARP entry.
     void retryPauses()

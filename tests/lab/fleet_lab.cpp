@@ -190,9 +190,7 @@ void TestFleetLab::setIpReachesTheRowsDevice()
     QCOMPARE(script.log(), (QStringList{ModalScript::Login, text(StringId::SetIpOk)}));
     QTRY_COMPARE(labDeviceState(Fleet[device], u"ip"_s).toString(), address);
     // The window then looks for the device at its new address, and says what it saw.
-    QTRY_VERIFY_WITH_TIMEOUT(m_lab->window.statusBar()->currentMessage().endsWith(u"verified"_s), 10000);
-    QVERIFY2(m_lab->window.statusBar()->currentMessage().endsWith(u": verified"_s),
-             qPrintable(m_lab->window.statusBar()->currentMessage()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_lab->window.statusBar()->currentMessage().endsWith(u": verified"_s), 10000);
     QCOMPARE(labDeviceState(Fleet[(device + 1) % 3], u"ip"_s).toString(), before);
 }
 

@@ -34,21 +34,6 @@ private slots:
         QFETCH(int, code);
         QCOMPARE(OsVersionCodeFor(platformId, major, minor, queryOk), code);
     }
-
-    void addressToText_data()
-    {
-        QTest::addColumn<quint32>("address");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("private") << quint32(0xC0A8010A) << QStringLiteral("192.168.1.10");
-        QTest::newRow("no leading zeros") << quint32(0x0A000105) << QStringLiteral("10.0.1.5");
-    }
-
-    void addressToText()
-    {
-        QFETCH(quint32, address);
-        QFETCH(QString, text);
-        QCOMPARE(AddressToText(address), text);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPlatformUtils)

@@ -38,7 +38,6 @@ struct MessageBoxRecord
 {
     QString text;
     QString title;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 /// Answers every login dialog (frmLogin) and message box that comes up while it exists, in the
@@ -73,7 +72,7 @@ private:
         m_handled.append(modal);
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             m_log.append(box->text());
-            m_boxes.append({box->text(), box->windowTitle(), box->standardButton(box->defaultButton())});
+            m_boxes.append({box->text(), box->windowTitle()});
             QAbstractButton *answer = box->button(m_buttons.isEmpty() ? QMessageBox::Ok : m_buttons.takeFirst());
             answer ? answer->click() : box->reject();
         } else if (modal->objectName() == QLatin1String("frmLogin")) {
