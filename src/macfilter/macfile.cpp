@@ -35,10 +35,22 @@ bool acceptable(QByteArrayView line)
 std::optional<QList<FilterEntry>> MacFile::parse(QByteArrayView data)
 {
     QList<FilterEntry> entries;
+    if (split(data, &entries) != 0)
+        return std::nullopt;
+    return entries;
+}
+
+int MacFile::firstUnacceptableLine(QByteArrayView data)
+{
+    return split(data, nullptr);
+}
+
+int MacFile::split(QByteArrayView data, QList<FilterEntry> *entries)
+{
     qsizetype pos = 0;
-    while (pos < data.size()) {
-        if (entries.size() == MaxLines)
-            return std::nullopt;
+    for (int number = 1; pos < data.size(); ++number) {
+        if (number > MaxLines)
+            return number;
         // Files edited on Linux end their lines with a lone LF; it ends a line as CR LF does.
         const qsizetype lf = data.indexOf('\n', pos);
         const qsizetype next = lf < 0 ? data.size() : lf + 1;
@@ -47,11 +59,12 @@ std::optional<QList<FilterEntry>> MacFile::parse(QByteArrayView data)
             line.chop(1);
         pos = next;
         if (!acceptable(line))
-            return std::nullopt;
-        entries.append(FilterTable::EntryFromKey(QString::fromLatin1(line.first(KeyLength)),
-                                                 QString::fromLatin1(line.sliced(KeyLength))));
+            return number;
+        if (entries)
+            entries->append(FilterTable::EntryFromKey(QString::fromLatin1(line.first(KeyLength)),
+                                                      QString::fromLatin1(line.sliced(KeyLength))));
     }
-    return entries;
+    return 0;
 }
 
 QByteArray MacFile::format(const QList<FilterEntry> &entries)
@@ -70,7 +83,7 @@ MacFileContents MacFile::read(const QString &path)
     if (path.isEmpty())
         return {{}, StringId::PleaseKeyinPath};
     const QFileInfo info(path);
-    if (!info.isFile() || !path.trimmed().endsWith(Extension, Qt::CaseInsensitive))
+    if (!info.isFile() || !hasMacFileName(path))
         return {{}, StringId::FileNotExist};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -85,6 +98,11 @@ MacFileContents MacFile::read(const QString &path)
     if (!entries)
         return {{}, StringId::NotValidMacFile};
     return {*entries, 0};
+}
+
+bool MacFile::hasMacFileName(const QString &path)
+{
+    return path.trimmed().endsWith(Extension, Qt::CaseInsensitive);
 }
 
 int MacFile::write(const QString &path, const QList<FilterEntry> &entries)

@@ -46,12 +46,24 @@ public:
     /// non-hexadecimal character among the first 12). An empty text gives an empty list.
     static std::optional<QList<FilterEntry>> parse(QByteArrayView data);
 
+    /// @brief The number (from 1) of the first line that keeps @p data from being a .MAC file,
+    /// or 0 when it is one.
+    static int firstUnacceptableLine(QByteArrayView data);
+
     /// @brief The file text for @p entries: Key, Tail and CR LF per entry, in order.
     static QByteArray format(const QList<FilterEntry> &entries);
 
     /// @brief Writes @p entries to @p path as a whole: on any failure the file that was there is
     /// left untouched. Returns 0, or 309 when the file could not be written.
     static int write(const QString &path, const QList<FilterEntry> &entries);
+
+    /// @brief True when @p path is named as a .MAC file is (the extension in any case).
+    static bool hasMacFileName(const QString &path);
+
+private:
+    // parse() and firstUnacceptableLine() in one pass: the entries when @p entries is given,
+    // and the first unacceptable line's number, or 0.
+    static int split(QByteArrayView data, QList<FilterEntry> *entries);
 };
 
 } // namespace farlight

@@ -103,6 +103,10 @@ protected:
             event->accept();
             return;
         }
+        // A box holds one byte: a digit typed into a full box starts the byte anew, however the
+        // caret got there (a second click, an arrow key), instead of being refused.
+        if (typed.size() == 1 && HexDigitValue(typed[0]) >= 0 && text().size() >= PairLength && !hasSelectedText())
+            selectAll();
         QLineEdit::keyPressEvent(event);
     }
 
@@ -118,7 +122,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override
     {
         QLineEdit::mouseReleaseEvent(event);
-        if (std::exchange(m_selectOnRelease, false))
+        // A plain click into the box, focused already or not, shows the pair that typing replaces;
+        // a drag keeps the part it selected.
+        if (std::exchange(m_selectOnRelease, false) || !hasSelectedText())
             selectAll();
     }
 

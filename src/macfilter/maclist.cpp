@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 namespace farlight {
 
 using namespace Qt::StringLiterals;
@@ -64,6 +66,32 @@ std::optional<MacAddress> FirstAddress(QStringView line, bool &severalFields)
     return std::nullopt;
 }
 
+// A line written in the program's own notation: twelve hexadecimal digits first.
+bool InMacFileNotation(QByteArrayView line)
+{
+    return line.size() >= MacFile::KeyLength
+        && std::all_of(line.begin(), line.begin() + MacFile::KeyLength, [](char c) { return HexDigitValue(QChar::fromLatin1(c)) >= 0; });
+}
+
+// Why line @p number of @p text keeps it from being a .MAC file.
+MacListContents RefusedAsMacFile(QByteArrayView text, int number)
+{
+    if (number > MacFile::MaxLines)
+        return Refused(number, u"more than %1 lines"_s.arg(MacFile::MaxLines));
+    qsizetype pos = 0;
+    for (int i = 1; i < number; ++i)
+        pos = text.indexOf('\n', pos) + 1;
+    QByteArrayView line = text.sliced(pos);
+    if (const qsizetype lf = line.indexOf('\n'); lf >= 0)
+        line = line.first(lf);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty())
+        return Refused(number, u"an empty line"_s);
+    return Refused(number, u"'%1' is not 12 hexadecimal digits, optionally followed by \",\" and a note"_s
+                               .arg(Shown(QString::fromLatin1(line))));
+}
+
 } // namespace
 
 QString MacListContents::detail() const
@@ -91,13 +119,30 @@ MacListContents MacList::read(const QString &path)
         return Refused(0, file.errorString());
     if (data.size() > MacFile::MaxFileSize)
         return Refused(0, u"larger than %1 bytes"_s.arg(MacFile::MaxFileSize));
-    return parse(data);
+    return parse(data, MacFile::hasMacFileName(path));
 }
 
-MacListContents MacList::parse(QByteArrayView text)
+MacListContents MacList::parse(QByteArrayView text, bool namedMacFile)
 {
     if (auto entries = MacFile::parse(text))
         return {*entries, 0, 0, {}};
+    if (namedMacFile) {
+        // A file named .MAC and written in its notation must keep its rules: a blank line, a
+        // 129th line or a stray character is a damaged file, not a list to guess at. One named
+        // .MAC but written in another notation is read as any list is.
+        bool otherNotation = false;
+        for (qsizetype pos = 0; pos < text.size();) {
+            const qsizetype lf = text.indexOf('\n', pos);
+            const QByteArrayView line = text.sliced(pos, (lf < 0 ? text.size() : lf) - pos);
+            pos = lf < 0 ? text.size() : lf + 1;
+            if (InMacFileNotation(line))
+                return RefusedAsMacFile(text, MacFile::firstUnacceptableLine(text));
+            bool severalFields = false;
+            otherNotation = otherNotation || FirstAddress(QString::fromUtf8(line), severalFields);
+        }
+        if (!otherNotation)
+            return RefusedAsMacFile(text, MacFile::firstUnacceptableLine(text));
+    }
 
     if (text.startsWith(Utf8Bom))
         text = text.sliced(Utf8Bom.size());

@@ -27,6 +27,7 @@ struct MacListContents
 /// @brief MAC filter lists in the forms administrators keep them in: the program's own .MAC
 /// files, one address per line in any common notation, or a spreadsheet's CSV export.
 ///
+/// A file named .MAC and written in that notation must be a valid .MAC file.
 /// A text every line of which is a .MAC line (12 hexadecimal digits, optionally "," and a note;
 /// at most 128 lines) is read as a .MAC file whatever its name: letter case and notes are kept,
 /// and addresses that cannot be filtered are dropped, so the window saves it back unchanged.
@@ -42,8 +43,9 @@ class MacList
 public:
     /// @brief Reads the file @p path; a file over MacFile::MaxFileSize is refused unread.
     static MacListContents read(const QString &path);
-    /// @brief Reads a list from its text.
-    static MacListContents parse(QByteArrayView text);
+    /// @brief Reads a list from its text. With @p namedMacFile (the file's name ends in .MAC), a
+    /// text in the .MAC notation is held to the .MAC file's rules: any line that breaks them refuses it.
+    static MacListContents parse(QByteArrayView text, bool namedMacFile = false);
 };
 
 } // namespace farlight

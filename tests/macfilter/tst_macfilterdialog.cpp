@@ -52,6 +52,7 @@ private slots:
         QTest::newRow("one digit becomes 07 on leaving") << "Mac2" << "7" << "7 Mac2 07";
         QTest::newRow("two digits move on, last box to Add") << "Mac5" << "7f" << "7F Mac_add 7F";
         QTest::newRow("paste filtered like typing") << "Mac2" << "paste f:f" << "FF Mac3 FF";
+        QTest::newRow("a click into the box that has focus") << "Mac0" << "7f" << "7F Mac1 7F";
         QTest::newRow("paste of more than a byte refused") << "Mac2" << "paste 00:1a:2b" << "00 Mac2 00";
     }
 
