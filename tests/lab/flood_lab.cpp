@@ -1,7 +1,7 @@
 // Lab test: a search and an upload while udpflood, from a stranger's address on the devices'
-// segment, sends the waiting port 330,000 junk datagrams a second shaped like its answers. The
-// search must keep its 15 steps at most 1 s apart and list exactly the lab's devices; the upload
-// must store the very image. Prints how many datagrams a second the flood sent, the socket took
+// segment, sends the waiting port junk datagrams shaped like its answers: half as many a second as
+// a search took here from an unthrottled flood, at most 330,000. The search must keep its 15
+// steps at most 1 s apart and list exactly the lab's devices; the upload must store the very image. Prints how many datagrams a second the flood sent, the socket took
 // and the kernel dropped for a full buffer. Run through lab/with-lab.sh (farlight_add_lab_test).
 #include "discovery/searchsession.h"
 #include "firmware/tftpupload.h"
@@ -29,10 +29,16 @@ const QString Stranger = u"192.168.77.98"_s;
 // What two processes sent when the search was measured without a flood test: it held then. An
 // AddressSanitizer build handles each datagram about three times slower, and is flooded accordingly.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int FloodRate = 110000;
+constexpr int MaxFloodRate = 110000;
 #else
-constexpr int FloodRate = 330000;
+constexpr int MaxFloodRate = 330000;
 #endif
+// A busy machine takes fewer datagrams a second than a quiet one, and a flood beyond what the
+// socket can take loses the devices' answers with the junk in any program. So the flood is at most
+// this share of what a search took here, in this run, from a flood as fast as it could go.
+constexpr double CapacityShare = 0.5;
+constexpr int MinFloodRate = 5000;
+constexpr int CalibrationSeconds = 1;
 
 // The workstation namespace's count of datagrams the kernel dropped for a full receive buffer:
 // the second of the two "Udp:" lines of /proc/net/snmp, under the name the first gives.
@@ -63,20 +69,45 @@ private slots:
                  0);
         m_flood.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_flood.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        calibrate();
     }
     void search();
     void upload();
 
 private:
+    // Sets the flood's rate from what a search takes here now from a flood as fast as it can go.
+    void calibrate()
+    {
+        AppState state;
+        const std::unique_ptr<Platform> platform = CreateSystemPlatform();
+        SearchSession session(state, *platform);
+        qint64 judged = 0;
+        connect(&session, &SearchSession::datagramJudged, this, [&] { ++judged; });
+        QVERIFY(session.start());
+        m_rate = 0; // as fast as it can
+        QSignalSpy floodEnded(&m_flood, &QProcess::finished);
+        startFlood(session.sockets().front()->localPort(), "search", CalibrationSeconds);
+        // The spy's wait runs the event loop, which reads the socket meanwhile.
+        QVERIFY(floodEnded.wait(10000));
+        session.stop();
+        m_rate = int(qBound(double(MinFloodRate), CapacityShare * double(judged) / CalibrationSeconds,
+                            double(MaxFloodRate)));
+        qInfo("a search took %lld datagrams in %d s of an unthrottled flood: flooding at %d/s", judged,
+              CalibrationSeconds, m_rate);
+        m_flood.readAllStandardOutput();
+    }
+
     // Floods @p port of the workstation with junk of @p kind for at most @p seconds.
     void startFlood(quint16 port, const char *kind, int seconds)
     {
         m_dropsBefore = ReceiveBufferDrops();
-        m_flood.start(u"ip"_s,
-                      {u"netns"_s, u"exec"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"), QStringLiteral(UDPFLOOD),
-                       u"--from"_s, Stranger, u"--to"_s, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"), u"--port"_s,
-                       QString::number(port), u"--kind"_s, QString::fromLatin1(kind), u"--seconds"_s,
-                       QString::number(seconds), u"--rate"_s, QString::number(FloodRate)});
+        QStringList arguments{u"netns"_s, u"exec"_s, qEnvironmentVariable("FARLIGHT_LAB_DEV_NETNS"), QStringLiteral(UDPFLOOD),
+                              u"--from"_s, Stranger, u"--to"_s, qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"), u"--port"_s,
+                              QString::number(port), u"--kind"_s, QString::fromLatin1(kind), u"--seconds"_s,
+                              QString::number(seconds)};
+        if (m_rate > 0)
+            arguments << u"--rate"_s << QString::number(m_rate);
+        m_flood.start(u"ip"_s, arguments);
         QVERIFY(m_flood.waitForStarted());
     }
     // Ends the flood and prints the rates; @p received datagrams reached the socket meanwhile.
@@ -97,6 +128,7 @@ private:
 
     QProcess m_flood;
     qint64 m_dropsBefore = 0;
+    int m_rate = MaxFloodRate;
 };
 
 void TestFloodLab::search()
