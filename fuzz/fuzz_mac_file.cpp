@@ -33,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const MacListContents list = MacList::parse(file);
     FUZZ_CHECK(list.ok() || (list.message == StringId::NotValidMacFile && !list.reason.isEmpty()));
     FUZZ_CHECK(entries || (list.entries.size() <= FilterTable::Capacity && list.addresses().size() == list.entries.size()));
+    // Named .MAC, the same text is read as the .MAC file it is, or refused with a reason.
+    const MacListContents named = MacList::parse(file, true);
+    FUZZ_CHECK(named.ok() || (named.message == StringId::NotValidMacFile && !named.reason.isEmpty()));
+    FUZZ_CHECK(!entries || (named.ok() && sameEntries(named.entries, *entries)));
     if (!entries)
         return 0;
     FUZZ_CHECK(list.ok() && sameEntries(list.entries, *entries));
