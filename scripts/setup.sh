@@ -23,6 +23,9 @@ packages=(
     nftables
     # scripts/run.sh without a display: xvfb-run, and import for a screenshot
     xvfb xauth imagemagick
+    # the start-up test on a desktop whose accessibility bus hangs: a session bus, the bus
+    # launcher, and xwininfo to see the window
+    dbus at-spi2-core x11-utils
     # the install test and the Debian package: validators of the desktop entry and the AppStream
     # metadata, and dpkg-shlibdeps (dpkg-dev) with file for CPack's dependency computation
     desktop-file-utils appstream dpkg-dev file

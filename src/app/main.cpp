@@ -25,6 +25,7 @@ int main(int argc, char *argv[])
     // A second copy ends silently: no window, no message.
     if (!platform->claimSingleInstance())
         return 0;
+    platform->prepareDesktop();
 
     farlight::AppState state;
     farlight::StartWindow window(state, *platform);

@@ -4,6 +4,9 @@
 #include "netenv/routetable.h"
 #include "protocol/macaddress.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -234,6 +237,24 @@ bool LinuxPlatform::claimSingleInstance()
     const int code = errno;
     ::close(fd);
     return code != EWOULDBLOCK;
+}
+
+void LinuxPlatform::prepareDesktop()
+{
+    // Set, Qt's bridge skips its blocking status reads and connects in the background.
+    static constexpr char AlwaysOn[] = "QT_LINUX_ACCESSIBILITY_ALWAYS_ON";
+    if (qEnvironmentVariableIsSet(AlwaysOn))
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QStringLiteral("org.a11y.Bus");
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(service))
+        return;
+    QDBusMessage get = QDBusMessage::createMethodCall(service, QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, AccessibilityProbeMs);
+    if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply"))
+        qputenv(AlwaysOn, "1");
 }
 
 qint32 LinuxPlatform::osVersionCode()

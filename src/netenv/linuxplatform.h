@@ -34,6 +34,14 @@ public:
     /// starts unlocked rather than let another user keep it from starting.
     bool claimSingleInstance() override;
     qint32 osVersionCode() override;
+    /// @brief Asks the session's accessibility bus, with a short time-out, whether it answers.
+    /// Qt's bridge asks it with blocking calls of 25 s each before the first window shows; a bus
+    /// that does not answer in time is left to connect later, without the blocking calls, so a
+    /// hung bus launcher no longer keeps the program from appearing for most of a minute.
+    void prepareDesktop() override;
+
+    /// How long the accessibility bus may take to answer before it counts as hung.
+    static constexpr int AccessibilityProbeMs = 1000;
 
     /// @brief "farlight.lock" in the user's runtime folder ($XDG_RUNTIME_DIR), or else in a
     /// folder of the temporary folder named with the user id.

@@ -40,6 +40,10 @@ public:
     /// @brief The operating-system version code (see GetOsVersionCode in netenv/platformutils.h).
     virtual qint32 osVersionCode() = 0;
 
+    /// @brief Called once before the first window: keeps a desktop service that does not answer
+    /// (an accessibility bus that hangs) from holding the windows back. Nothing to do by default.
+    virtual void prepareDesktop() {}
+
 protected:
     Platform() = default;
     Platform(const Platform &) = default;
