@@ -144,6 +144,51 @@ private slots:
         QVERIFY(!peer.sendData("closed"));
     }
 
+    // Handlers that delete the peer, or wait and so let a nested dispatch run, while datagrams
+    // are still queued: no access after the peer is gone (AddressSanitizer sees one), and the
+    // outer handler reads its own datagram again once it is back.
+    void handlersThatEndThePeer_data()
+    {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QByteArrayList>("seen");
+        QTest::newRow("signal deletes") << "delete" << QByteArrayList{"one"};
+        QTest::newRow("arrival handler deletes") << "arrival delete" << QByteArrayList{"one"};
+        QTest::newRow("nested dispatch deletes") << "nested delete" << QByteArrayList{"one", "two", "gone"};
+        QTest::newRow("nested dispatch, then the outer datagram") << "nested" << QByteArrayList{"one", "two", "three", "one"};
+    }
+
+    void handlersThatEndThePeer()
+    {
+        QFETCH(QString, handler);
+        QFETCH(QByteArrayList, seen);
+        QByteArrayList got;
+        QPointer<UdpPeer> peer = new UdpPeer;
+        QVERIFY(peer->bind(0, "10.1.0.1", m_a0));
+        int depth = 0;
+        const auto handle = [&] {
+            got.append(peer->getData());
+            const bool outer = depth++ == 0;
+            if (handler.endsWith(u"delete") && (!handler.startsWith(u"nested") || !outer)) {
+                delete peer.data();
+                return;
+            }
+            if (outer && handler.startsWith(u"nested")) {
+                if (!QTest::qWaitFor([&] { return got.size() >= 2; }, 5000))
+                    return;
+                got.append(peer ? peer->getData() : QByteArray("gone"));
+            }
+            --depth;
+        };
+        if (handler.startsWith(u"arrival"))
+            peer->setArrivalHandler(handle);
+        else
+            connect(peer, &UdpPeer::dataArrival, this, handle);
+        for (const QByteArray data : {"one", "two", "three"})
+            QVERIFY(m_device.writeDatagram(data, QHostAddress("10.1.0.1"), peer->localPort()) == data.size());
+        QTRY_COMPARE(got, seen);
+        delete peer.data();
+    }
+
 private:
     QProcess m_holder;
     QUdpSocket m_device;
