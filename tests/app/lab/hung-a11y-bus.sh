@@ -40,7 +40,11 @@ wait "$program" 2>/dev/null
 [ -n "$shown" ]
 SESSION
 
-if "${as_user[@]}" env QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" WORK="$work" FARLIGHT="$farlight" LIMIT_S=$limit_s \
+# libxkbcommon-x11 copies the X server's counted atom names with strndup, which AddressSanitizer's
+# strict string checks take for unterminated strings. The other tests keep the strict checks.
+asan_options=${ASAN_OPTIONS:-}
+asan_options=${asan_options//strict_string_checks=1/strict_string_checks=0}
+if "${as_user[@]}" env QT_QPA_PLATFORM=xcb ASAN_OPTIONS="$asan_options" XDG_RUNTIME_DIR="$work" WORK="$work" FARLIGHT="$farlight" LIMIT_S=$limit_s \
     xvfb-run -a -s "-nolisten tcp" dbus-run-session -- bash "$work/session.sh"; then
     echo "the window showed within $limit_s s with the accessibility bus hung"
     echo "1 passed, 0 failed"
