@@ -269,6 +269,15 @@ bool EchoOn(int terminal)
     return tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
 }
 
+// The state letter of process @p pid in /proc ('T' when stopped), or 0.
+char ProcessState(pid_t pid)
+{
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    const qsizetype end = line.lastIndexOf(") ");
+    return end >= 0 && end + 2 < line.size() ? line[end + 2] : 0;
+}
+
 // What @p fd gives until @p until appears in it or 5 s have passed.
 QByteArray ReadUntil(int fd, const QByteArray &until)
 {
@@ -342,6 +351,9 @@ void TestCli::promptEcho()
     if (signal == SIGTSTP) {
         kill(prompter, SIGTSTP);
         QVERIFY(waitForEcho(true));
+        // As a shell does, it continues the job once it has stopped: a continue that came while
+        // the handler still ran would be lost to the stop that follows it.
+        QVERIFY(QTest::qWaitFor([&] { return ProcessState(prompter) == 'T'; }, 5000));
         kill(prompter, SIGCONT);
         QVERIFY(waitForEcho(false));
     } else if (signal != 0) {
