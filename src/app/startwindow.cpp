@@ -15,6 +15,7 @@
 #include "netenv/platform.h"
 #include "resources/strings.h"
 #include "session/devicelistmodel.h"
+#include "session/sharedaddress.h"
 #include "session/usersettings.h"
 #include "widgets/twips.h"
 
@@ -651,21 +652,12 @@ int StartWindow::selectedDevice() const
     return row.isValid() ? row.data(DeviceListModel::DeviceIndexRole).toInt() : -1;
 }
 
-bool StartWindow::confirmSharedAddress(int deviceIndex, const QString &command)
+bool StartWindow::confirmSharedAddress(const DeviceTarget &device, const QString &what)
 {
-    const DeviceRecord *device = m_state.device(deviceIndex);
-    const QList<int> sharing = device ? m_state.devicesAt(device->IpAddress) : QList<int>();
-    if (sharing.size() < 2)
+    const SharedAddress shared = FindSharedAddress(m_state, device);
+    if (!shared.shared())
         return true;
-    QStringList macs;
-    for (int index : sharing)
-        macs.append(FormatMac(m_state.deviceTable[std::size_t(index)].Mac));
-    const QString question =
-        QStringLiteral("The address %1 is shared by %2 found devices (%3). %4 goes to the address, so it reaches "
-                       "whichever of them answers, which may not be %5.\n\nGo on?")
-            .arg(device->IpAddress)
-            .arg(sharing.size())
-            .arg(macs.join(QStringLiteral(", ")), command, FormatMac(device->Mac));
+    const QString question = SharedAddressText(shared, what) + QStringLiteral("\n\nGo on?");
     return QMessageBox::question(this, m_state.appTitle, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
@@ -680,7 +672,7 @@ void StartWindow::openDeviceDialog(DeviceDialog kind)
     if (!device || !factory || m_session.isActive())
         return;
     // Set IP and MAC filtering name the device by its MAC; an upload goes to its address.
-    if (kind == DeviceDialog::Download && !confirmSharedAddress(deviceIndex, QStringLiteral("A firmware upload")))
+    if (kind == DeviceDialog::Download && !confirmSharedAddress(*device, QStringLiteral("a firmware upload")))
         return;
     QPointer<QDialog> dialog = factory(*device, m_password, this);
     if (!dialog)
@@ -730,7 +722,7 @@ void StartWindow::OpenWebAdmin()
 {
     const int deviceIndex = selectedDevice();
     const std::optional<DeviceTarget> device = m_state.target(deviceIndex);
-    if (!device || !confirmSharedAddress(deviceIndex, QStringLiteral("The web page")))
+    if (!device || !confirmSharedAddress(*device, QStringLiteral("the web page")))
         return;
     m_platform.removeArpEntry(device->interfaceIndex, device->address);
     m_platform.openUrl(QUrl(QStringLiteral("http://") + device->address));

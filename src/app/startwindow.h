@@ -119,9 +119,9 @@ private:
     /// The device table index of the one selected row's device, or -1.
     int selectedDevice() const;
     void openFleetDialog(DeviceDialog kind);
-    /// Before a command that reaches a device by its address: when other found devices answer
-    /// from the same address, says so and asks whether to go on.
-    bool confirmSharedAddress(int deviceIndex, const QString &command);
+    /// Before @p what reaches a device by its address: when other found devices answer from the
+    /// same address, says so and asks whether to go on.
+    bool confirmSharedAddress(const DeviceTarget &device, const QString &what);
     /// After "Set IP OK": whether the device answers where it was sent, told in the status bar.
     void verifyAddress(const QDialog &dialog);
     void selectRowAt(const QPoint &viewportPos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);

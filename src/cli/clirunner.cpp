@@ -6,6 +6,8 @@
 #include "diagnosis/diagnosis.h"
 #include "diagnosis/report.h"
 #include "firmware/firmwareimage.h"
+#include "firmware/uploadplan.h"
+#include "firmware/uploadtext.h"
 #include "ipconfig/inetaddr.h"
 #include "ipconfig/staticsettings.h"
 #include "macfilter/filtertable.h"
@@ -107,22 +109,19 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
         m_search.setAwaitedNames(names, m_command.adapter, m_command.kind == Command::Kind::Upgrade);
     }
     connect(&m_batch, &UpgradeBatch::progress, this, [this](int target, int percent) {
-        showProgress(target, percent, u"%1%"_s.arg(percent));
+        showProgress(target, percent, TransferText(percent, m_image.size(), m_batch.attemptElapsedMs(target)));
     });
     connect(&m_batch, &UpgradeBatch::retrying, this, [this](int target, TftpUpload::Outcome outcome, int code) {
-        showProgress(target, 0, u"%1; starting again"_s.arg(UploadOutcomeText(outcome, code)));
+        showProgress(target, 0, RetryText(outcome, code));
     });
     connect(&m_batch, &UpgradeBatch::targetFinished, this, [this](int target, const UpgradeBatch::Result &result) {
         Outcome &outcome = m_outcomes[target];
         outcome.ok = result.ok();
         outcome.result = UpgradeResultText(result);
-        if (result.attempts > 1)
-            outcome.result += u" (%1 attempts)"_s.arg(result.attempts);
         outcome.ms = result.elapsedMs;
         showProgress(target, std::nullopt, outcome.result);
     });
-    connect(&m_batch, &UpgradeBatch::restarting, this,
-            [this](int target) { showProgress(target, 100, u"waiting for it to come back"_s); });
+    connect(&m_batch, &UpgradeBatch::restarting, this, [this](int target) { showProgress(target, 100, RestartingText()); });
     connect(&m_batch, &UpgradeBatch::finished, this, &Runner::summarize);
 
     connect(&m_setIp, &SetIpBatch::jobStarted, this, [this](int target) {
@@ -240,47 +239,23 @@ void Runner::searched(SearchSession::Outcome outcome)
     if (selection.indexes.isEmpty())
         return m_command.format == OutputFormat::Json ? summarize() : end(ExitCode::Failure);
     m_targets = selection.indexes;
-    if (m_command.kind == Command::Kind::Upgrade && !m_command.force) {
-        // An upload goes to an address: where several devices answer from it, any one of them
-        // may take the image.
-        for (qsizetype i = m_targets.size() - 1; i >= 0; --i) {
-            const QString &address = m_state.deviceTable[std::size_t(m_targets[i])].IpAddress;
-            const QList<int> sharing = m_state.devicesAt(address);
-            if (sharing.size() < 2)
-                continue;
-            QStringList macs;
-            for (int index : sharing)
-                macs.append(FormatMac(m_state.deviceTable[std::size_t(index)].Mac));
-            const QString label = DeviceLabel(m_state, m_targets[i]);
-            err() << u"%1: the address %2 is shared by %3 found devices (%4); an upload reaches whichever answers. "
-                     "Give each its own address with set-ip first, or use --force."_s.arg(label, address)
-                         .arg(sharing.size())
-                         .arg(macs.join(u", "_s))
-                  << Qt::endl;
-            m_unresolved.append({label, u"refused: address shared"_s, false, -1, m_targets[i]});
-            m_targets.removeAt(i);
-        }
-        if (m_targets.isEmpty())
-            return summarize();
+    if (m_command.kind == Command::Kind::Upgrade)
+        return upgrade(PlanUploads(m_state, m_targets, m_command.force));
+    QList<DeviceTarget> devices;
+    for (int index : std::as_const(m_targets)) {
+        if (const std::optional<DeviceTarget> device = m_state.target(index))
+            devices.append(*device);
     }
-    if (m_command.kind != Command::Kind::Upgrade) {
-        QList<DeviceTarget> devices;
-        for (int index : std::as_const(m_targets)) {
-            if (const std::optional<DeviceTarget> device = m_state.target(index))
-                devices.append(*device);
-        }
-        if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
-            err() << *refusal << Qt::endl;
-            return end(ExitCode::Usage);
-        }
+    if (const std::optional<QString> refusal = m_passwords.ready(devices)) {
+        err() << *refusal << Qt::endl;
+        return end(ExitCode::Usage);
     }
     switch (m_command.kind) {
     case Command::Kind::Search:
     case Command::Kind::Doctor:
     case Command::Kind::Apply:
-        break;
     case Command::Kind::Upgrade:
-        return upgrade(m_targets);
+        break;
     case Command::Kind::FilterGet:
         return filterGet(m_targets.first());
     case Command::Kind::SetIp:
@@ -347,31 +322,39 @@ void Runner::deviceDone(int target, const QString &result, bool ok)
         << outcome.device << u": "_s << result << Qt::endl;
 }
 
-void Runner::upgrade(const QList<int> &indexes)
+void Runner::upgrade(const UploadPlan &plan)
 {
-    QList<DeviceTarget> targets;
-    for (int index : indexes) {
-        const std::optional<DeviceTarget> target = m_state.target(index);
-        if (!target)
-            continue;
-        targets.append(*target);
+    for (const UploadPlan::Refusal &refusal : plan.refused) {
+        const QString label = DeviceLabel(m_state, refusal.index);
+        err() << label << u": "_s << SharedAddressText(refusal.shared, u"an upload"_s)
+              << u" Give each its own address with set-ip first, or use --force."_s << Qt::endl;
+        m_unresolved.append({label, SharedAddressRefusal(refusal.shared), false, -1, refusal.index});
+    }
+    for (int index : plan.unreachable)
+        m_unresolved.append({DeviceLabel(m_state, index), UploadOutcomeText(TftpUpload::Outcome::SendFailed, -1), false, -1, index});
+    if (plan.targets.isEmpty())
+        return summarize();
+    // The batch numbers its targets by their place in plan.targets; the outcomes and the progress
+    // lines are kept in that order, so one index serves all three.
+    for (int index : plan.indexes) {
         m_outcomes.append({DeviceLabel(m_state, index), {}, false, -1, index});
         m_progress.append(Progress());
     }
+    const int count = int(plan.targets.size());
     err() << u"Uploading %1 (%2 bytes) to %3 device(s), %4 at a time"_s.arg(
-        m_command.firmware, QString::number(m_image.size()), QString::number(indexes.size()),
-        QString::number(qMin(m_command.jobs, int(indexes.size())))) << Qt::endl;
+        m_command.firmware, QString::number(m_image.size()), QString::number(count),
+        QString::number(qMin(m_command.jobs, count))) << Qt::endl;
     m_batch.setJobs(m_command.jobs);
     m_batch.setRetries(m_command.retries);
     m_batch.setWaitForRestart(m_command.wait);
     m_batch.restartWatch().setTimeout(std::chrono::seconds(m_command.waitTimeoutS));
-    if (!m_batch.start(targets, m_image)) {
+    if (!m_batch.start(plan.targets, m_image)) {
         err() << u"cannot open UDP port %1: %2"_s.arg(TftpUpload::LocalPort).arg(m_batch.errorString()) << Qt::endl;
         return end(ExitCode::Failure);
     }
     if (m_console.progressOnTerminal) {
-        for (int i = 0; i < indexes.size(); ++i)
-            showProgress(i, std::nullopt, u"waiting"_s);
+        for (int i = 0; i < count; ++i)
+            showProgress(i, std::nullopt, QueuedText());
     }
 }
 

@@ -22,6 +22,7 @@
 
 namespace farlight {
 class AppState;
+struct UploadPlan;
 class Diagnosis;
 class Platform;
 } // namespace farlight
@@ -128,7 +129,7 @@ private:
     /// The credentials file, and the usual password when a device may need it and it needs no prompt.
     bool takePasswords();
     void searched(SearchSession::Outcome outcome);
-    void upgrade(const QList<int> &indexes);
+    void upgrade(const UploadPlan &plan);
     void filterGet(int index);
     void doctor();
     /// Sets the addresses or writes the lists, --jobs devices at once.

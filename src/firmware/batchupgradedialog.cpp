@@ -1,8 +1,10 @@
 #include "firmware/batchupgradedialog.h"
 
 #include "firmware/firmwareimage.h"
+#include "firmware/uploadtext.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
+#include "session/sharedaddress.h"
 #include "session/usersettings.h"
 
 #include <QCheckBox>
@@ -12,7 +14,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,28 +33,8 @@ constexpr int DefaultJobs = 4;
 const QString JobsKey = u"firmware/uploadsAtOnce"_s;
 const QString FileFilter = u"BIN FILE (*.bin)"_s;
 constexpr auto WaitTick = std::chrono::seconds(1);
-// Below this, a rate says more about the timer than about the link.
-constexpr qint64 MinRateMs = 300;
-
-QString Size(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
 
 } // namespace
-
-QString TransferText(qint64 sent, qint64 total, qint64 elapsedMs)
-{
-    QString words = u"%1 of %2"_s.arg(Size(sent), Size(total));
-    if (elapsedMs < MinRateMs || sent <= 0)
-        return words;
-    const double bytesPerSecond = double(sent) * 1000.0 / double(elapsedMs);
-    const qint64 left = qint64(double(total - sent) / bytesPerSecond + 0.5);
-    words += u", %1/s"_s.arg(Size(qint64(bytesPerSecond)));
-    if (sent < total)
-        words += u", %1 s left"_s.arg(left);
-    return words;
-}
 
 BatchUpgradeDialog::BatchUpgradeDialog(Platform &platform, const AppState &state, const QList<DeviceTarget> &devices,
                                        QWidget *parent)
@@ -98,9 +79,8 @@ BatchUpgradeDialog::BatchUpgradeDialog(Platform &platform, const AppState &state
     for (const DeviceTarget &device : devices) {
         Row row;
         row.device = device;
-        const qsizetype sharing = state.devicesAt(device.address).size();
-        if (sharing > 1)
-            row.refusal = u"refused: %1 devices share the address; number them first"_s.arg(sharing);
+        if (const SharedAddress shared = FindSharedAddress(state, device); shared.shared())
+            row.refusal = SharedAddressRefusal(shared);
         auto *item = new QTreeWidgetItem(m_table, {device.hostName, FormatMac(device.mac), device.address});
         // A refused device gets no upload, so no bar either; only its rows run.
         if (row.refusal.isEmpty()) {
@@ -161,9 +141,11 @@ BatchUpgradeDialog::BatchUpgradeDialog(Platform &platform, const AppState &state
     connect(m_closeButton, &QPushButton::clicked, this, &BatchUpgradeDialog::reject);
     connect(m_batch, &UpgradeBatch::progress, this, &BatchUpgradeDialog::showProgress);
     connect(m_batch, &UpgradeBatch::retrying, this, [this](int target, TftpUpload::Outcome outcome, int code) {
-        Row &row = m_rows[m_runRows.value(target)];
-        row.attemptClock.start();
-        setResult(m_runRows.value(target), UploadOutcomeText(outcome, code) + u"; starting again"_s, false);
+        const int rowIndex = m_runRows.value(target, -1);
+        if (rowIndex < 0)
+            return;
+        m_rows[rowIndex].uploading = false;
+        setResult(rowIndex, RetryText(outcome, code), false);
     });
     connect(m_batch, &UpgradeBatch::restarting, this, &BatchUpgradeDialog::showRestarting);
     connect(m_batch, &UpgradeBatch::targetFinished, this, &BatchUpgradeDialog::showResult);
@@ -247,10 +229,10 @@ void BatchUpgradeDialog::run(const QList<int> &rows)
         r.running = true;
         r.uploadFailed = false;
         r.bar->setValue(0);
-        r.attemptClock.invalidate();
+        r.uploading = false;
         r.waitClock.invalidate();
         m_table->topLevelItem(row)->setText(Sent, QString());
-        setResult(row, u"waiting"_s, false);
+        setResult(row, QueuedText(), false);
     }
     showWaits();
 }
@@ -261,13 +243,10 @@ void BatchUpgradeDialog::showProgress(int target, int percent)
     if (rowIndex < 0)
         return;
     Row &row = m_rows[rowIndex];
-    if (!row.attemptClock.isValid()) {
-        row.attemptClock.start();
+    if (!std::exchange(row.uploading, true))
         setResult(rowIndex, u"uploading"_s, false);
-    }
     row.bar->setValue(percent);
-    const qint64 sent = m_imageSize * percent / 100;
-    m_table->topLevelItem(rowIndex)->setText(Sent, TransferText(sent, m_imageSize, row.attemptClock.elapsed()));
+    m_table->topLevelItem(rowIndex)->setText(Sent, TransferText(percent, m_imageSize, m_batch->attemptElapsedMs(target)));
 }
 
 void BatchUpgradeDialog::showRestarting(int target)
@@ -289,7 +268,7 @@ void BatchUpgradeDialog::showWaits()
         const Row &row = m_rows[i];
         if (row.running && row.waitClock.isValid()) {
             ++restarting;
-            setResult(int(i), u"restarting, %1 s"_s.arg(row.waitClock.elapsed() / 1000), false);
+            setResult(int(i), RestartingText(row.waitClock.elapsed()), false);
         } else if (row.running) {
             ++uploading;
         }
@@ -316,12 +295,7 @@ void BatchUpgradeDialog::showResult(int target, const UpgradeBatch::Result &resu
         row.bar->setValue(100);
     showWaits();
     // The bar says the image went over; what the row adds is whether the device came back.
-    QString words = result.restart == UpgradeBatch::Result::Restart::NotAwaited
-        ? UpgradeResultText(result)
-        : RestartText(result.restart == UpgradeBatch::Result::Restart::Back, result.restartMs);
-    if (result.attempts > 1)
-        words += u" (%1 attempts)"_s.arg(result.attempts);
-    setResult(rowIndex, words, !result.ok());
+    setResult(rowIndex, UpgradeResultText(result, true), !result.ok());
 }
 
 void BatchUpgradeDialog::batchFinished()

@@ -56,8 +56,8 @@ private:
         DeviceTarget device;
         QString refusal; ///< why it gets no upload, or empty
         QProgressBar *bar = nullptr;
-        QElapsedTimer attemptClock; ///< since the current attempt began
-        QElapsedTimer waitClock;    ///< since the upload ended, while it restarts
+        QElapsedTimer waitClock; ///< since the upload ended, while it restarts
+        bool uploading = false;  ///< the current attempt has sent its first block
         bool running = false;
         bool uploadFailed = false;
     };
@@ -88,9 +88,5 @@ private:
     QPushButton *m_retryButton = nullptr;
     QPushButton *m_closeButton = nullptr;
 };
-
-/// @brief The bytes sent of @p total, the rate and the time left, as a row of the dialog shows
-/// them ("1.2 MB of 4.0 MB, 350 KB/s, 8 s left"); without a rate until time has passed.
-QString TransferText(qint64 sent, qint64 total, qint64 elapsedMs);
 
 } // namespace farlight

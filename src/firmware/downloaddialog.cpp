@@ -2,6 +2,7 @@
 
 #include "firmware/firmwareimage.h"
 #include "firmware/upgradebatch.h"
+#include "firmware/uploadtext.h"
 #include "resources/strings.h"
 #include "session/usersettings.h"
 

@@ -3,7 +3,6 @@
 #include "netenv/platform.h"
 #include "netenv/platformutils.h"
 #include "protocol/tftppacket.h"
-#include "resources/strings.h"
 
 #include <QSet>
 #include <QTimer>
@@ -29,6 +28,13 @@ UpgradeBatch::UpgradeBatch(Platform &platform, QObject *parent)
 UpgradeBatch::~UpgradeBatch()
 {
     cancel();
+}
+
+qint64 UpgradeBatch::attemptElapsedMs(int target) const
+{
+    if (target < 0 || std::size_t(target) >= m_jobsList.size() || !m_jobsList[std::size_t(target)].attemptClock.isValid())
+        return -1;
+    return m_jobsList[std::size_t(target)].attemptClock.elapsed();
 }
 
 bool UpgradeBatch::probe(const QList<DeviceTarget> &targets)
@@ -119,6 +125,7 @@ bool UpgradeBatch::startJob(int index)
     job.upload = std::move(upload);
     if (job.result.attempts == 0)
         job.clock.start();
+    job.attemptClock.start();
     ++job.result.attempts;
     job.waiting = false;
     job.upload->start(m_image);
@@ -156,38 +163,6 @@ void UpgradeBatch::jobFinished(int index, TftpUpload::Outcome outcome)
     }
     if (m_remaining == 0)
         emit finished();
-}
-
-QString UploadOutcomeText(TftpUpload::Outcome outcome, int errorCode)
-{
-    using Outcome = TftpUpload::Outcome;
-    switch (outcome) {
-    case Outcome::Complete:
-        return text(StringId::DataTransmitFinish);
-    case Outcome::TimedOut:
-        return text(StringId::TimeOut);
-    case Outcome::DeviceError: {
-        const QString message = TftpUpload::errorMessage(errorCode);
-        return message.isEmpty() ? QStringLiteral("TFTP error %1").arg(errorCode) : message;
-    }
-    case Outcome::Refused:
-        return TftpUpload::errorMessage(Tftp::AccessViolation);
-    case Outcome::Illegal:
-        return TftpUpload::errorMessage(Tftp::IllegalOperation);
-    case Outcome::Stalled:
-        return TftpUpload::errorMessage(Tftp::NotDefined);
-    case Outcome::SendFailed:
-        return text(StringId::IpAddressNotSet);
-    }
-    return {};
-}
-
-QString UpgradeResultText(const UpgradeBatch::Result &result)
-{
-    QString words = UploadOutcomeText(result.outcome, result.errorCode);
-    if (result.restart != UpgradeBatch::Result::Restart::NotAwaited)
-        words += QStringLiteral("; ") + RestartText(result.restart == UpgradeBatch::Result::Restart::Back, result.restartMs);
-    return words;
 }
 
 } // namespace farlight

@@ -74,6 +74,8 @@ public:
     /// @brief Abandons every upload still running; nothing is sent to the devices.
     void cancel();
     QString errorString() const { return m_port.errorString(); }
+    /// @brief How long target @p target's current attempt has run, in ms; -1 before its first.
+    qint64 attemptElapsedMs(int target) const;
 
 signals:
     /// @brief Target @p target (an index into the list given to start) has sent @p percent of
@@ -94,7 +96,8 @@ private:
         DeviceTarget target;
         std::unique_ptr<TftpUpload> upload;
         Result result;
-        QElapsedTimer clock;
+        QElapsedTimer clock;        // from the first attempt
+        QElapsedTimer attemptClock; // from the current attempt
         bool waiting = true; // not yet started, or waiting to start again
     };
 
@@ -116,11 +119,5 @@ private:
     qint32 m_osVersionCode = 0;
     std::chrono::milliseconds m_interval = TftpUpload::RetransmitInterval;
 };
-
-/// @brief How an upload's end is worded, in the window and on the command line alike: the
-/// device's TFTP error by its code; when the device broke the protocol, the error sent back.
-QString UploadOutcomeText(TftpUpload::Outcome outcome, int errorCode);
-/// @brief A target's end in words: the upload's, then how the wait for its restart ended.
-QString UpgradeResultText(const UpgradeBatch::Result &result);
 
 } // namespace farlight

@@ -1,5 +1,5 @@
 // farlight-cli's runner against devices on loopback, in a private network namespace: how each
-// command ends when devices stay silent, share an address or cannot be chosen.
+// command ends when devices stay silent, share an address, lose their adapter or cannot be chosen.
 #include "cli/clirunner.h"
 #include "netenv/fakeplatform.h"
 #include "protocol/bytereader.h"
@@ -7,6 +7,7 @@
 #include "protocol/packetheader.h"
 #include "protocol/searchcodec.h"
 #include "session/appstate.h"
+#include "session/sharedaddress.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -41,6 +42,7 @@ private:
     QUdpSocket m_device;
     QList<quint8> m_macTails;
     bool m_answerSetIp = false;
+    AppState *m_dropAdapterOf = nullptr; // loses its adapter once the search is answered
 };
 
 void TestRunner::initTestCase()
@@ -83,6 +85,8 @@ void TestRunner::answerSearches()
             const QByteArray reply = BuildSearchReply(fields);
             m_device.writeDatagram(reply, request.senderAddress(), quint16(request.senderPort()));
         }
+        if (m_dropAdapterOf)
+            m_dropAdapterOf->adapterCount = 0;
     }
 }
 
@@ -105,7 +109,11 @@ void TestRunner::ends_data()
     QTest::newRow("credentials, a device they do not name") << "set-ip --all --dhcp --credentials CREDS" << 2 << 2
                                                             << "a password is needed";
     // An upload goes by address: to one that several devices share, only with --force.
-    QTest::newRow("upgrade to a shared address") << "upgrade --all IMAGE" << 2 << 1 << "refused: address shared";
+    QTest::newRow("upgrade to a shared address") << "upgrade --all IMAGE" << 2 << 1
+                                                 << SharedAddressRefusal({{}, {}, {MacAddress{}}});
+    // A chosen device the upload cannot reach is a failure of the run, never left out of it; on a
+    // terminal its progress line is not drawn for it. (~: the adapter goes once the search is answered.)
+    QTest::newRow("upgrade, the adapter gone") << "upgrade --all IMAGE --format json ~" << 2 << 1 << "failed,failed";
     // Standard output holds the JSON alone: the lines saying what happened go to standard error.
     QTest::newRow("JSON, set-ip") << "set-ip AP --dhcp --format json +" << 1 << 0 << "ok";
     QTest::newRow("JSON, only unknown names") << "set-ip 127.0.0.99 --dhcp --format json" << 1 << 1 << "not found";
@@ -130,6 +138,8 @@ void TestRunner::ends()
     }
     m_answerSetIp = arguments.endsWith(u" +"_s);
     arguments.remove(u" +"_s);
+    const bool adapterGoes = arguments.endsWith(u" ~"_s);
+    arguments.remove(u" ~"_s);
 
     m_macTails.clear();
     for (int i = 0; i < devices; ++i)
@@ -139,11 +149,13 @@ void TestRunner::ends()
     FakePlatform platform;
     platform.addAdapter(u"lo"_s, AdapterMac, 1, u"127.0.0.1"_s, u"255.0.0.0"_s, u"0.0.0.0"_s);
     AppState state;
+    m_dropAdapterOf = adapterGoes ? &state : nullptr;
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     Console console;
     console.out = &outStream;
     console.err = &errStream;
+    console.progressOnTerminal = adapterGoes;
     if (devices >= 0 && usual)
         console.passwordVariable = u"admin"_s;
     Runner runner(*parsed.command, state, platform, console);
@@ -152,6 +164,7 @@ void TestRunner::ends()
     QSignalSpy finished(&runner, &Runner::finished);
     runner.start();
     QVERIFY(finished.wait(10000));
+    m_dropAdapterOf = nullptr;
     QCOMPARE(finished.first().first().toInt(), exitCode);
     if (!arguments.contains(u"json"_s)) {
         QVERIFY2((out + err).contains(said), qPrintable(out + err));
