@@ -1,5 +1,7 @@
 #include "cli/clioptions.h"
 
+#include "resources/strings.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -119,7 +121,7 @@ bool SplitDevicesAndFile(const QStringList &positional, bool all, Command &comma
         return false;
     }
     if (!all && command.devices.isEmpty()) {
-        error = u"name at least one device, or give --all"_s;
+        error = text(StringId::CliDevicesOrAll);
         return false;
     }
     return true;
@@ -139,8 +141,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     for (const QString &argument : arguments) {
         // A password on the command line shows in every user's process list.
         if (argument == u"--password" || argument.startsWith(u"--password="))
-            return UsageError(u"a password is never taken from the command line (it would show in the process "
-                              "list); use --password-file FILE or the FARLIGHT_PASSWORD variable"_s);
+            return UsageError(text(StringId::CliPasswordOnCommandLine));
     }
 
     QString name = first;
@@ -157,7 +158,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
             spec = &candidate;
     }
     if (!spec)
-        return UsageError(u"unknown command '%1'"_s.arg(first));
+        return UsageError(text(StringId::CliUnknownCommand).arg(first));
 
     Command command;
     command.kind = spec->kind;
@@ -240,7 +241,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     if (const auto jobs = Number(given.contains(u"jobs"_s) ? parser.value(jobsOption) : u"4"_s, 1, 64))
         command.jobs = *jobs;
     else
-        return UsageError(u"--jobs takes a number from 1 to 64"_s, name);
+        return UsageError(text(StringId::CliJobsRange), name);
     if (command.kind == Command::Kind::SetIp || command.kind == Command::Kind::Upgrade
         || command.kind == Command::Kind::FilterSet || command.kind == Command::Kind::Apply) {
         const QString format = parser.value(resultFormatOption);
@@ -260,7 +261,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         else if (format == u"csv")
             command.format = OutputFormat::Csv;
         else
-            return UsageError(u"unknown format '%1' (table, json or csv)"_s.arg(format), name);
+            return UsageError(text(StringId::CliUnknownSearchFormat).arg(format), name);
         break;
     }
     case Command::Kind::SetIp:
@@ -270,9 +271,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
             return UsageError(u"give either devices or --all, not both"_s, name);
         // One static address for several devices would give them all the same one.
         if (command.dhcp ? (positional.isEmpty() && !command.all) : (positional.size() != 1 || command.all))
-            return UsageError(command.dhcp ? u"name at least one device, or give --all"_s
-                                           : u"name exactly one device for a static address"_s,
-                              name);
+            return UsageError(text(command.dhcp ? StringId::CliDevicesOrAll : StringId::CliOneDeviceForStatic), name);
         command.ip = parser.value(ipOption);
         command.mask = parser.value(maskOption);
         if (parser.isSet(gatewayOption))
@@ -295,7 +294,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
         if (!waitTimeout)
             return UsageError(u"--wait-timeout takes a number of seconds from 1 to 3600"_s, name);
         if (parser.isSet(waitTimeoutOption) && !command.wait)
-            return UsageError(u"--wait-timeout goes with --wait"_s, name);
+            return UsageError(text(StringId::CliWaitTimeoutWithoutWait), name);
         command.waitTimeoutS = *waitTimeout;
         break;
     }
@@ -321,7 +320,7 @@ ParsedArguments ParseArguments(const QStringList &arguments)
     }
     case Command::Kind::Apply:
         if (positional.size() != 1)
-            return UsageError(u"name one plan file"_s, name);
+            return UsageError(text(StringId::CliOnePlanFile), name);
         command.plan = positional.first();
         command.dryRun = parser.isSet(dryRunOption);
         command.yes = parser.isSet(yesOption);

@@ -1,6 +1,7 @@
 #include "cli/credentials.h"
 
 #include "cli/password.h"
+#include "resources/strings.h"
 #include "session/devicetarget.h"
 
 #include <QFile>
@@ -52,7 +53,7 @@ std::variant<CredentialsFile, QString> CredentialsFile::parse(QByteArrayView tex
         const auto where = [&](const QString &what) { return u"%1:%2: %3"_s.arg(path).arg(number).arg(what); };
         const qsizetype comma = line.indexOf(Separator);
         if (comma < 0)
-            return where(u"expected DEVICE,PASSWORD"_s);
+            return where(farlight::text(StringId::CliCredentialsLine));
         const QString device = QString::fromUtf8(line.first(comma).trimmed());
         const QString password = QString::fromUtf8(line.sliced(comma + 1).trimmed());
         if (device.isEmpty())
@@ -70,7 +71,7 @@ std::variant<CredentialsFile, QString> CredentialsFile::parse(QByteArrayView tex
         const DeviceName name(device);
         for (qsizetype i = 0; i < credentials.m_lines.size(); ++i) {
             if (credentials.m_lines[i].device == name)
-                return where(u"'%1' was given on line %2 already"_s.arg(device).arg(lineNumbers[i]));
+                return where(farlight::text(StringId::CliGivenAlready).arg(device).arg(lineNumbers[i]));
         }
         credentials.m_lines.append({name, password});
         lineNumbers.append(number);

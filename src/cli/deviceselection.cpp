@@ -2,6 +2,7 @@
 
 #include "cli/deviceformat.h"
 #include "discovery/devicename.h"
+#include "resources/strings.h"
 #include "session/appstate.h"
 #include "session/devicelistmodel.h"
 
@@ -56,7 +57,8 @@ DeviceSelection SelectDevices(const AppState &state, const QStringList &names, b
     if (all) {
         selection.indexes = candidates;
         if (candidates.isEmpty()) {
-            selection.errors.append(u"no device found"_s);
+            selection.messages.append(StringId::CliNoDevice);
+            selection.errors.append(text(StringId::CliNoDevice));
             selection.rejected.append(u"--all"_s);
         }
         return selection;
@@ -80,15 +82,17 @@ DeviceSelection SelectDevices(const AppState &state, const QStringList &names, b
             QStringList labels;
             for (int i : std::as_const(matches))
                 labels.append(DeviceLabel(state, i));
-            selection.errors.append(u"'%1' fits %2 devices: %3; name one by its MAC address"_s.arg(
-                name, QString::number(matches.size()), labels.join(u"; "_s)));
+            selection.messages.append(StringId::CliAmbiguousName);
+            selection.errors.append(text(StringId::CliAmbiguousName).arg(name, QString::number(matches.size()), labels.join(u"; "_s)));
         } else if (!mac && !ip && LooksLikeMac(name)) {
-            selection.errors.append(
-                u"'%1' is not a MAC address (write 00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E)"_s.arg(name));
+            selection.messages.append(StringId::CliNotAMac);
+            selection.errors.append(text(StringId::CliNotAMac).arg(name));
         } else if (!mac && !ip && LooksLikeIp(name)) {
-            selection.errors.append(u"'%1' is not an IP address"_s.arg(name));
+            selection.messages.append(StringId::CliNotAnIp);
+            selection.errors.append(text(StringId::CliNotAnIp).arg(name));
         } else {
-            selection.errors.append(u"no device found with %1 '%2'%3"_s.arg(
+            selection.messages.append(StringId::CliNoSuchDevice);
+            selection.errors.append(text(StringId::CliNoSuchDevice).arg(
                 mac ? u"MAC address"_s : ip ? u"IP address"_s : u"host name"_s, name,
                 adapter.isEmpty() ? QString() : u" on %1"_s.arg(adapter)));
         }

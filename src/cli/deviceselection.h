@@ -15,6 +15,7 @@ struct DeviceSelection
 {
     QList<int> indexes;  ///< device table entries, each once, in the order they were named
     QStringList errors;  ///< one message per name that chose no single device
+    QList<int> messages; ///< the string table id of each message
     QStringList rejected; ///< those names, in the same order
 };
 

@@ -1,6 +1,7 @@
 #include "cli/password.h"
 
 #include "protocol/authblock.h"
+#include "resources/strings.h"
 
 #include <QFile>
 
@@ -85,7 +86,7 @@ QString RefuseOpenSecretFile(const QFile &file, const QString &what)
     // As ssh does with keys: a secret others can read is no secret, and saying so beats using it.
     struct stat status{};
     if (::fstat(file.handle(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
-        return u"permissions %1 for '%2' are too open: the %3 must not be readable by group or others (chmod 600 %2)"_s
+        return text(StringId::CliSecretFileOpen)
             .arg(status.st_mode & 0777, 4, 8, QLatin1Char('0'))
             .arg(file.fileName(), what);
 #else
@@ -100,7 +101,7 @@ QString CheckPassword(const QString &password)
     if (!IsSingleBytePassword(password))
         return u"the password can only hold characters with a single-byte (Latin-1) code"_s;
     if (password.size() > AuthBlock::PasswordSize)
-        return u"the password is longer than the device's %1 characters"_s.arg(AuthBlock::PasswordSize);
+        return text(StringId::CliPasswordTooLong).arg(AuthBlock::PasswordSize);
     return {};
 }
 
@@ -125,7 +126,7 @@ PasswordResult ResolvePassword(const PasswordSources &sources)
         if (!password)
             return {std::nullopt, u"no password was entered"_s};
     } else {
-        return {std::nullopt, u"a password is needed: give --password-file FILE or set FARLIGHT_PASSWORD"_s};
+        return {std::nullopt, text(StringId::CliPasswordNeeded)};
     }
     if (const QString refusal = CheckPassword(*password); !refusal.isEmpty())
         return {std::nullopt, refusal};

@@ -99,6 +99,26 @@ constexpr Entry Table[] = {
     // Texts of this program's own, beyond the product's numbered messages.
     {315, "The password can only hold characters with a single-byte (Latin-1) code. Remove the other characters to continue."},
     {316, "The help page could not be opened. Farlight looks for it in share/farlight/help/index.html."},
+    // farlight-cli's, with %1... for what each names.
+    {401, "unknown command '%1'"},
+    {402, "a password is never taken from the command line (it would show in the process list); use --password-file "
+          "FILE or the FARLIGHT_PASSWORD variable"},
+    {403, "name exactly one device for a static address"},
+    {404, "name at least one device, or give --all"},
+    {405, "--jobs takes a number from 1 to 64"},
+    {406, "--wait-timeout goes with --wait"},
+    {407, "name one plan file"},
+    {408, "unknown format '%1' (table, json or csv)"},
+    {410, "'%1' fits %2 devices: %3; name one by its MAC address"},
+    {411, "'%1' is not a MAC address (write 00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E)"},
+    {412, "'%1' is not an IP address"},
+    {413, "no device found with %1 '%2'%3"},
+    {414, "no device found"},
+    {420, "permissions %1 for '%2' are too open: the %3 must not be readable by group or others (chmod 600 %2)"},
+    {421, "a password is needed: give --password-file FILE or set FARLIGHT_PASSWORD"},
+    {422, "the password is longer than the device's %1 characters"},
+    {430, "expected DEVICE,PASSWORD"},
+    {431, "'%1' was given on line %2 already"},
 };
 
 const QHash<int, QString> &table()

@@ -44,6 +44,25 @@ inline constexpr int NotValidFirmware = 313;
 inline constexpr int NotValidMacFile = 314;
 inline constexpr int PasswordNotSingleByte = 315;
 inline constexpr int HelpMissing = 316;
+// farlight-cli's messages.
+inline constexpr int CliUnknownCommand = 401;
+inline constexpr int CliPasswordOnCommandLine = 402;
+inline constexpr int CliOneDeviceForStatic = 403;
+inline constexpr int CliDevicesOrAll = 404;
+inline constexpr int CliJobsRange = 405;
+inline constexpr int CliWaitTimeoutWithoutWait = 406;
+inline constexpr int CliOnePlanFile = 407;
+inline constexpr int CliUnknownSearchFormat = 408;
+inline constexpr int CliAmbiguousName = 410;
+inline constexpr int CliNotAMac = 411;
+inline constexpr int CliNotAnIp = 412;
+inline constexpr int CliNoSuchDevice = 413;
+inline constexpr int CliNoDevice = 414;
+inline constexpr int CliSecretFileOpen = 420;
+inline constexpr int CliPasswordNeeded = 421;
+inline constexpr int CliPasswordTooLong = 422;
+inline constexpr int CliCredentialsLine = 430;
+inline constexpr int CliGivenAlready = 431;
 } // namespace StringId
 
 /// @brief The caption and message text with the given number, or an empty text for an unknown id.

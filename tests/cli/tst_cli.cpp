@@ -4,6 +4,7 @@
 #include "cli/deviceselection.h"
 #include "cli/password.h"
 #include "cli/terminaloutput.h"
+#include "resources/strings.h"
 #include "session/appstate.h"
 
 #include <QBuffer>
@@ -43,6 +44,12 @@ private slots:
     void promptEcho();
 };
 
+// What Summary() gives for a usage error: its message, @p id, naming @p argument if it names one.
+static QString Refusal(int id, const QString &argument = {})
+{
+    return u"2: farlight-cli: "_s + (argument.isEmpty() ? text(id) : text(id).arg(argument));
+}
+
 // A summary of what the arguments gave, or the exit status with the start of the message.
 static QString Summary(const ParsedArguments &parsed)
 {
@@ -63,26 +70,23 @@ void TestCli::arguments_data()
 {
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QString>("summary");
-    QTest::newRow("unknown command") << "scan" << "2: farlight-cli: unknown command 'scan'";
-    QTest::newRow("password as argument")
-        << "set-ip AP --dhcp --password=secret"
-        << "2: farlight-cli: a password is never taken from the command line (it would show in the process list); "
-           "use --password-file FILE or the FARLIGHT_PASSWORD variable";
+    QTest::newRow("unknown command") << "scan" << Refusal(StringId::CliUnknownCommand, u"scan"_s);
+    QTest::newRow("password as argument") << "set-ip AP --dhcp --password=secret" << Refusal(StringId::CliPasswordOnCommandLine);
     QTest::newRow("static, gateway left out")
         << "set-ip AP --ip 10.0.0.5 --mask 255.0.0.0" << "kind 1 devices AP all 0 file  jobs 4 retries 0 ip 10.0.0.5/255.0.0.0/0.0.0.0 dhcp 0";
     QTest::newRow("set-ip DHCP on two devices, 2 at a time")
         << "set-ip A B --dhcp --jobs 2" << "kind 1 devices A,B all 0 file  jobs 2 retries 0 ip //0.0.0.0 dhcp 1";
     // The same static address for several devices would collide.
     QTest::newRow("set-ip static on two devices")
-        << "set-ip A B --ip 10.0.0.5 --mask 255.0.0.0" << "2: farlight-cli: name exactly one device for a static address";
+        << "set-ip A B --ip 10.0.0.5 --mask 255.0.0.0" << Refusal(StringId::CliOneDeviceForStatic);
     QTest::newRow("upgrade several") << "upgrade A 10.0.0.9 fw.bin --jobs 8 --retries 2"
                                      << "kind 2 devices A,10.0.0.9 all 0 file fw.bin jobs 8 retries 2 ip //0.0.0.0 dhcp 0";
     QTest::newRow("upgrade all") << "upgrade --all fw.bin" << "kind 2 devices  all 1 file fw.bin jobs 4 retries 0 ip //0.0.0.0 dhcp 0";
-    QTest::newRow("upgrade without device") << "upgrade fw.bin" << "2: farlight-cli: name at least one device, or give --all";
-    QTest::newRow("jobs 0") << "upgrade A fw.bin --jobs 0" << "2: farlight-cli: --jobs takes a number from 1 to 64";
-    QTest::newRow("wait timeout without wait") << "upgrade A fw.bin --wait-timeout 9" << "2: farlight-cli: --wait-timeout goes with --wait";
-    QTest::newRow("apply without a plan") << "apply --yes" << "2: farlight-cli: name one plan file";
-    QTest::newRow("unknown format") << "search --format xml" << "2: farlight-cli: unknown format 'xml' (table, json or csv)";
+    QTest::newRow("upgrade without device") << "upgrade fw.bin" << Refusal(StringId::CliDevicesOrAll);
+    QTest::newRow("jobs 0") << "upgrade A fw.bin --jobs 0" << Refusal(StringId::CliJobsRange);
+    QTest::newRow("wait timeout without wait") << "upgrade A fw.bin --wait-timeout 9" << Refusal(StringId::CliWaitTimeoutWithoutWait);
+    QTest::newRow("apply without a plan") << "apply --yes" << Refusal(StringId::CliOnePlanFile);
+    QTest::newRow("unknown format") << "search --format xml" << Refusal(StringId::CliUnknownSearchFormat, u"xml"_s);
 }
 
 void TestCli::arguments()
@@ -98,23 +102,19 @@ void TestCli::selection_data()
     QTest::addColumn<bool>("all");
     QTest::addColumn<QString>("adapter");
     QTest::addColumn<QList<int>>("indexes");
-    QTest::addColumn<QStringList>("errors");
-    const QString twins = u"'twin' fits 2 devices: Twin (192.168.77.30, 00-0A-00-00-00-02); Twin (192.168.77.31, "
-                          "00-0A-00-00-00-03); name one by its MAC address"_s;
-    QTest::newRow("host name in another case, MAC forms and IP with a leading zero name one device once")
-        << QStringList{u"ap-lobby"_s, u"00:0a:1b:2c:3d:4e"_s, u"000A1B2C3D4E"_s, u"192.168.77.021"_s} << false << ""
-        << QList<int>{0} << QStringList();
+    QTest::addColumn<QList<int>>("messages");
+    // (The notations of MACs and addresses are the name parsers' own tests.)
+    QTest::newRow("host name in another case and its MAC name one device once")
+        << QStringList{u"ap-lobby"_s, u"00:0a:1b:2c:3d:4e"_s} << false << "" << QList<int>{0} << QList<int>();
     QTest::newRow("ambiguous host name; the MAC settles it")
-        << QStringList{u"twin"_s, u"00-0A-00-00-00-03"_s} << false << "" << QList<int>{2} << QStringList{twins};
+        << QStringList{u"twin"_s, u"00-0A-00-00-00-03"_s} << false << "" << QList<int>{2} << QList<int>{StringId::CliAmbiguousName};
     QTest::newRow("malformed MAC, bad IP, unknown name")
         << QStringList{u"00-0A-1B-2C-3D"_s, u"10.0.0.256"_s, u"Nobody"_s} << false << "" << QList<int>()
-        << QStringList{u"'00-0A-1B-2C-3D' is not a MAC address (write 00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e or 000A1B2C3D4E)"_s,
-                       u"'10.0.0.256' is not an IP address"_s, u"no device found with host name 'Nobody'"_s};
-    QTest::newRow("a hex-looking host name is a host name") << QStringList{u"cafe"_s} << false << "" << QList<int>{3}
-                                                            << QStringList();
+        << QList<int>{StringId::CliNotAMac, StringId::CliNotAnIp, StringId::CliNoSuchDevice};
+    QTest::newRow("a hex-looking host name is a host name") << QStringList{u"cafe"_s} << false << "" << QList<int>{3} << QList<int>();
     QTest::newRow("adapter narrows") << QStringList{u"AP-Lobby"_s, u"cafe"_s} << false << "eth1" << QList<int>{3}
-                                     << QStringList{u"no device found with host name 'AP-Lobby' on eth1"_s};
-    QTest::newRow("all on an adapter") << QStringList() << true << "eth0" << QList<int>{0, 1, 2} << QStringList();
+                                     << QList<int>{StringId::CliNoSuchDevice};
+    QTest::newRow("all on an adapter") << QStringList() << true << "eth0" << QList<int>{0, 1, 2} << QList<int>();
 }
 
 void TestCli::selection()
@@ -123,7 +123,7 @@ void TestCli::selection()
     QFETCH(bool, all);
     QFETCH(QString, adapter);
     QFETCH(QList<int>, indexes);
-    QFETCH(QStringList, errors);
+    QFETCH(QList<int>, messages);
     AppState state;
     state.adapterTable[0].Name = u"eth0"_s;
     state.adapterTable[1].Name = u"eth1"_s;
@@ -143,7 +143,8 @@ void TestCli::selection()
     }
     const DeviceSelection selection = SelectDevices(state, names, all, adapter);
     QCOMPARE(selection.indexes, indexes);
-    QCOMPARE(selection.errors, errors);
+    QCOMPARE(selection.messages, messages);
+    QCOMPARE(selection.errors.size(), messages.size());
 }
 
 void TestCli::password_data()
@@ -153,17 +154,13 @@ void TestCli::password_data()
     QTest::addColumn<QString>("prompted"); // "-" for no terminal
     QTest::addColumn<QString>("result");   // the password, or "error: ..." ("%1": the file)
     QTest::newRow("file first, its first line without CR LF") << QByteArray("admin\r\nsecond\r\n") << "env" << "typed" << "admin";
-    QTest::newRow("file readable by the group") << QByteArray("admin\n0640") << "env" << "typed"
-                                                << "error: permissions 0640 for '%1' are too open: the password file must "
-                                                   "not be readable by group or others (chmod 600 %1)";
+    QTest::newRow("file readable by the group")
+        << QByteArray("admin\n0640") << "env" << "typed"
+        << u"error: "_s + text(StringId::CliSecretFileOpen).arg(u"0640"_s, u"%1"_s, u"password file"_s);
     QTest::newRow("variable before the prompt") << QByteArray() << "env" << "typed" << "env";
     QTest::newRow("prompt last") << QByteArray() << "" << "typed" << "typed";
-    QTest::newRow("no source") << QByteArray() << "" << "-"
-                               << "error: a password is needed: give --password-file FILE or set FARLIGHT_PASSWORD";
-    QTest::newRow("13 characters") << QByteArray("abcdefghijklm") << "" << "-"
-                                   << "error: the password is longer than the device's 12 characters";
-    QTest::newRow("not Latin-1") << QByteArray() << u"pass\u20ac"_s << "-"
-                                 << "error: the password can only hold characters with a single-byte (Latin-1) code";
+    QTest::newRow("no source") << QByteArray() << "" << "-" << u"error: "_s + text(StringId::CliPasswordNeeded);
+    // (What a password may hold is checked with the credentials below, and by the login and the scrambler.)
 }
 
 void TestCli::password()
@@ -201,10 +198,11 @@ void TestCli::credentials_data()
         << QByteArray("# site A\r\n\r\n   AP-LOBBY ,  pw,x#1 \r\n") << "pw,x#1";
     QTest::newRow("not named") << QByteArray("10.0.0.1,x\nAP-Lobby2,y") << "none";
     QTest::newRow("a name twice, in another notation")
-        << QByteArray("000a.1b2c.3d4e,a\n# c\n00:0A:1B:2C:3D:4E,b") << "error: %1:3: '00:0A:1B:2C:3D:4E' was given on line 1 already";
-    QTest::newRow("no comma") << QByteArray("\nAP-Lobby secret") << "error: %1:2: expected DEVICE,PASSWORD";
+        << QByteArray("000a.1b2c.3d4e,a\n# c\n00:0A:1B:2C:3D:4E,b")
+        << u"error: %1:3: "_s + text(StringId::CliGivenAlready).arg(u"00:0A:1B:2C:3D:4E"_s).arg(1);
+    QTest::newRow("no comma") << QByteArray("\nAP-Lobby secret") << u"error: %1:2: "_s + text(StringId::CliCredentialsLine);
     QTest::newRow("13 characters, not echoed")
-        << QByteArray("AP,abcdefghijklm") << "error: %1:1: the password is longer than the device's 12 characters";
+        << QByteArray("AP,abcdefghijklm") << u"error: %1:1: "_s + text(StringId::CliPasswordTooLong).arg(12);
 }
 
 void TestCli::credentials()
