@@ -52,6 +52,7 @@ bool SetIpExchange::send(const std::optional<QString> &password, quint8 flag, qu
     // The number is used whether or not the request goes out.
     m_request.build(m_device.authTarget(), password.value_or(m_password), flag, address, mask, gateway, m_counters);
     m_requestedAddress = flag == Flag::SetIpStatic ? address : 0;
+    m_dhcpRequested = flag == Flag::SetIpDhcp;
     if (!password)
         return true;
     m_password = *password;
@@ -83,7 +84,10 @@ bool SetIpExchange::fromDevice() const
 {
     // Every field a reply is matched on can be read off the broadcast request, so anyone on the
     // segment could answer first; the device answers from its own address, or from the one it
-    // was just given.
+    // was just given. After DHCP that one is the lease's, which no one here knows: a device that
+    // took its lease before answering is still the device, told apart by the request it echoes.
+    if (m_dhcpRequested)
+        return true;
     const quint32 source = m_socket->remoteHostIPv4();
     return source == QHostAddress(m_device.address).toIPv4Address()
            || (m_requestedAddress != 0 && source == m_requestedAddress);

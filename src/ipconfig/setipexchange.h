@@ -20,7 +20,7 @@ class UdpPeer;
 ///
 /// It owns its socket, bound to the local adapter through which the device was found,
 /// broadcasts set-IP requests to port 4000 and takes the device's answer to the last request
-/// it sent, from the device's address (or the static address just asked for) alone. A success is confirmed with one confirmation request. Requests are sent once; the
+/// it sent, from the device's address (or the static address just asked for; after DHCP, from any) alone. A success is confirmed with one confirmation request. Requests are sent once; the
 /// caller sends again or gives up. Each exchange keeps its own request and password, so many
 /// devices can be worked on at once; only the request numbers are shared, program-wide.
 class SetIpExchange : public QObject
@@ -78,6 +78,7 @@ private:
     SetIpRequest m_request;
     QString m_password; ///< the password of the last request, which its confirmation repeats
     quint32 m_requestedAddress = 0; ///< the static address the last request asked for, or 0
+    bool m_dhcpRequested = false;   ///< the last request asked for DHCP
     QTimer m_noAnswerTimer;
     // True from a successful send until a reply with a known status has been taken; a reply
     // outside that window (a copy, or one arriving while its message is still shown) is ignored.

@@ -43,6 +43,11 @@ struct DeviceConfig
     /// Addresses the lab also places on the device's segment: a static address set to one of
     /// them moves the device there, and it answers from it from then on.
     QList<QHostAddress> spareIps;
+    /// The spare address a DHCP request moves the device to, as a lease would; none: it stays.
+    QHostAddress dhcpIp;
+    /// How long the device goes on answering from its old address after a request that moves it,
+    /// as one that restarts its interface does; 0: it answers the request from the new one.
+    qint64 moveAfterMs = 0;
     /// How long the device is silent after it has stored a complete image, as a real one is
     /// while it restarts: none, a while, or for good (it never comes back).
     enum class Restart { None, For, Never };

@@ -135,7 +135,8 @@ DeviceConfig parseDevice(const QJsonValue &value, const QString &where)
     checkKeys(o, where,
               {u"host_name"_s, u"mac"_s, u"ip"_s, u"mask"_s, u"gateway"_s, u"ssid"_s, u"channel"_s,
                u"wep"_s, u"password"_s, u"reply"_s, u"tftp"_s, u"filter"_s, u"segment"_s,
-               u"read_needs_password"_s, u"spare_ips"_s, u"restart_s"_s, u"comment"_s});
+               u"read_needs_password"_s, u"spare_ips"_s, u"dhcp_ip"_s, u"move_after_ms"_s, u"restart_s"_s,
+               u"comment"_s});
     for (const char16_t *key : {u"host_name", u"mac", u"ip"}) {
         if (!o.contains(key))
             fail(where, QStringLiteral("the required key \"%1\" is missing").arg(QString::fromUtf16(key)));
@@ -204,6 +205,14 @@ DeviceConfig parseDevice(const QJsonValue &value, const QString &where)
             d.spareIps.append(spare);
         }
     }
+    if (o.contains(u"dhcp_ip")) {
+        d.dhcpIp = ipv4(o[u"dhcp_ip"], path(where, u"dhcp_ip"_s));
+        // The lab places only the spare addresses: a lease elsewhere could never be answered from.
+        if (!d.spareIps.contains(d.dhcpIp))
+            fail(path(where, u"dhcp_ip"_s), QStringLiteral("must be one of the device's spare_ips"));
+    }
+    if (o.contains(u"move_after_ms"))
+        d.moveAfterMs = integer(o[u"move_after_ms"], path(where, u"move_after_ms"_s), 0, MaxDelayMs);
     if (o.contains(u"restart_s")) {
         const QJsonValue restart = o[u"restart_s"];
         const double seconds = restart.toDouble(-1);

@@ -10,6 +10,8 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 
+#include <utility>
+
 namespace farlight {
 
 using namespace Qt::StringLiterals;
@@ -87,13 +89,28 @@ bool SimDevice::passwordMatches(QByteArrayView request) const
     return field == PasswordField(QString::fromLatin1(m_config.password));
 }
 
-quint16 SimDevice::setIp(QByteArrayView request)
+void SimDevice::settle(qint64 nowMs)
+{
+    if (!m_movingTo.isNull() && nowMs >= m_moveAtMs)
+        m_answeringIp = std::exchange(m_movingTo, QHostAddress());
+}
+
+quint16 SimDevice::setIp(QByteArrayView request, qint64 nowMs)
 {
     if (!passwordMatches(request))
         return DeviceReply::StatusBadPassword;
+    const auto moveTo = [&](const QHostAddress &address) {
+        m_movingTo = address;
+        m_moveAtMs = nowMs + m_config.moveAfterMs;
+        settle(nowMs);
+    };
     const ByteReader r(request);
     if (r.u8(PacketHeader::FlagOffset) == Flag::SetIpDhcp) {
         m_dhcp = true;
+        if (!m_config.dhcpIp.isNull()) {
+            m_ip = m_config.dhcpIp;
+            moveTo(m_ip);
+        }
         return DeviceReply::StatusOk;
     }
     const auto address = r.u32be(SetIpRequest::AddressOffset);
@@ -103,7 +120,7 @@ quint16 SimDevice::setIp(QByteArrayView request)
         return DeviceReply::StatusFailure;
     m_ip = QHostAddress(*address);
     if (m_config.spareIps.contains(m_ip))
-        m_answeringIp = m_ip;
+        moveTo(m_ip);
     m_mask = QHostAddress(*mask);
     m_gateway = QHostAddress(*gateway);
     m_dhcp = false;

@@ -37,8 +37,11 @@ public:
     /// and the host name, and compares it with the configured password padded with zeros to 12.
     bool passwordMatches(QByteArrayView request) const;
 
-    /// @brief Judges and applies a set-IP request (44 bytes static, 32 bytes DHCP); returns the status.
-    quint16 setIp(QByteArrayView request);
+    /// @brief Judges and applies a set-IP request (44 bytes static, 32 bytes DHCP) that arrived at
+    /// @p nowMs; returns the status.
+    quint16 setIp(QByteArrayView request, qint64 nowMs);
+    /// @brief Takes the address a set-IP request moved the device to, once its move is due.
+    void settle(qint64 nowMs);
 
     /// @brief Records a confirmation request.
     void confirm() { ++m_confirmations; }
@@ -62,7 +65,7 @@ public:
 
     QHostAddress appliedIp() const { return m_ip; }
     /// The address the device answers from: its configured one until a static address set to
-    /// one of its spare addresses moves it there.
+    /// one of its spare addresses, or a DHCP lease, moves it there.
     QHostAddress answeringIp() const { return m_answeringIp.isNull() ? m_config.ip : m_answeringIp; }
     QHostAddress appliedMask() const { return m_mask; }
     QHostAddress appliedGateway() const { return m_gateway; }
@@ -80,6 +83,8 @@ private:
     bool m_present = true;
     QHostAddress m_ip;
     QHostAddress m_answeringIp;
+    QHostAddress m_movingTo; ///< where a set-IP request sends it once m_moveAtMs has come
+    qint64 m_moveAtMs = 0;
     QHostAddress m_mask;
     QHostAddress m_gateway;
     bool m_dhcp = false;

@@ -132,6 +132,8 @@ QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &i
     // Broadcast replies loop back to this namespace; a device never answers its own kind.
     if (isOwnAddress(in.sender))
         return {};
+    for (const auto &device : m_devices)
+        device->settle(nowMs);
 
     QJsonObject entry{{u"from"_s, endpoint(in.sender, in.senderPort)},
                       {u"to"_s, in.destination.toString()},
@@ -204,7 +206,7 @@ QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &i
         const auto forced = m_faults.status(device->mac(), kind);
         switch (*request) {
         case Request::SetIp:
-            status = device->setIp(in.data);
+            status = device->setIp(in.data, nowMs);
             reply = DeviceReply::BuildSetIpReply(sequence, flag, adapter, device->mac(), forced.value_or(status));
             m_stateChanged = m_stateChanged || status == DeviceReply::StatusOk;
             break;
@@ -245,6 +247,7 @@ QList<OutboundDatagram> SimulatorCore::handleManagement(const InboundDatagram &i
 QList<OutboundDatagram> SimulatorCore::handleTftp(qsizetype index, const InboundDatagram &in, qint64 nowMs)
 {
     SimDevice &dev = device(index);
+    dev.settle(nowMs);
     QList<OutboundDatagram> out;
     const bool restarting = dev.restarting(nowMs);
     if (restarting || m_faults.drop(dev.mac(), RequestKind::Tftp)) {
