@@ -109,8 +109,10 @@ QString FormatDevices(const AppState &state, const QList<int> &indexes, OutputFo
                                     FormatMac(device.Mac),
                                     AdapterName(state, i)};
             QStringList fields;
-            for (const QString &cell : cells)
-                fields.append(CsvField(terminal ? Printable(cell) : cell));
+            for (const QString &cell : cells) {
+                const QString safe = SpreadsheetText(cell);
+                fields.append(CsvField(terminal ? Printable(safe) : safe));
+            }
             out += fields.join(u',') + u"\r\n"_s;
         }
         return out;

@@ -16,18 +16,10 @@ constexpr int AddressParts = 4;
 constexpr int MaxAddressPart = 255;
 constexpr int MaxAddressPartDigits = 3;
 
-// Host names and SSIDs are chosen by whoever runs a device: a spreadsheet would run a cell
-// that starts like a formula, so such a cell is kept as text by a leading apostrophe.
-QString spreadsheetText(const QString &cell)
-{
-    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
-    return !cell.isEmpty() && FormulaStarts.contains(cell.front()) ? u'\'' + cell : cell;
-}
-
 // A tab or line break inside a host name or SSID would split the pasted row.
 QString tsvField(QString cell)
 {
-    cell = spreadsheetText(cell);
+    cell = SpreadsheetText(cell);
     for (QChar &c : cell) {
         if (c == u'\t' || c == u'\r' || c == u'\n')
             c = u' ';
@@ -119,6 +111,13 @@ QString Printable(QString text)
             c = u'?';
     }
     return text;
+}
+
+QString SpreadsheetText(const QString &cell)
+{
+    // Host names and SSIDs are chosen by whoever runs a device.
+    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
+    return !cell.isEmpty() && FormulaStarts.contains(cell.front()) ? u'\'' + cell : cell;
 }
 
 QString CsvField(const QString &cell)
@@ -217,7 +216,7 @@ QString DeviceListModel::visibleRowsAsCsv() const
     for (int row = 0; row < rowCount(); ++row) {
         fields.clear();
         for (int column = 0; column < ColumnCount; ++column)
-            fields.append(CsvField(spreadsheetText(index(row, column).data().toString())));
+            fields.append(CsvField(SpreadsheetText(index(row, column).data().toString())));
         csv += fields.join(u',') + LineEnd;
     }
     return csv;

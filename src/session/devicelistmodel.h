@@ -14,6 +14,9 @@ class AppState;
 /// @brief One CSV field (RFC 4180): quoted, with its quotes doubled, when it holds a comma, a
 /// quote or a line break; as it is otherwise.
 QString CsvField(const QString &cell);
+/// @brief @p cell with a leading apostrophe when it starts with =, +, -, @, a tab or a CR, so a
+/// spreadsheet that opens a list of it takes it as text and never runs it as a formula.
+QString SpreadsheetText(const QString &cell);
 
 /// @brief @p text with every control character (C0, DEL and C1) shown as "?": names come from
 /// devices and other programs, and an escape sequence or a line break in one must not drive the

@@ -225,21 +225,21 @@ void TestCli::credentials()
              password.contains(u"%1") ? password.arg(path) : password);
 }
 
-// Names come from devices anyone on the LAN can imitate: CSV quotes them, the terminal never
-// receives their control characters.
+// Names come from devices anyone on the LAN can imitate: CSV quotes them and keeps a formula as
+// text, the terminal never receives their control characters.
 void TestCli::untrustedTexts()
 {
     AppState state;
     state.adapterTable[0].Name = u"eth0"_s;
     state.adapterCount = 1;
-    state.deviceTable[0].HostName = u"a,\"b\"\nc"_s;
+    state.deviceTable[0].HostName = u"=a,\"b\"\nc"_s;
     state.deviceTable[0].Ssid = u"\x1b]0;owned\x07"_s;
     state.deviceCount = 1;
     QCOMPARE(FormatDevices(state, {0}, OutputFormat::Csv).section(u"\r\n"_s, 1, 1),
-             u"\"a,\"\"b\"\"\nc\",,\x1b]0;owned\x07,0,false,00-00-00-00-00-00,eth0"_s);
+             u"\"'=a,\"\"b\"\"\nc\",,\x1b]0;owned\x07,0,false,00-00-00-00-00-00,eth0"_s);
     // On a terminal a line break inside a cell must not look like the start of another row.
     QCOMPARE(FormatDevices(state, {0}, OutputFormat::Csv, true).section(u"\r\n"_s, 1, 1),
-             u"\"a,\"\"b\"\"?c\",,?]0;owned?,0,false,00-00-00-00-00-00,eth0"_s);
+             u"\"'=a,\"\"b\"\"?c\",,?]0;owned?,0,false,00-00-00-00-00-00,eth0"_s);
     const QString table = FormatDevices(state, {0}, OutputFormat::Table);
     QVERIFY(!table.contains(u'\x1b') && !table.contains(u'\x07'));
     QVERIFY(table.contains(u"a,\"b\"?c"_s) && table.contains(u"?]0;owned?"_s));
