@@ -2,6 +2,7 @@
 
 #include "dialogs/logindialog.h"
 #include "ipconfig/inetaddr.h"
+#include "ipconfig/setipbatch.h"
 #include "ipconfig/staticsettings.h"
 #include "session/appstate.h"
 #include "netenv/platformutils.h"
@@ -48,6 +49,8 @@ const QRect Option2Twips(240, 2040, 255, 195);
 const QRect Label1Twips(840, 2040, 1935, 255);
 const QRect Command2Twips(840, 3000, 1095, 375);
 const QRect Command1Twips(2760, 3000, 1095, 375);
+// Between the frame and the buttons.
+const QRect StatusLblTwips(240, 2775, 4215, 225);
 
 QLabel *makeLabel(const char *name, int captionId, QWidget *parent)
 {
@@ -88,6 +91,9 @@ SetIpDialog::SetIpDialog(const DeviceTarget &device, SequenceCounters &counters,
     , m_exchange(new SetIpExchange(device, counters, this))
 {
     setObjectName(QStringLiteral("Setips"));
+    // The dialog keeps waiting, and a late answer is still taken; but without a word a silent
+    // device would leave the administrator looking at a dialog that seems to do nothing.
+    m_exchange->setNoAnswerTimeout(SetIpBatch::AnswerTimeout);
     createControls();
     placeControls();
     setLoadFailed(!load());
@@ -131,6 +137,8 @@ void SetIpDialog::createControls()
     m_okButton->setDefault(true);
     m_cancelButton = new QPushButton(text(StringId::Cancel), this);
     m_cancelButton->setObjectName(QStringLiteral("Command1"));
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("StatusLbl"));
 
     m_staticLabel->installEventFilter(this);
     m_dhcpLabel->installEventFilter(this);
@@ -139,6 +147,10 @@ void SetIpDialog::createControls()
     connect(m_okButton, &QPushButton::clicked, this, &SetIpDialog::ValidateAndSend);
     connect(m_cancelButton, &QPushButton::clicked, this, &SetIpDialog::reject);
     connect(m_exchange, &SetIpExchange::replied, this, &SetIpDialog::showReply);
+    connect(m_exchange, &SetIpExchange::noAnswer, this, [this] {
+        m_note->setText(QStringLiteral("%1: the device has not answered. OK sends the request again.")
+                            .arg(text(StringId::TimeOut)));
+    });
 }
 
 void SetIpDialog::placeControls()
@@ -161,6 +173,7 @@ void SetIpDialog::placeControls()
     place(m_dhcpLabel, Label1Twips);
     place(m_okButton, Command2Twips);
     place(m_cancelButton, Command1Twips);
+    place(m_note, StatusLblTwips);
     m_addressEdit->setGeometryTwips(VelmoIPAddress1Twips);
     m_maskEdit->setGeometryTwips(VelmoIPAddress2Twips);
     m_gatewayEdit->setGeometryTwips(VelmoIPAddress3Twips);
@@ -229,6 +242,7 @@ void SetIpDialog::ValidateAndSend()
     // Once the login dialog is up a new request replaces the one sent before; its reply, which
     // could no longer be matched once the new request is built, is not taken meanwhile either.
     m_exchange->cancelPending();
+    m_note->clear();
     const std::optional<QString> password = askPassword();
     m_mode = isStatic ? StaticMode : DhcpMode;
     m_requestedAddress = isStatic ? AddressToText(address) : QString();
@@ -238,6 +252,7 @@ void SetIpDialog::ValidateAndSend()
 
 void SetIpDialog::showReply(SetIpExchange::Status status)
 {
+    m_note->clear();
     const bool isStatic = m_mode == StaticMode;
     switch (status) {
     case SetIpExchange::Ok: {

@@ -64,6 +64,8 @@ public:
 
     /// @brief Releases the socket as the dialog closes, whatever closes it.
     void done(int result) override;
+    /// @brief After how long without an answer the dialog says so; tests shorten it.
+    void setNoAnswerTimeout(std::chrono::milliseconds timeout) { m_exchange->setNoAnswerTimeout(timeout); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -95,6 +97,7 @@ private:
     QLabel *m_dhcpLabel = nullptr;
     QPushButton *m_okButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
+    QLabel *m_note = nullptr; ///< says when the device has not answered
     SetIpExchange *m_exchange = nullptr;
 };
 

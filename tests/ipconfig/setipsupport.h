@@ -85,9 +85,12 @@ struct LoopbackDevice
 // The device's replies to a run's first requests: magic, opcode, flag and sequence, the requesting
 // adapter's MAC, six bytes not examined, the status and two spare bytes; a filter reply then
 // carries the list (@p listed) from its first slot, padded to 792 bytes.
-inline QByteArray setIpReply(const char *statusHex)
+inline QByteArray setIpReply(const char *statusHex, quint16 sequence = 0)
 {
-    return hexBytes("87654321 2111 0000") + LoopbackDevice::AdapterMac + zeros(6) + hexBytes(statusHex) + zeros(2);
+    QByteArray reply = hexBytes("87654321 2111 0000") + LoopbackDevice::AdapterMac + zeros(6) + hexBytes(statusHex) + zeros(2);
+    reply[6] = char(sequence >> 8);
+    reply[7] = char(sequence & 0xFF);
+    return reply;
 }
 
 inline QByteArray filterReply(const char *flagSequence, const char *status, const QByteArray &listed = {})

@@ -7,6 +7,8 @@
 #include "netenv/udppeer.h"
 #include "widgets/velmoipaddress.h"
 
+#include <QLabel>
+
 #include <memory>
 
 using namespace farlight;
@@ -114,6 +116,27 @@ private slots:
         // Nothing went out; a cancelled login keeps the password confirmed before.
         QCOMPARE(m_device.nextRequest(200), QByteArray());
         QCOMPARE(m_password, QStringLiteral("admin"));
+    }
+
+    // A silent device: the dialog says so and keeps waiting; OK asks again and the answer to
+    // that request is taken.
+    void silentDevice()
+    {
+        using namespace std::chrono_literals;
+        m_dialog->setNoAnswerTimeout(50ms);
+        auto *note = m_dialog->findChild<QLabel *>(QStringLiteral("StatusLbl"));
+        ModalScript script;
+        script.queueLogin(QStringLiteral("admin"), true);
+        script.queueLogin(QStringLiteral("admin"), true);
+        submitSetIp(m_dialog.get(), {});
+        QVERIFY(!m_device.nextRequest().isEmpty());
+        QTRY_VERIFY(note->text().startsWith(QStringLiteral("Time Out")));
+        QVERIFY(m_dialog->isVisible());
+        submitSetIp(m_dialog.get(), {});
+        QCOMPARE(note->text(), QString());
+        QCOMPARE(m_device.nextRequest().mid(6, 2).toHex(), QByteArray("0001"));
+        m_device.answer(testsupport::setIpReply("0000", 1), m_dialog->findChild<UdpPeer *>()->localPort());
+        QTRY_COMPARE(script.log(), (QStringList{ModalScript::Login, ModalScript::Login, "Set DHCP OK"}));
     }
 
     void loadFailure()
