@@ -35,8 +35,8 @@ int main(int argc, char *argv[])
                                 return new farlight::SetIpDialog(device, state.counters, password, parent);
                             });
     window.setFleetDialogFactory(farlight::StartWindow::DeviceDialog::SetIp,
-                                 [&state](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
-                                     return new farlight::NumberingDialog(devices, state.addressesInUse(),
+                                 [&platform, &state](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
+                                     return new farlight::NumberingDialog(*platform, devices, state.addressesInUse(),
                                                                           state.counters, password, parent);
                                  });
     window.setDialogFactory(farlight::StartWindow::DeviceDialog::Download,

@@ -133,7 +133,19 @@ Runner::Runner(const Command &command, AppState &state, Platform &platform, Cons
     connect(&m_setIp, &SetIpBatch::jobFinished, this, [this](int target, SetIpBatch::Outcome outcome) {
         deviceDone(target, SetIpBatch::outcomeText(outcome, m_command.dhcp), outcome == SetIpBatch::Outcome::Ok);
     });
-    connect(&m_setIp, &SetIpBatch::finished, this, &Runner::verifyAddresses);
+    m_setIp.setPresenceCheck(&m_presence);
+    connect(&m_setIp, &SetIpBatch::checking, this, [this](int count) {
+        err() << u"Checking that %1 device(s) answer %2"_s.arg(count).arg(m_command.dhcp ? u"again"_s
+                                                                                        : u"at %1"_s.arg(m_command.ip))
+              << Qt::endl;
+    });
+    connect(&m_setIp, &SetIpBatch::jobVerified, this, [this](int target, bool answered) {
+        Outcome &outcome = m_outcomes[target];
+        outcome.ok = answered;
+        outcome.result += u"; "_s + PresenceText(answered);
+        (answered ? successes() : err()) << outcome.device << u": "_s << PresenceText(answered) << Qt::endl;
+    });
+    connect(&m_setIp, &SetIpBatch::checked, this, &Runner::summarize);
     connect(&m_filters, &FilterBatch::jobStarted, this, [this](int target) { m_clocks[target].start(); });
     connect(&m_filters, &FilterBatch::jobFinished, this, [this](int target, FilterBatch::Outcome outcome) {
         deviceDone(target, FilterBatch::outcomeText(outcome),
@@ -282,33 +294,6 @@ void Runner::startDevices()
         m_setIp.start(addressJobs);
     else
         m_filters.start(filterJobs, m_filterList, m_command.verify);
-}
-
-void Runner::verifyAddresses()
-{
-    QList<PresenceCheck::Expected> expected;
-    QList<int> checked;
-    for (qsizetype i = 0; i < m_outcomes.size(); ++i) {
-        if (!m_outcomes[i].ok)
-            continue;
-        expected.append({m_state.deviceTable[std::size_t(m_targets[i])].Mac, m_command.dhcp ? QString() : m_command.ip});
-        checked.append(int(i));
-    }
-    if (expected.isEmpty())
-        return summarize();
-    err() << u"Checking that %1 device(s) answer %2"_s.arg(expected.size())
-                 .arg(m_command.dhcp ? u"again"_s : u"at %1"_s.arg(m_command.ip))
-          << Qt::endl;
-    connect(&m_presence, &PresenceCheck::finished, this, [this, checked](const QList<bool> &answered) {
-        for (qsizetype k = 0; k < checked.size(); ++k) {
-            Outcome &outcome = m_outcomes[checked[k]];
-            outcome.ok = answered.value(k);
-            outcome.result += u"; "_s + PresenceText(outcome.ok);
-            (outcome.ok ? successes() : err()) << outcome.device << u": "_s << PresenceText(outcome.ok) << Qt::endl;
-        }
-        summarize();
-    });
-    m_presence.start(expected);
 }
 
 void Runner::deviceDone(int target, const QString &result, bool ok)

@@ -51,11 +51,12 @@ class CommandRun : public QObject
     Q_OBJECT
 
 public:
-    /// @brief The searches' step length (and the presence check's pause); tests shorten it.
+    /// @brief The searches' step length (and the presence check's pause and patience, as for
+    /// the searches of a full-length step); tests shorten it.
     void setSearchStepInterval(std::chrono::milliseconds interval)
     {
         m_search.setStepInterval(interval);
-        m_presence.setTiming(interval, interval);
+        m_presence.setTiming(interval, interval, PresenceCheck::Patience * interval.count() / SearchSession::StepInterval.count());
     }
 
 signals:
@@ -135,8 +136,6 @@ private:
     /// Sets the addresses or writes the lists, --jobs devices at once.
     void startDevices();
     void deviceDone(int target, const QString &result, bool ok);
-    /// After set-ip: a search of its own must find each changed device where it should be.
-    void verifyAddresses();
     void showProgress(int target, std::optional<int> percent, const QString &state);
     void summarize();
     /// Where a device's success is said: standard output, unless that is reserved for JSON.

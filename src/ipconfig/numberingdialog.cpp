@@ -44,11 +44,13 @@ void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
 
 } // namespace
 
-NumberingDialog::NumberingDialog(const QList<DeviceTarget> &devices, const QStringList &addressesInUse,
-                                 SequenceCounters &counters, QString &password, QWidget *parent)
+NumberingDialog::NumberingDialog(Platform &platform, const QList<DeviceTarget> &devices,
+                                 const QStringList &addressesInUse, SequenceCounters &counters, QString &password,
+                                 QWidget *parent)
     : QDialog(parent)
     , m_devices(devices)
     , m_password(password)
+    , m_presence(new PresenceCheck(platform, this))
     , m_batch(new SetIpBatch(counters, this))
     , m_outcomes(devices.size())
 {
@@ -60,7 +62,18 @@ NumberingDialog::NumberingDialog(const QList<DeviceTarget> &devices, const QStri
     createControls();
     connect(m_batch, &SetIpBatch::jobStarted, this, [this](int job) { setRowResult(m_runRows.value(job), tr("Setting...")); });
     connect(m_batch, &SetIpBatch::jobFinished, this, &NumberingDialog::showOutcome);
-    connect(m_batch, &SetIpBatch::finished, this, &NumberingDialog::runFinished);
+    m_batch->setPresenceCheck(m_presence);
+    connect(m_batch, &SetIpBatch::checking, this, [this](int count) {
+        m_note->setText(tr("Checking that %1 devices answer at their new addresses...").arg(count));
+    });
+    connect(m_batch, &SetIpBatch::jobVerified, this, [this](int job, bool answered) {
+        const int row = m_runRows.value(job, -1);
+        if (row < 0)
+            return;
+        m_unverified += answered ? 0 : 1;
+        setRowResult(row, SetIpBatch::outcomeText(SetIpBatch::Outcome::Ok, false) + QStringLiteral("; ") + PresenceText(answered));
+    });
+    connect(m_batch, &SetIpBatch::checked, this, &NumberingDialog::runFinished);
 
     // Proposed: the adapter's network with the host part left to type, its mask and gateway.
     if (!m_devices.isEmpty()) {
@@ -212,6 +225,7 @@ void NumberingDialog::run(const QList<int> &rows, const QString &password)
         setRowResult(row, QString());
     }
     m_runRows = rows;
+    m_unverified = 0;
     m_numberButton->setEnabled(false);
     m_retryButton->setEnabled(false);
     m_closeButton->setEnabled(false);
@@ -235,8 +249,11 @@ void NumberingDialog::runFinished()
         failed += m_outcomes[row].value_or(SetIpBatch::Outcome::Ok) != SetIpBatch::Outcome::Ok ? 1 : 0;
     m_retryButton->setVisible(failed > 0);
     m_retryButton->setEnabled(failed > 0);
-    m_note->setText(failed > 0 ? tr("%1 of %2 devices did not take their address.").arg(failed).arg(m_devices.size())
-                               : tr("Every device took its address; closing searches again."));
+    QString note = failed > 0 ? tr("%1 of %2 devices did not take their address.").arg(failed).arg(m_devices.size())
+                              : tr("Every device took its address; closing searches again.");
+    if (m_unverified > 0)
+        note += u' ' + tr("%1 said so but did not answer at the new address.").arg(m_unverified);
+    m_note->setText(note);
     (failed > 0 ? m_retryButton : m_closeButton)->setFocus();
 }
 
@@ -249,7 +266,7 @@ void NumberingDialog::setRowResult(int row, const QString &result)
 void NumberingDialog::reject()
 {
     // The requests under way are not abandoned: their devices may already have moved.
-    if (m_batch->isActive())
+    if (m_batch->isActive() || m_presence->isActive())
         return;
     const bool changed = std::any_of(m_outcomes.cbegin(), m_outcomes.cend(),
                                      [](const auto &outcome) { return outcome == SetIpBatch::Outcome::Ok; });

@@ -16,6 +16,8 @@ class QTreeWidget;
 
 namespace farlight {
 
+class Platform;
+
 class VelmoIPAddress;
 
 /// @brief Set IP for several devices at once: numbers a fleet into one subnet.
@@ -24,8 +26,9 @@ class VelmoIPAddress;
 /// adapter's mask and gateway, and previews the address each device gets, in list order,
 /// skipping addresses in use. The values pass the Set IP dialog's checks; then one login goes
 /// for all devices and a SetIpBatch sends each its request by its MAC. The rows show each
-/// device's result; the failed ones can be tried again with another password. The dialog is
-/// accepted on closing when at least one device took its new address.
+/// device's result, and whether a search of its own then found it at its new address; the
+/// failed ones can be tried again with another password. The dialog is accepted on closing when
+/// at least one device took its new address.
 class NumberingDialog : public QDialog
 {
     Q_OBJECT
@@ -35,8 +38,8 @@ public:
 
     /// @brief @p devices in list order; @p addressesInUse: addresses no device may be given
     /// (those of found devices and of the adapters). @p password is the session's.
-    NumberingDialog(const QList<DeviceTarget> &devices, const QStringList &addressesInUse, SequenceCounters &counters,
-                    QString &password, QWidget *parent = nullptr);
+    NumberingDialog(Platform &platform, const QList<DeviceTarget> &devices, const QStringList &addressesInUse,
+                    SequenceCounters &counters, QString &password, QWidget *parent = nullptr);
     ~NumberingDialog() override;
 
     /// @brief The address each device would get, in list order; fewer when they do not fit.
@@ -61,7 +64,9 @@ private:
     QList<DeviceTarget> m_devices;
     QSet<quint32> m_inUse;
     QString &m_password;
+    PresenceCheck *m_presence = nullptr;
     SetIpBatch *m_batch = nullptr;
+    int m_unverified = 0; ///< devices of the last run that said OK but were not found at their new address
     std::optional<AddressNumbering> m_numbering;
     QList<int> m_runRows;                 ///< the rows of the jobs of the run under way
     QList<std::optional<SetIpBatch::Outcome>> m_outcomes; ///< per row, once it has run (never run: none)

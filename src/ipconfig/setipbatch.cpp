@@ -1,6 +1,7 @@
 #include "ipconfig/setipbatch.h"
 
 #include "ipconfig/setipexchange.h"
+#include "netenv/platformutils.h"
 #include "protocol/packetheader.h"
 #include "resources/strings.h"
 
@@ -12,16 +13,48 @@ SetIpBatch::SetIpBatch(SequenceCounters &counters, QObject *parent)
     : JobQueue(parent)
     , m_counters(counters)
 {
+    connect(this, &JobQueue::finished, this, &SetIpBatch::check);
 }
 
 void SetIpBatch::start(const QList<Job> &jobs)
 {
+    m_run = jobs;
+    m_taken.clear();
     run(int(jobs.size()), [this, jobs](int job) {
         setAddress(jobs[job], [this, job](Outcome outcome) {
+            if (outcome == Outcome::Ok)
+                m_taken.append(job);
             emit jobFinished(job, outcome);
             jobDone();
         });
     });
+}
+
+PresenceCheck::Expected SetIpBatch::expectedAfter(const Job &job)
+{
+    return {job.device.mac, job.settings.dhcp ? QString() : AddressToText(job.settings.address)};
+}
+
+void SetIpBatch::check()
+{
+    if (!m_presence || m_taken.isEmpty() || m_presence->isActive()) {
+        emit checked();
+        return;
+    }
+    QList<PresenceCheck::Expected> expected;
+    for (int job : std::as_const(m_taken))
+        expected.append(expectedAfter(m_run[job]));
+    const QList<int> jobs = m_taken;
+    connect(
+        m_presence, &PresenceCheck::finished, this,
+        [this, jobs](const QList<bool> &answered) {
+            for (qsizetype k = 0; k < jobs.size(); ++k)
+                emit jobVerified(jobs[k], answered.value(k));
+            emit checked();
+        },
+        Qt::SingleShotConnection);
+    emit checking(int(expected.size()));
+    m_presence->start(expected);
 }
 
 void SetIpBatch::setAddress(const Job &job, const std::function<void(Outcome)> &done)

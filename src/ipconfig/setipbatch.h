@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/presencecheck.h"
 #include "protocol/sequencecounters.h"
 #include "session/devicetarget.h"
 #include "session/jobqueue.h"
@@ -49,8 +50,14 @@ public:
     void setAnswerTimeout(std::chrono::milliseconds timeout) { m_answerTimeout = timeout; }
 
     /// @brief Starts the requests. jobStarted() and jobFinished() follow for every job, never
-    /// from inside this call, then finished().
+    /// from inside this call, then finished(), then the presence check, then checked().
     void start(const QList<Job> &jobs);
+    /// @brief With @p check, a run ends by looking for each device that took its settings where
+    /// they leave it (checking(), then jobVerified() for each); without (the default) checked()
+    /// follows finished() at once. A "Set IP OK" proves little on a LAN where anyone can answer.
+    void setPresenceCheck(PresenceCheck *check) { m_presence = check; }
+    /// @brief Where @p job's device should answer once it has taken its settings.
+    static PresenceCheck::Expected expectedAfter(const Job &job);
 
     /// @brief Sends one device its request outside the queue. @p done is called once, never from
     /// inside this call; the device's socket is let go by then.
@@ -61,9 +68,19 @@ public:
 
 signals:
     void jobFinished(int job, farlight::SetIpBatch::Outcome outcome);
+    /// @brief The presence check looks for the @p count devices that took their settings.
+    void checking(int count);
+    void jobVerified(int job, bool answered);
+    /// @brief The run is over, its presence check included.
+    void checked();
 
 private:
+    void check();
+
     SequenceCounters &m_counters;
+    PresenceCheck *m_presence = nullptr;
+    QList<Job> m_run;
+    QList<int> m_taken; ///< the jobs of the run whose device said OK
     std::chrono::milliseconds m_answerTimeout = AnswerTimeout;
 };
 

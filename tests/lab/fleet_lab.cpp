@@ -113,8 +113,8 @@ void TestFleetLab::selectAll()
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
 }
 
-// Numbered from .51, each device gets the next address in list order, by its MAC; a new search
-// then finds each there.
+// Numbered from .51, each device gets the next address in list order, by its MAC; the dialog's
+// own search and the window's next one find each there.
 void TestFleetLab::numberTheFleet()
 {
     selectAll();
@@ -125,8 +125,8 @@ void TestFleetLab::numberTheFleet()
         QTest::keyClicks(dialog->focusWidget(), u"51"_s);
         planned = dialog->plannedAddresses();
         QTest::mouseClick(dialog->findChild<QPushButton *>(u"numberButton"_s), Qt::LeftButton);
-        QSignalSpy finished(&dialog->batch(), &SetIpBatch::finished);
-        (void)finished.wait(10000); // the results say what came of it
+        QSignalSpy checked(&dialog->batch(), &SetIpBatch::checked);
+        (void)checked.wait(20000); // the results say what came of it
         auto *table = dialog->findChild<QTreeWidget *>(u"numberingTable"_s);
         for (int row = 0; row < table->topLevelItemCount(); ++row)
             results << table->topLevelItem(row)->text(NumberingDialog::Result);
@@ -135,7 +135,7 @@ void TestFleetLab::numberTheFleet()
     QSignalSpy searched(&m_lab->window, &StartWindow::searchFinished);
     m_lab->window.findChild<QAction *>(u"setip"_s)->trigger();
     QCOMPARE(planned, (QList<quint32>{0xC0A84D33, 0xC0A84D34, 0xC0A84D35}));
-    QCOMPARE(results, QStringList(3, text(StringId::SetIpOk)));
+    QCOMPARE(results, QStringList(3, text(StringId::SetIpOk) + u"; verified"_s));
     QCOMPARE(script.log(), QStringList{ModalScript::Login});
     for (int i = 0; i < Fleet.size(); ++i)
         QCOMPARE(labDeviceState(Fleet[i], u"ip"_s).toString(), u"192.168.77.5%1"_s.arg(i + 1));

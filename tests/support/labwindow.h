@@ -40,7 +40,7 @@ struct LabWindow
             return new farlight::DownloadDialog(*platform, device, parent);
         });
         window.setFleetDialogFactory(Kind::SetIp, [this](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
-            return new farlight::NumberingDialog(devices, state.addressesInUse(), state.counters, password, parent);
+            return new farlight::NumberingDialog(*platform, devices, state.addressesInUse(), state.counters, password, parent);
         });
         window.setFleetDialogFactory(Kind::MacFilter, [this](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
             auto *dialog = new farlight::MacFilterDialog(devices.first(), state.counters, password, parent);
