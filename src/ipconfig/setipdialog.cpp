@@ -148,8 +148,8 @@ void SetIpDialog::createControls()
     connect(m_cancelButton, &QPushButton::clicked, this, &SetIpDialog::reject);
     connect(m_exchange, &SetIpExchange::replied, this, &SetIpDialog::showReply);
     connect(m_exchange, &SetIpExchange::noAnswer, this, [this] {
-        m_note->setText(QStringLiteral("%1: the device has not answered. OK sends the request again.")
-                            .arg(text(StringId::TimeOut)));
+        // The line between the frame and the buttons holds about 45 characters.
+        m_note->setText(QStringLiteral("%1: no answer; OK sends it again.").arg(text(StringId::TimeOut)));
     });
 }
 
