@@ -31,6 +31,9 @@ packages=(
     desktop-file-utils appstream dpkg-dev file
     # the fuzz targets (fuzz/, FARLIGHT_FUZZ=ON): clang and its libFuzzer and sanitizer runtimes
     clang libclang-rt-dev
+    # the Ansible collection's lab test (tests/ansible): ansible-playbook over SSH to an sshd per
+    # site that the test starts inside the lab
+    ansible-core openssh-server openssh-client
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -40,12 +43,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     fl_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     fl_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-    # The package starts a TFTP server on the machine's own interfaces; only the lab's copy is wanted.
-    if [[ " ${missing[*]} " == *" tftpd-hpa "* ]]; then
-        fl_as_root systemctl disable --now tftpd-hpa >/dev/null 2>&1 \
-            || { fl_as_root service tftpd-hpa stop >/dev/null 2>&1; fl_as_root update-rc.d tftpd-hpa disable >/dev/null 2>&1; } \
+    # These packages start a TFTP server and an SSH server on the machine's own interfaces; only
+    # the lab's copies, started by the tests inside their namespaces, are wanted.
+    for pair in tftpd-hpa:tftpd-hpa openssh-server:ssh; do
+        package=${pair%%:*} service=${pair#*:}
+        [[ " ${missing[*]} " == *" $package "* ]] || continue
+        fl_as_root systemctl disable --now "$service" >/dev/null 2>&1 \
+            || { fl_as_root service "$service" stop >/dev/null 2>&1; fl_as_root update-rc.d "$service" disable >/dev/null 2>&1; } \
             || true
-    fi
+    done
 fi
 
 jobs=$(nproc)
