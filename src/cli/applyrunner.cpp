@@ -55,7 +55,7 @@ void ApplyRunner::start()
         QList<DeviceName> names;
         for (const Row &row : std::as_const(m_rows))
             names.append(DeviceName(FormatMac(row.plan.mac)));
-        m_search.setAwaitedNames(names);
+        m_search.setAwaitedNames(names, m_command.adapter);
         if (!startSearch())
             return end(ExitCode::Failure);
     });
@@ -94,10 +94,13 @@ void ApplyRunner::searched(SearchSession::Outcome outcome)
 {
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
+    if (!knownAdapter())
+        return end(ExitCode::Usage);
     reportTurnedAway();
     for (Row &row : m_rows) {
+        // With --adapter, a device seen only through another adapter is not the plan's to change.
         for (int i = 0; i < m_state.deviceCount; ++i) {
-            if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac))
+            if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac) && onAdapter(i))
                 row.device = i;
         }
         row.target = m_state.target(row.device);
@@ -329,8 +332,12 @@ void ApplyRunner::summarize()
         table.append({FormatMac(row.plan.mac), row.target ? row.target->hostName : u"-"_s,
                       address.isEmpty() ? u"-"_s : address,
                       row.reason.isEmpty() ? result : u"%1 (%2)"_s.arg(result, row.reason), ResultSeconds(row.ms)});
-        results.append({label(int(i)), FormatMac(row.plan.mac), address, result,
-                        row.reason.isEmpty() ? row.done.join(u", "_s) : row.reason, row.ms});
+        // What was done before a failure stays in the result: a list written before the address
+        // failed is on the device all the same.
+        QStringList said = row.done;
+        if (!row.reason.isEmpty() && !said.contains(row.reason))
+            said.append(row.reason);
+        results.append({label(int(i)), FormatMac(row.plan.mac), address, result, said.join(u", "_s), row.ms});
     }
     if (m_command.format == OutputFormat::Json)
         out() << FormatResultsJson(results);

@@ -84,6 +84,25 @@ bool CommandRun::startSearch()
     return true;
 }
 
+bool CommandRun::knownAdapter()
+{
+    if (m_command.adapter.isEmpty())
+        return true;
+    QStringList names;
+    for (int i = 0; i < m_state.adapterCount; ++i)
+        names.append(m_state.adapterTable[std::size_t(i)].Name);
+    if (names.contains(m_command.adapter))
+        return true;
+    err() << u"no adapter named %1 (adapters: %2)"_s.arg(m_command.adapter, names.join(u", "_s)) << Qt::endl;
+    return false;
+}
+
+bool CommandRun::onAdapter(int deviceIndex) const
+{
+    const AdapterRecord *adapter = m_state.adapterOf(deviceIndex);
+    return m_command.adapter.isEmpty() || (adapter && adapter->Name == m_command.adapter);
+}
+
 void CommandRun::reportTurnedAway()
 {
     if (const int away = m_search.devicesTurnedAway(); away > 0)
@@ -225,15 +244,8 @@ void Runner::searched(SearchSession::Outcome outcome)
 {
     if (outcome != SearchSession::Outcome::Completed)
         return end(ExitCode::Failure);
-    if (!m_command.adapter.isEmpty()) {
-        QStringList names;
-        for (int i = 0; i < m_state.adapterCount; ++i)
-            names.append(m_state.adapterTable[std::size_t(i)].Name);
-        if (!names.contains(m_command.adapter)) {
-            err() << u"no adapter named %1 (adapters: %2)"_s.arg(m_command.adapter, names.join(u", "_s)) << Qt::endl;
-            return end(ExitCode::Usage);
-        }
-    }
+    if (!knownAdapter())
+        return end(ExitCode::Usage);
     reportTurnedAway();
     if (m_command.kind == Command::Kind::Search) {
         const DeviceSelection found = SelectDevices(m_state, {}, true, m_command.adapter);

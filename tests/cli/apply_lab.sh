@@ -57,20 +57,23 @@ run 0 apply "$work/plan.csv" --yes --credentials "$work/credentials"
 [ -z "$(changes "$mark")" ] || fail "the second run sent changing requests: $(changes "$mark")"
 [ "$(grep -c '^00-.*unchanged' "$work/out")" = 3 ] || fail "second run not all unchanged: $(cat "$work/out")"
 
-# A wrong password fails only its device; a MAC nobody answers for is not found.
+# A wrong password fails only its device; a MAC nobody answers for is not found; a device that
+# took its list and then refused its address fails, and its result still says the list went on.
 cat >"$work/mixed.csv" <<'CSV'
 mac,dhcp,filter
 00-0A-00-00-03-04,,same.MAC
 00-0A-00-00-03-09,yes,
 00-0A-00-00-03-03,yes,
+00-0A-00-00-03-05,yes,same.MAC
 CSV
 run 1 apply "$work/mixed.csv" --yes --credentials "$work/credentials" --search-time 1 --format json
-python3 - "$work/out" <<'PY' || fail "wrong password, missing device: $(cat "$work/out")"
+python3 - "$work/out" <<'PY' || fail "wrong password, missing device, half applied: $(cat "$work/out")"
 import json, sys
 got = {r["mac"]: (r["result"], r["reason"]) for r in json.load(open(sys.argv[1]))}
 sys.exit(0 if got == {"00-0A-00-00-03-04": ("failed", "filter: Invalid Password"),
                       "00-0A-00-00-03-09": ("not found", None),
-                      "00-0A-00-00-03-03": ("changed", "Set DHCP OK")} else 1)
+                      "00-0A-00-00-03-03": ("changed", "Set DHCP OK"),
+                      "00-0A-00-00-03-05": ("failed", "list Pass; verified, address: Set DHCP Failure")} else 1)
 PY
 state 'd["AP-Same"]["dhcp"] and d["AP-Locked"]["filter"] == []' || fail "mixed plan: $(cat "$FARLIGHT_LAB_STATE")"
 
@@ -81,6 +84,10 @@ run 2 apply "$work/bad.csv" --yes --credentials "$work/credentials"
 grep -q 'bad.csv:2: ' "$work/err" || fail "bad row not reported with its line: $(cat "$work/err")"
 run 2 apply "$work/plan.csv" --credentials "$work/credentials" </dev/null
 [ "$(lines)" = "$mark" ] || fail "a refused plan sent requests"
+# --adapter narrows apply as any command: one that is not there refuses the run after the search.
+run 2 apply "$work/plan.csv" --yes --credentials "$work/credentials" --adapter nowhere0 --search-time 1
+grep -q 'no adapter named nowhere0' "$work/err" || fail "--adapter nowhere0: $(cat "$work/err")"
+[ -z "$(changes "$mark")" ] || fail "--adapter nowhere0 changed something: $(changes "$mark")"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
