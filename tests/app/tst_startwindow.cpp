@@ -2,11 +2,11 @@
 #include "diagnosis/diagnosis.h"
 #include "netenv/fakeplatform.h"
 #include "netenv/udppeer.h"
-#include "protocol/searchcodec.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
 #include "session/devicelistmodel.h"
 
+#include "../support/loopback.h"
 #include "../support/modalscript.h"
 #include "../support/scriptedprobe.h"
 
@@ -24,7 +24,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
-#include <QUdpSocket>
 
 using namespace farlight;
 using testsupport::ModalScript;
@@ -66,18 +65,10 @@ public:
     void answer()
     {
         ++sequence;
-        for (const auto &[name, octet] : ThreeDevices) {
-            SearchReplyFields f;
-            f.sequence = sequence;
-            f.requesterMac = AdapterMac;
-            f.deviceMac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, quint8(octet)};
-            f.hostName = name;
-            f.channel = 6;
-            QUdpSocket socket;
-            socket.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(sharedAddress ? 21 : octet)), 0);
-            socket.writeDatagram(BuildSearchReply(f), QHostAddress::LocalHost,
-                                 window.searchSession().sockets().at(0)->localPort());
-        }
+        for (const auto &[name, octet] : ThreeDevices)
+            testsupport::sendSearchReply(QStringLiteral("127.0.0.%1").arg(sharedAddress ? 21 : octet),
+                                         window.searchSession().sockets().at(0)->localPort(),
+                                         {sequence, AdapterMac, {0x00, 0x0A, 0x1B, 0x2C, 0x3D, quint8(octet)}, name, {}, 6, 0});
     }
 
     QTreeView *list() const { return window.findChild<QTreeView *>("ListView1"); }
@@ -87,7 +78,6 @@ public:
     QString count() const { return window.findChild<QLabel *>("deviceCount")->text(); }
     QAction *action(const char *name) const { return window.findChild<QAction *>(QString::fromLatin1(name)); }
     QPoint rowCenter(int row) const { return list()->visualRect(list()->model()->index(row, 0)).center(); }
-    QPoint emptySpace() const { return {20, list()->viewport()->height() - 5}; }
     void click(Qt::MouseButton button, const QPoint &at) const
     {
         QTest::mousePress(list()->viewport(), button, {}, at);

@@ -1,7 +1,8 @@
 #include "dialogs/helpindex.h"
 
+#include "../support/files.h"
+
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,20 +10,14 @@ class TestHelpIndex : public QObject
 {
     Q_OBJECT
 
-    static QByteArray readAll(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
 private slots:
     void buildTreeCopyIsFound()
     {
         const QString path = farlight::HelpIndexUrl().toLocalFile();
         QVERIFY2(path.startsWith(QDir(FARLIGHT_TEST_BUILD_ROOT).absolutePath() + '/'), qPrintable(path));
-        const QByteArray source = readAll(QStringLiteral(FARLIGHT_TEST_HELP_SOURCE));
+        const QByteArray source = testsupport::readFile(QStringLiteral(FARLIGHT_TEST_HELP_SOURCE));
         QVERIFY(!source.isEmpty());
-        QCOMPARE(readAll(path), source);
+        QCOMPARE(testsupport::readFile(path), source);
     }
 
     void searchOrder_data()
@@ -45,11 +40,11 @@ private slots:
         QStringList dirs{QString()};
         for (int i = 0; i < folders.size(); ++i) {
             dirs << root.filePath(QString::number(i));
-            QFile page(QDir(dirs.last()).filePath("index.html"));
+            const QString page = QDir(dirs.last()).filePath("index.html");
             if (folders[i] != 'x')
-                QVERIFY(QDir().mkpath(folders[i] == 'd' ? page.fileName() : dirs.last()));
+                QVERIFY(QDir().mkpath(folders[i] == 'd' ? page : dirs.last()));
             if (folders[i] == 'i')
-                QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<title>t</title>") > 0);
+                QVERIFY(testsupport::writeFile(page, "<title>t</title>"));
         }
         const QString found = farlight::HelpIndexUrlIn(dirs).toLocalFile();
         QCOMPARE(found, expected < 0 ? QString() : QDir(dirs[expected + 1]).filePath("index.html"));

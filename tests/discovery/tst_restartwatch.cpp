@@ -3,13 +3,11 @@
 // lab test's; here, that one still answering before it restarts is not taken as back.
 #include "discovery/restartwatch.h"
 #include "netenv/fakeplatform.h"
-#include "protocol/searchcodec.h"
+
+#include "../support/loopback.h"
 
 #include <QElapsedTimer>
-#include <QNetworkDatagram>
-#include <QSignalSpy>
 #include <QTest>
-#include <QUdpSocket>
 
 using namespace farlight;
 using namespace std::chrono_literals;
@@ -25,50 +23,44 @@ class TestRestartWatch : public QObject
     Q_OBJECT
 
 private slots:
-    void lookedForOnlyAfterThePause();
+    void lookedForOnlyAfterThePause()
+    {
+        FakePlatform platform;
+        platform.addAdapter(QStringLiteral("lo"), AdapterMac, 1, QStringLiteral("127.0.0.1"), QStringLiteral("255.0.0.0"),
+                            QStringLiteral("0.0.0.0"));
+        QUdpSocket device;
+        QVERIFY(device.bind(QHostAddress::AnyIPv4, 4000));
+        QElapsedTimer clock;
+        int requests = 0;
+        connect(&device, &QUdpSocket::readyRead, this, [&] {
+            while (device.hasPendingDatagrams()) {
+                const QNetworkDatagram request = device.receiveDatagram();
+                ++requests;
+                device.writeDatagram(testsupport::searchAnswer(request.data(), DeviceMac), request.senderAddress(),
+                                     quint16(request.senderPort()));
+            }
+        });
+
+        RestartWatch watch(platform);
+        watch.setTiming(10ms, Pause);
+        watch.setTimeout(2s);
+        QSignalSpy finished(&watch, &RestartWatch::finished);
+        DeviceTarget target;
+        target.mac = DeviceMac;
+        target.adapterAddress = QStringLiteral("127.0.0.1");
+        clock.start();
+        watch.watch(7, target);
+        QVERIFY(finished.wait(4000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].toInt(), 7);
+        QCOMPARE(finished[0][1].toBool(), true);
+        const qint64 elapsed = finished[0][2].toLongLong();
+        QVERIFY2(elapsed >= Pause.count(), qPrintable(QString::number(elapsed)));
+        QVERIFY(!watch.isWatching());
+        // A search of 15 x 10 ms, then a pause: a request every 350 ms at most, never a flood.
+        QVERIFY2(requests >= 1 && requests <= clock.elapsed() / 350 + 1, qPrintable(QString::number(requests)));
+    }
 };
-
-void TestRestartWatch::lookedForOnlyAfterThePause()
-{
-    FakePlatform platform;
-    platform.addAdapter(QStringLiteral("lo"), AdapterMac, 1, QStringLiteral("127.0.0.1"), QStringLiteral("255.0.0.0"),
-                        QStringLiteral("0.0.0.0"));
-    QUdpSocket device;
-    QVERIFY(device.bind(QHostAddress::AnyIPv4, 4000));
-    QElapsedTimer clock;
-    int requests = 0;
-    connect(&device, &QUdpSocket::readyRead, this, [&] {
-        while (device.hasPendingDatagrams()) {
-            const QNetworkDatagram request = device.receiveDatagram();
-            ++requests;
-            SearchReplyFields reply;
-            reply.sequence = quint16(request.data().at(6) << 8 | quint8(request.data().at(7)));
-            reply.requesterMac = AdapterMac;
-            reply.deviceMac = DeviceMac;
-            reply.hostName = "AP";
-            device.writeDatagram(BuildSearchReply(reply), request.senderAddress(), quint16(request.senderPort()));
-        }
-    });
-
-    RestartWatch watch(platform);
-    watch.setTiming(10ms, Pause);
-    watch.setTimeout(2s);
-    QSignalSpy finished(&watch, &RestartWatch::finished);
-    DeviceTarget target;
-    target.mac = DeviceMac;
-    target.adapterAddress = QStringLiteral("127.0.0.1");
-    clock.start();
-    watch.watch(7, target);
-    QVERIFY(finished.wait(4000));
-    QCOMPARE(finished.size(), 1);
-    QCOMPARE(finished[0][0].toInt(), 7);
-    QCOMPARE(finished[0][1].toBool(), true);
-    const qint64 elapsed = finished[0][2].toLongLong();
-    QVERIFY2(elapsed >= Pause.count(), qPrintable(QString::number(elapsed)));
-    QVERIFY(!watch.isWatching());
-    // A search of 15 x 10 ms, then a pause: a request every 350 ms at most, never a flood.
-    QVERIFY2(requests >= 1 && requests <= clock.elapsed() / 350 + 1, qPrintable(QString::number(requests)));
-}
 
 QTEST_GUILESS_MAIN(TestRestartWatch)
 #include "tst_restartwatch.moc"

@@ -1,14 +1,12 @@
 #include "discovery/searchsession.h"
 #include "netenv/fakeplatform.h"
 #include "netenv/udppeer.h"
-#include "protocol/searchcodec.h"
-#include "session/appstate.h"
 #include "resources/strings.h"
+#include "session/appstate.h"
 
-#include <QNetworkDatagram>
-#include <QSignalSpy>
+#include "../support/loopback.h"
+
 #include <QTest>
-#include <QUdpSocket>
 
 using namespace farlight;
 using Outcome = SearchSession::Outcome;
@@ -18,17 +16,15 @@ using namespace Qt::StringLiterals;
 // from a scripted platform and sit on loopback addresses; the "devices" are sockets of the test.
 namespace {
 
-const MacAddress Mac0{0x02, 0, 0, 0, 0, 0x10};
-const MacAddress Mac1{0x02, 0, 0, 0, 0, 0x11};
+const MacAddress AdapterMac{0x02, 0, 0, 0, 0, 0x10};
 constexpr auto FastStep = std::chrono::milliseconds(20);
 
 struct Fixture
 {
-    explicit Fixture(int adapters = 1)
+    Fixture()
     {
-        for (int i = 0; i < adapters; ++i)
-            platform.addAdapter(QStringLiteral("lo"), i ? Mac1 : Mac0, 1, QStringLiteral("127.0.0.%1").arg(i + 1),
-                                QStringLiteral("255.0.0.0"), QStringLiteral("0.0.0.0"));
+        platform.addAdapter(QStringLiteral("lo"), AdapterMac, 1, QStringLiteral("127.0.0.1"), QStringLiteral("255.0.0.0"),
+                            QStringLiteral("0.0.0.0"));
         session.setStepInterval(FastStep);
         QObject::connect(&session, &SearchSession::progress, [this](int step) {
             steps.append(step);
@@ -52,18 +48,12 @@ struct Fixture
         return finished.at(0).at(0).value<Outcome>();
     }
 
-    // A device at @p address answers the current search through adapter @p adapter's socket.
-    bool reply(const QString &address, int adapter, quint16 sequence, const QByteArray &name = "AP")
+    // A device at @p address, its MAC ending in the address's last number, answers search @p sequence.
+    bool reply(const QString &address, quint16 sequence, const QByteArray &name = "AP")
     {
-        SearchReplyFields f;
-        f.sequence = sequence;
-        f.requesterMac = adapter ? Mac1 : Mac0;
-        f.deviceMac = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, quint8(address.section(u'.', 3).toInt())};
-        f.hostName = name;
-        QUdpSocket device;
-        return device.bind(QHostAddress(address), 0)
-            && device.writeDatagram(BuildSearchReply(f), QHostAddress(QStringLiteral("127.0.0.%1").arg(adapter + 1)),
-                                    session.sockets().at(std::size_t(adapter))->localPort()) > 0;
+        const MacAddress device{0x00, 0x0A, 0x1B, 0x2C, 0x3D, quint8(address.section(u'.', 3).toInt())};
+        return testsupport::sendSearchReply(address, session.sockets().at(0)->localPort(),
+                                            {sequence, AdapterMac, device, name, {}, 0, 0});
     }
 
     FakePlatform platform;
@@ -89,7 +79,7 @@ private slots:
         bool sent = false;
         f.onStep = [&](int step) {
             if (step == 3)
-                sent = f.reply("127.0.0.21", 0, 1, "one") && f.reply("127.0.0.22", 0, 1, "two");
+                sent = f.reply("127.0.0.21", 1, "one") && f.reply("127.0.0.22", 1, "two");
         };
         QCOMPARE(f.run(), Outcome::Completed);
         QVERIFY(sent);
@@ -126,7 +116,7 @@ private slots:
             if (step != 0)
                 return;
             stop ? f.session.stop() : f.session.cancel();
-            f.reply("127.0.0.21", 0, 1);
+            f.reply("127.0.0.21", 1);
         };
         QCOMPARE(f.run(), outcome);
         QCOMPARE(f.steps, QList<int>{0});
@@ -167,10 +157,10 @@ private slots:
         f.onStep = [&](int step) {
             if (step != 0)
                 return;
-            f.reply("127.0.0.21", 0, 1, "one");
-            f.reply("127.0.0.22", 0, 1, "twin");
-            f.reply("127.0.0.23", 0, 1, "three");
-            QTimer::singleShot(150, [&] { f.reply("127.0.0.24", 0, 1, "TWIN"); });
+            f.reply("127.0.0.21", 1, "one");
+            f.reply("127.0.0.22", 1, "twin");
+            f.reply("127.0.0.23", 1, "three");
+            QTimer::singleShot(150, [&] { f.reply("127.0.0.24", 1, "TWIN"); });
         };
         QCOMPARE(f.run(), Outcome::Completed);
         QCOMPARE(f.state.deviceCount, qint16(found));
@@ -184,7 +174,7 @@ private slots:
         Fixture f;
         f.onStep = [&](int step) {
             if (step == 0)
-                f.reply("127.0.0.21", 0, 1);
+                f.reply("127.0.0.21", 1);
         };
         QCOMPARE(f.run(), Outcome::Completed);
         QTRY_COMPARE(f.state.deviceCount, qint16(1));

@@ -1,5 +1,7 @@
 // What the Download dialog checks before an upload and what it shows of one, against a device
 // on loopback in a private network namespace; the transfer rules belong to the upload's own test.
+#include "../support/files.h"
+#include "../support/loopback.h"
 #include "../support/modalscript.h"
 
 #include "firmware/downloaddialog.h"
@@ -8,14 +10,10 @@
 #include "resources/strings.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
-#include <QNetworkDatagram>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <net/if.h>
 
@@ -34,8 +32,7 @@ private slots:
         m_platform = FakePlatform();
         if (m_device.state() != QAbstractSocket::BoundState)
             QVERIFY(m_device.bind(QHostAddress(DeviceAddress), TftpUpload::ServerPort));
-        while (m_device.hasPendingDatagrams())
-            m_device.receiveDatagram();
+        testsupport::drain(m_device);
     }
 
     void checks_data()
@@ -76,7 +73,9 @@ private slots:
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         auto *combo = dialog.findChild<QComboBox *>("Combo1");
-        QTest::keyClicks(combo, file.isEmpty() || file.startsWith(u'/') ? file : write(file, bytes));
+        const QString path = file.isEmpty() || file.startsWith(u'/') ? file : m_dir.filePath(file);
+        QVERIFY(path == file || testsupport::writeFile(path, bytes));
+        QTest::keyClicks(combo, path);
         ModalScript script;
         if (enter)
             QTest::keyClick(combo, Qt::Key_Return);
@@ -116,19 +115,9 @@ private slots:
     }
 
 private:
-    QString write(const QString &name, const QByteArray &bytes)
+    QByteArray nextDatagram()
     {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return {};
-        return file.fileName();
-    }
-
-    QByteArray nextDatagram(int timeoutMs = 3000)
-    {
-        if (!m_device.hasPendingDatagrams() && !QSignalSpy(&m_device, &QUdpSocket::readyRead).wait(timeoutMs))
-            return {};
-        const QNetworkDatagram datagram = m_device.receiveDatagram();
+        const QNetworkDatagram datagram = testsupport::nextDatagram(m_device);
         m_clientPort = quint16(datagram.senderPort());
         return datagram.data();
     }

@@ -4,11 +4,10 @@
 #include "netenv/fakeplatform.h"
 #include "protocol/tftppacket.h"
 
+#include "../support/loopback.h"
+
 #include <QElapsedTimer>
-#include <QNetworkDatagram>
-#include <QSignalSpy>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <net/if.h>
 
@@ -35,10 +34,9 @@ class TestUpgradeBatch : public QObject
     // The next datagram at @p device: "W" for a write request, else opcode and block; "-" for none.
     QString next(int device)
     {
-        QUdpSocket &socket = m_devices[device];
-        if (!socket.hasPendingDatagrams() && !QSignalSpy(&socket, &QUdpSocket::readyRead).wait(3000))
+        const QNetworkDatagram datagram = testsupport::nextDatagram(m_devices[device]);
+        if (datagram.isNull())
             return QStringLiteral("-");
-        const QNetworkDatagram datagram = socket.receiveDatagram();
         m_clientPort = quint16(datagram.senderPort());
         const QByteArray data = datagram.data();
         return Tftp::OpcodeOf(data) == Tftp::WriteRequest
@@ -61,10 +59,8 @@ private slots:
     void init()
     {
         m_platform = FakePlatform();
-        for (QUdpSocket &device : m_devices) {
-            while (device.hasPendingDatagrams())
-                device.receiveDatagram();
-        }
+        for (QUdpSocket &device : m_devices)
+            testsupport::drain(device);
     }
 
     // A failed attempt starts again only after the pause, which holds no upload slot: the next

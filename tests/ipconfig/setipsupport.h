@@ -2,12 +2,10 @@
 
 // What the Set IP and MAC filter tests share: a device on loopback, its replies, and filling the Set IP dialog.
 #include "../support/hexbytes.h"
+#include "../support/loopback.h"
 #include "session/devicetarget.h"
 
-#include <QDeadlineTimer>
-#include <QNetworkDatagram>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <net/if.h>
 
@@ -62,19 +60,10 @@ struct LoopbackDevice
     }
 
     /// The next datagram broadcast to the device, or none after @p timeoutMs.
-    QByteArray nextRequest(int timeoutMs = 5000)
-    {
-        for (const QDeadlineTimer deadline(timeoutMs); !listener.hasPendingDatagrams() && !deadline.hasExpired();)
-            QTest::qWait(5);
-        return listener.hasPendingDatagrams() ? listener.receiveDatagram().data() : QByteArray();
-    }
+    QByteArray nextRequest(int timeoutMs = 5000) { return nextDatagram(listener, timeoutMs).data(); }
 
     /// Drops what a test left unread, so that it is not taken for the next test's request.
-    void drain()
-    {
-        while (listener.hasPendingDatagrams())
-            listener.receiveDatagram();
-    }
+    void drain() { testsupport::drain(listener); }
 
     void answer(const QByteArray &reply, quint16 port)
     {

@@ -62,13 +62,8 @@ private slots:
         QFETCH(QString, gateway);
         QFETCH(QString, failure);
 
-        // The gateway control's field values: each part's number, an empty part 0.
-        GatewayFields fields{};
-        const QStringList parts = gateway.split(u'.');
-        for (int i = 0; i < 4; ++i)
-            fields[i] = parts.value(i).toInt();
-        const std::optional<QString> result =
-            ValidateStaticSettings(address, mask, gateway, fields, AppState::BuildSubnetMaskTable());
+        const std::optional<QString> result = ValidateStaticSettings(address, mask, gateway, GatewayFieldsOf(gateway),
+                                                                     AppState::BuildSubnetMaskTable());
         QCOMPARE(result.value_or(QString()), failure);
     }
 };

@@ -71,8 +71,58 @@ private slots:
         m_flood.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
         calibrate();
     }
-    void search();
-    void upload();
+
+    void search()
+    {
+        AppState state;
+        const std::unique_ptr<Platform> platform = CreateSystemPlatform();
+        SearchSession session(state, *platform);
+        QList<qint64> steps;
+        QElapsedTimer clock;
+        qint64 received = 0;
+        connect(&session, &SearchSession::progress, this, [&] { steps << clock.elapsed(); });
+        connect(&session, &SearchSession::datagramJudged, this, [&] { ++received; });
+        QSignalSpy finished(&session, &SearchSession::finished);
+        clock.start();
+        QVERIFY(session.start());
+        startFlood(session.sockets().front()->localPort(), "search", 10);
+        QVERIFY(finished.wait(20000));
+        reportFlood("search", received);
+
+        QCOMPARE(steps.size(), SearchSession::StepCount);
+        for (qsizetype i = 1; i < steps.size(); ++i)
+            QVERIFY2(steps[i] - steps[i - 1] <= 1000,
+                     qPrintable(u"step %1 came %2 ms after the one before"_s.arg(i).arg(steps[i] - steps[i - 1])));
+        QStringList listed;
+        for (int i = 0; i < state.deviceCount; ++i)
+            listed << DeviceRowTexts(state.deviceTable[std::size_t(i)]).join(u' ');
+        listed.sort();
+        QCOMPARE(listed, (QStringList{u"AP-Branch 10.99.0.5 branch 3 Disabled 00-0A-1B-2C-3D-60"_s,
+                                      u"AP-Lobby 192.168.77.21 lobby 6 Disabled 00-0A-1B-2C-3D-4E"_s}));
+    }
+
+    void upload()
+    {
+        QByteArray image(4 * 1024 * 1024 + 100, Qt::Uninitialized);
+        QRandomGenerator(20261206).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
+        TftpUpload engine;
+        QVERIFY(engine.open(qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"),
+                            qint32(if_nametoindex(qPrintable(qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IFACE")))),
+                            u"192.168.77.21"_s));
+        qint64 received = 0;
+        connect(engine.findChild<UdpPeer *>(), &UdpPeer::dataArrival, this, [&] { ++received; });
+        QSignalSpy finished(&engine, &TftpUpload::finished);
+        startFlood(TftpUpload::LocalPort, "tftp", 60);
+        // The transfer starts into a flood already running.
+        QVERIFY(QTest::qWaitFor([&] { return received >= 1000; }, 5000));
+        engine.start(image);
+        QVERIFY(finished.wait(60000));
+        reportFlood("upload", received);
+        QCOMPARE(finished.at(0).at(0).value<TftpUpload::Outcome>(), TftpUpload::Outcome::Complete);
+        QFile stored(qEnvironmentVariable("FARLIGHT_LAB_FIRMWARE_DIR") + u"/000A1B2C3D4E.bin"_s);
+        QTRY_VERIFY(stored.size() == image.size());
+        QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll() == image);
+    }
 
 private:
     // Sets the flood's rate from what a search takes here now from a flood as fast as it can go.
@@ -110,6 +160,7 @@ private:
         m_flood.start(u"ip"_s, arguments);
         QVERIFY(m_flood.waitForStarted());
     }
+
     // Ends the flood and prints the rates; @p received datagrams reached the socket meanwhile.
     void reportFlood(const char *what, qint64 received)
     {
@@ -130,58 +181,6 @@ private:
     qint64 m_dropsBefore = 0;
     int m_rate = MaxFloodRate;
 };
-
-void TestFloodLab::search()
-{
-    AppState state;
-    const std::unique_ptr<Platform> platform = CreateSystemPlatform();
-    SearchSession session(state, *platform);
-    QList<qint64> steps;
-    QElapsedTimer clock;
-    qint64 received = 0;
-    connect(&session, &SearchSession::progress, this, [&] { steps << clock.elapsed(); });
-    connect(&session, &SearchSession::datagramJudged, this, [&] { ++received; });
-    QSignalSpy finished(&session, &SearchSession::finished);
-    clock.start();
-    QVERIFY(session.start());
-    startFlood(session.sockets().front()->localPort(), "search", 10);
-    QVERIFY(finished.wait(20000));
-    reportFlood("search", received);
-
-    QCOMPARE(steps.size(), SearchSession::StepCount);
-    for (qsizetype i = 1; i < steps.size(); ++i)
-        QVERIFY2(steps[i] - steps[i - 1] <= 1000,
-                 qPrintable(u"step %1 came %2 ms after the one before"_s.arg(i).arg(steps[i] - steps[i - 1])));
-    QStringList listed;
-    for (int i = 0; i < state.deviceCount; ++i)
-        listed << DeviceRowTexts(state.deviceTable[std::size_t(i)]).join(u' ');
-    listed.sort();
-    QCOMPARE(listed, (QStringList{u"AP-Branch 10.99.0.5 branch 3 Disabled 00-0A-1B-2C-3D-60"_s,
-                                  u"AP-Lobby 192.168.77.21 lobby 6 Disabled 00-0A-1B-2C-3D-4E"_s}));
-}
-
-void TestFloodLab::upload()
-{
-    QByteArray image(4 * 1024 * 1024 + 100, Qt::Uninitialized);
-    QRandomGenerator(20261206).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
-    TftpUpload engine;
-    QVERIFY(engine.open(qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IP"),
-                        qint32(if_nametoindex(qPrintable(qEnvironmentVariable("FARLIGHT_LAB_ADAPTER1_IFACE")))),
-                        u"192.168.77.21"_s));
-    qint64 received = 0;
-    connect(engine.findChild<UdpPeer *>(), &UdpPeer::dataArrival, this, [&] { ++received; });
-    QSignalSpy finished(&engine, &TftpUpload::finished);
-    startFlood(TftpUpload::LocalPort, "tftp", 60);
-    // The transfer starts into a flood already running.
-    QVERIFY(QTest::qWaitFor([&] { return received >= 1000; }, 5000));
-    engine.start(image);
-    QVERIFY(finished.wait(60000));
-    reportFlood("upload", received);
-    QCOMPARE(finished.at(0).at(0).value<TftpUpload::Outcome>(), TftpUpload::Outcome::Complete);
-    QFile stored(qEnvironmentVariable("FARLIGHT_LAB_FIRMWARE_DIR") + u"/000A1B2C3D4E.bin"_s);
-    QTRY_VERIFY(stored.size() == image.size());
-    QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll() == image);
-}
 
 QTEST_GUILESS_MAIN(TestFloodLab)
 #include "flood_lab.moc"

@@ -2,13 +2,13 @@
 // the six boxes, the buttons' states, the messages with their titles, Open and Save, and the login
 // before a send. The list rules, the file format and the request bytes are the engine's tests.
 #include "../ipconfig/setipsupport.h"
+#include "../support/files.h"
 #include "../support/modalscript.h"
 
 #include "macfilter/macfilterdialog.h"
 #include "netenv/udppeer.h"
 #include "resources/strings.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -126,14 +126,13 @@ private slots:
         m_device.answer(filterReply("300000", "0000", hexBytes(device.toLatin1())), port);
         QTRY_COMPARE(list()->topLevelItemCount(), int(hexBytes(device.toLatin1()).size() / 6));
         const QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("LIST.MAC")));
+        const QString file = dir.filePath(QStringLiteral("LIST.MAC"));
         ModalScript script;
         for (const QString &step : steps.split(QStringLiteral(" | "), Qt::SkipEmptyParts)) {
             const QString verb = step.section(u' ', 0, 0);
             const QString argument = step.section(u' ', 1);
             if (verb == u"file") {
-                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(argument.toLatin1()) == argument.size());
-                file.close();
+                QVERIFY(testsupport::writeFile(file, argument.toLatin1()));
             } else if (verb == u"press") {
                 QTreeWidgetItem *row = list()->topLevelItem(argument.toInt() - 1);
                 const QPoint below(5, list()->viewport()->height() - 3);
@@ -151,7 +150,7 @@ private slots:
                     m_dialog->findChild<QLineEdit *>(QStringLiteral("Mac%1").arg(k))->setText(argument.mid(2 * k, 2));
                 // The name is typed into its field: selectFile() leaves a field that has focus alone.
                 if (verb.endsWith(u"Dlg")) {
-                    testsupport::whenShown<QFileDialog>([path = file.fileName()](QFileDialog *files) {
+                    testsupport::whenShown<QFileDialog>([path = file](QFileDialog *files) {
                         files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
                         static_cast<QDialog *>(files)->accept(); // the file dialog's own accept() is not public
                     });
@@ -160,7 +159,7 @@ private slots:
             }
         }
         const QByteArray sent = m_device.nextRequest(100);
-        QTRY_COMPARE_WITH_TIMEOUT(seen(script, file.fileName(), sent), shown, FilterExchange::WriteTimeout.count() + 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(seen(script, file, sent), shown, FilterExchange::WriteTimeout.count() + 2000);
     }
 
 private:
@@ -187,8 +186,8 @@ private:
             seen << "note " + note;
         if (!sent.isEmpty())
             seen << "sent " + sent.mid(32, 7).toHex();
-        if (QFile file(path); file.open(QIODevice::ReadOnly))
-            seen << "file " + QString::fromLatin1(file.readAll());
+        if (QFile::exists(path))
+            seen << "file " + QString::fromLatin1(testsupport::readFile(path));
         return seen.join(QStringLiteral(" | "));
     }
 

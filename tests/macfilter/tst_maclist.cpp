@@ -4,6 +4,8 @@
 #include "macfilter/macfile.h"
 #include "resources/strings.h"
 
+#include "../support/files.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -73,10 +75,9 @@ private slots:
     {
         QTemporaryDir dir;
         QCOMPARE(MacList::read(dir.filePath(QStringLiteral("none.txt"))).message, StringId::FileNotExist);
-        QFile big(dir.filePath(QStringLiteral("big.txt")));
-        QVERIFY(big.open(QIODevice::WriteOnly) && big.write(QByteArray(MacFile::MaxFileSize + 1, '\n')) > 0);
-        big.close();
-        QCOMPARE(MacList::read(big.fileName()).message, StringId::NotValidMacFile);
+        const QString big = dir.filePath(QStringLiteral("big.txt"));
+        QVERIFY(testsupport::writeFile(big, QByteArray(MacFile::MaxFileSize + 1, '\n')));
+        QCOMPARE(MacList::read(big).message, StringId::NotValidMacFile);
     }
 };
 

@@ -2,7 +2,8 @@
 #include "session/appstate.h"
 #include "session/devicelistmodel.h"
 
-#include <QFile>
+#include "../support/files.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -111,23 +112,20 @@ private slots:
     {
         Fleet f;
         const QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("devices.csv")));
+        const QString file = dir.filePath(QStringLiteral("devices.csv"));
         const QByteArray old = "old inventory\r\n";
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-        file.close();
+        QVERIFY(testsupport::writeFile(file, old));
         rlimit unlimited{};
         QVERIFY(getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
         const rlimit small{rlim_t(old.size()), unlimited.rlim_max};
         std::signal(SIGXFSZ, SIG_IGN);
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        const QString failure = f.model.saveCsv(file.fileName());
+        const QString failure = f.model.saveCsv(file);
         setrlimit(RLIMIT_FSIZE, &unlimited);
         QVERIFY(!failure.isEmpty());
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == old);
-        file.close();
-        QCOMPARE(f.model.saveCsv(file.fileName()), QString());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), f.model.visibleRowsAsCsv().toUtf8());
+        QCOMPARE(testsupport::readFile(file), old);
+        QCOMPARE(f.model.saveCsv(file), QString());
+        QCOMPARE(testsupport::readFile(file), f.model.visibleRowsAsCsv().toUtf8());
     }
 };
 
