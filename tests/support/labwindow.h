@@ -1,10 +1,7 @@
 #pragma once
 
+#include "app/devicedialogs.h"
 #include "app/startwindow.h"
-#include "firmware/downloaddialog.h"
-#include "ipconfig/numberingdialog.h"
-#include "ipconfig/setipdialog.h"
-#include "macfilter/macfilterdialog.h"
 #include "netenv/systemplatform.h"
 #include "session/appstate.h"
 #include "session/devicelistmodel.h"
@@ -18,8 +15,8 @@
 
 namespace testsupport {
 
-/// The main window inside a lab (lab/with-lab.sh): the system's platform, the real Set IP, MAC
-/// filtering and Download dialogs, shown.
+/// The main window inside a lab (lab/with-lab.sh) as the program shows it: the system's platform
+/// and the program's own dialogs.
 struct LabWindow
 {
     std::unique_ptr<farlight::Platform> platform = farlight::CreateSystemPlatform();
@@ -28,25 +25,7 @@ struct LabWindow
 
     LabWindow()
     {
-        using farlight::DeviceTarget;
-        using Kind = farlight::StartWindow::DeviceDialog;
-        window.setDialogFactory(Kind::SetIp, [this](const DeviceTarget &device, QString &password, QWidget *parent) {
-            return new farlight::SetIpDialog(device, state.counters, password, parent);
-        });
-        window.setDialogFactory(Kind::MacFilter, [this](const DeviceTarget &device, QString &password, QWidget *parent) {
-            return new farlight::MacFilterDialog(device, state.counters, password, parent);
-        });
-        window.setDialogFactory(Kind::Download, [this](const DeviceTarget &device, QString &, QWidget *parent) {
-            return new farlight::DownloadDialog(*platform, device, parent);
-        });
-        window.setFleetDialogFactory(Kind::SetIp, [this](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
-            return new farlight::NumberingDialog(*platform, devices, state.addressesInUse(), state.counters, password, parent);
-        });
-        window.setFleetDialogFactory(Kind::MacFilter, [this](const QList<DeviceTarget> &devices, QString &password, QWidget *parent) {
-            auto *dialog = new farlight::MacFilterDialog(devices.first(), state.counters, password, parent);
-            dialog->setFleet(devices);
-            return dialog;
-        });
+        farlight::InstallDeviceDialogs(window, *platform, state);
         window.show();
     }
 
