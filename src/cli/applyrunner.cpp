@@ -1,6 +1,7 @@
 #include "cli/applyrunner.h"
 
 #include "cli/deviceformat.h"
+#include "cli/deviceselection.h"
 #include "ipconfig/inetaddr.h"
 #include "resources/strings.h"
 #include "session/appstate.h"
@@ -100,7 +101,7 @@ void ApplyRunner::searched(SearchSession::Outcome outcome)
     for (Row &row : m_rows) {
         // With --adapter, a device seen only through another adapter is not the plan's to change.
         for (int i = 0; i < m_state.deviceCount; ++i) {
-            if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac) && onAdapter(i))
+            if (MacEqual(m_state.deviceTable[std::size_t(i)].Mac, row.plan.mac) && OnAdapter(m_state, i, m_command.adapter))
                 row.device = i;
         }
         row.target = m_state.target(row.device);

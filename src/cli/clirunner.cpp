@@ -97,12 +97,6 @@ bool CommandRun::knownAdapter()
     return false;
 }
 
-bool CommandRun::onAdapter(int deviceIndex) const
-{
-    const AdapterRecord *adapter = m_state.adapterOf(deviceIndex);
-    return m_command.adapter.isEmpty() || (adapter && adapter->Name == m_command.adapter);
-}
-
 void CommandRun::reportTurnedAway()
 {
     if (const int away = m_search.devicesTurnedAway(); away > 0)

@@ -72,8 +72,6 @@ protected:
     bool startSearch();
     /// False, and says which there are, when --adapter names none of the adapters found.
     bool knownAdapter();
-    /// Whether the device was found through the adapter --adapter names (any without one).
-    bool onAdapter(int deviceIndex) const;
     /// Says how many devices the last search left out of a full list, if any.
     void reportTurnedAway();
     QTextStream &out() { return *m_console.out; }

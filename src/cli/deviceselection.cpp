@@ -12,8 +12,6 @@ namespace farlight::cli {
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
 bool OnAdapter(const AppState &state, int index, const QString &adapter)
 {
     if (adapter.isEmpty())
@@ -21,6 +19,8 @@ bool OnAdapter(const AppState &state, int index, const QString &adapter)
     const AdapterRecord *record = state.adapterOf(index);
     return record && record->Name == adapter;
 }
+
+namespace {
 
 // Text that can only have been meant as a MAC or an IP address gets a message saying what is
 // wrong with it, rather than "no such host name".

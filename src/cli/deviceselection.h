@@ -25,6 +25,10 @@ struct DeviceSelection
 /// found through the adapter named @p adapter count, when one is named.
 DeviceSelection SelectDevices(const AppState &state, const QStringList &names, bool all, const QString &adapter = {});
 
+/// @brief Whether the device at @p index was found through the adapter named @p adapter (any
+/// device, when none is named).
+bool OnAdapter(const AppState &state, int index, const QString &adapter);
+
 /// @brief "AP-Lobby (192.168.77.2, 00-0A-1B-2C-3D-4E)": how messages name a device.
 QString DeviceLabel(const AppState &state, int index);
 

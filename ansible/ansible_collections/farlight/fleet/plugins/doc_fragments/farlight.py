@@ -8,9 +8,13 @@ __metaclass__ = type
 
 class ModuleDocFragment(object):
 
-    # The options of every farlight.fleet module: which farlight-cli to run and how long it searches.
+    # The options of every farlight.fleet module: which farlight-cli to run, and how and where it searches.
     DOCUMENTATION = r'''
 options:
+  adapter:
+    description:
+      - Only the devices found through this network interface of the site host (for example C(eth0)).
+    type: str
   cli:
     description:
       - The C(farlight-cli) program on the site host, as a name looked up in C(PATH) or as a path.

@@ -31,6 +31,7 @@ def common_argument_spec():
     return dict(
         cli=dict(type='str', default='farlight-cli'),
         search_time=dict(type='float'),
+        adapter=dict(type='str'),
     )
 
 
@@ -82,6 +83,30 @@ def parse_json(module, argv, rc, out, err):
     except ValueError:
         module.fail_json(msg=first_line(err) or 'farlight-cli printed no result', rc=rc,
                          cmd=' '.join(argv), stderr=err)
+
+
+def run_results(module, argv, refusal=None):
+    """Runs a farlight-cli command that reports per device; returns (exit status, device_results).
+    Fails the task when farlight-cli refused the command or printed no result, with @p refusal's
+    wording of its messages (which then stand in for standard error), else their first line."""
+    rc, out, err = run_cli(module, argv)
+    if rc == EXIT_REFUSED or not out.strip():
+        msg = (refusal or first_line)(err) or 'farlight-cli %s exited %d' % (argv[1], rc)
+        module.fail_json(msg=msg, rc=rc, **({} if refusal else dict(stderr=err)))
+    return rc, device_results(parse_json(module, argv, rc, out, err))
+
+
+def finish(module, argv, rc, results, failed, **outcome):
+    """Ends the task with the @p results: failed, naming each of @p failed with its reason, when
+    any device failed or farlight-cli @p argv exited with an error; changed when any row changed."""
+    outcome.update(changed=any(r['changed'] for r in results), results=results, rc=rc)
+    msg = summary(results)
+    if failed:
+        msg += '; ' + '; '.join('%s: %s' % (r['device'], r['reason'] or r['result']) for r in failed)
+        module.fail_json(msg=msg, **outcome)
+    if rc != 0:
+        module.fail_json(msg='%s; farlight-cli %s exited %d' % (msg, argv[1], rc), **outcome)
+    module.exit_json(msg=msg, **outcome)
 
 
 class PrivateFolder(object):

@@ -187,8 +187,7 @@ import io
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.farlight.fleet.plugins.module_utils.farlight_cli import (
-    EXIT_REFUSED, PrivateFolder, common_argument_spec, device_results, find_cli, first_line, mac_text,
-    parse_json, run_cli, search_arguments, summary)
+    PrivateFolder, common_argument_spec, find_cli, finish, mac_text, run_cli, run_results, search_arguments)
 
 PLAN_COLUMNS = ['mac', 'ip', 'mask', 'gateway', 'dhcp', 'filter']
 PLAN_NAME = 'plan.csv'
@@ -378,12 +377,7 @@ def main():
                 '--credentials', credentials] + search_arguments(module.params)
 
         def run(extra):
-            argv = base + extra
-            rc, out, err = run_cli(module, argv)
-            if rc == EXIT_REFUSED or not out.strip():
-                module.fail_json(msg=explain(err, folder, rows, credential_devices) or 'farlight-cli apply exited %d' % rc,
-                                 rc=rc)
-            return rc, device_results(parse_json(module, argv, rc, out, err))
+            return run_results(module, base + extra, lambda err: explain(err, folder, rows, credential_devices))
 
         rc, planned, diffs = 0, [], {}
         if module.check_mode or module._diff:
@@ -405,17 +399,10 @@ def main():
                 row['changed'] = row['result'] in CHANGED_RESULTS or took_part(row)
             failed = [r for r in results if r['result'] not in GOOD_RESULTS]
 
-    changed = any(r['changed'] for r in results)
-    outcome = dict(changed=changed, results=results, rc=rc)
+    outcome = {}
     if module._diff:
         outcome['diff'] = [diffs[r['mac']] for r in results if r['changed'] and r['mac'] in diffs]
-    msg = summary(results)
-    if failed:
-        msg += '; ' + '; '.join('%s: %s' % (r['device'], r['reason'] or r['result']) for r in failed)
-        module.fail_json(msg=msg, **outcome)
-    if rc != 0:
-        module.fail_json(msg='%s; farlight-cli apply exited %d' % (msg, rc), **outcome)
-    module.exit_json(msg=msg, **outcome)
+    finish(module, base, rc, results, failed, **outcome)
 
 
 if __name__ == '__main__':

@@ -16,11 +16,6 @@ description:
   - It only asks, so it never reports C(changed) and runs in check mode too.
 author:
   - The Farlight developers (!UNKNOWN)
-options:
-  adapter:
-    description:
-      - Only the devices found through this network interface of the site host (for example C(eth0)).
-    type: str
 extends_documentation_fragment:
   - farlight.fleet.farlight
   - ansible.builtin.action_common_attributes
@@ -101,9 +96,7 @@ from ansible_collections.farlight.fleet.plugins.module_utils.farlight_cli import
 
 
 def main():
-    argument_spec = common_argument_spec()
-    argument_spec.update(adapter=dict(type='str'))
-    module = AnsibleModule(argument_spec=argument_spec, supports_check_mode=True)
+    module = AnsibleModule(argument_spec=common_argument_spec(), supports_check_mode=True)
 
     argv = [find_cli(module), 'search', '--format', 'json'] + search_arguments(module.params)
     rc, out, err = run_cli(module, argv)

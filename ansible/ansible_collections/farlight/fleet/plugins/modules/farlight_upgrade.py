@@ -56,9 +56,6 @@ options:
     description: Upload also to an address that several found devices share; whichever answers gets it.
     type: bool
     default: false
-  adapter:
-    description: Only devices found through this network interface of the site host.
-    type: str
 extends_documentation_fragment:
   - farlight.fleet.farlight
   - ansible.builtin.action_common_attributes
@@ -148,8 +145,7 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.farlight.fleet.plugins.module_utils.farlight_cli import (
-    EXIT_REFUSED, common_argument_spec, device_results, find_cli, first_line, parse_json, run_cli,
-    search_arguments, summary)
+    common_argument_spec, find_cli, finish, run_results, search_arguments, summary)
 
 
 def main():
@@ -163,7 +159,6 @@ def main():
         wait=dict(type='bool', default=False),
         wait_timeout=dict(type='int', default=180),
         force=dict(type='bool', default=False),
-        adapter=dict(type='str'),
     )
     module = AnsibleModule(argument_spec=argument_spec, supports_check_mode=True)
     params = module.params
@@ -189,21 +184,10 @@ def main():
         argv.append('--all')
     # After "--" a target that starts with a dash is still a target.
     argv += search_arguments(params) + ['--'] + targets + [image]
-    rc, out, err = run_cli(module, argv)
-    if rc == EXIT_REFUSED or not out.strip():
-        module.fail_json(msg=first_line(err) or 'farlight-cli upgrade exited %d' % rc, rc=rc, stderr=err)
-    results = device_results(parse_json(module, argv, rc, out, err))
+    rc, results = run_results(module, argv)
     for row in results:
         row['changed'] = row['result'] == 'ok'
-    outcome = dict(changed=any(r['changed'] for r in results), results=results, rc=rc)
-    failed = [r for r in results if r['result'] != 'ok']
-    msg = summary(results)
-    if failed:
-        msg += '; ' + '; '.join('%s: %s' % (r['device'], r['reason'] or r['result']) for r in failed)
-        module.fail_json(msg=msg, **outcome)
-    if rc != 0:
-        module.fail_json(msg='%s; farlight-cli upgrade exited %d' % (msg, rc), **outcome)
-    module.exit_json(msg=msg, **outcome)
+    finish(module, argv, rc, results, [r for r in results if r['result'] != 'ok'])
 
 
 if __name__ == '__main__':
